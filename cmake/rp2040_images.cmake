@@ -1,0 +1,66 @@
+# The real images: one executable per entry of BOARD_IMAGES, built from the
+# source list <IMAGE>_SOURCES of firmware_sources.cmake, against the Pico SDK
+# and the FreeRTOS-Kernel SMP port found by rp2040_sdk.cmake.
+
+pico_sdk_init()
+
+# The RTOS port takes FreeRTOSConfig.h from here. The SDK is initialised
+# already, so the port defines its libraries at once.
+set(FREERTOS_CONFIG_FILE_DIRECTORY ${CMAKE_SOURCE_DIR}/app)
+add_subdirectory(${FREERTOS_KERNEL_RP2040_PORT_DIR} ${CMAKE_BINARY_DIR}/FreeRTOS-Kernel)
+
+set(RP2040_IMAGE_LIBRARIES
+    FreeRTOS-Kernel
+    FreeRTOS-Kernel-Heap3
+    pico_stdlib
+    hardware_gpio
+    hardware_irq
+    hardware_adc
+    hardware_spi
+    hardware_i2c
+    hardware_pwm
+    hardware_watchdog
+    pico_sync
+    pico_i2c_slave
+    pico_multicore)
+
+# Our own files must build without a warning. The SDK and the kernel compile
+# their sources into each image too, so -Werror goes on our files only: a
+# warning in a dependency is reported but cannot break the build.
+set(RP2040_WARNINGS -Wall -Wextra)
+set(RP2040_OWN_WARNINGS_AS_ERRORS -Werror)
+
+# add_rp2040_image(<name> <sources>...): one image with the common libraries,
+# no console driver and <name> as its program name. An optional
+# <NAME>_INCLUDE_DIRS list adds include directories for that image alone.
+function(add_rp2040_image name)
+    set(sources ${ARGN})
+    string(TOUPPER ${name} upper)
+
+    add_executable(${name} ${sources})
+    target_include_directories(${name} PRIVATE ${${upper}_INCLUDE_DIRS} ${FIRMWARE_INCLUDE_DIRS})
+    target_link_libraries(${name} PRIVATE ${RP2040_IMAGE_LIBRARIES})
+    target_compile_options(${name} PRIVATE ${RP2040_WARNINGS})
+    set_source_files_properties(${sources} PROPERTIES COMPILE_OPTIONS
+                                "${RP2040_OWN_WARNINGS_AS_ERRORS}")
+
+    # Messages are formatted and dropped: the boards have no console.
+    pico_enable_stdio_uart(${name} 0)
+    pico_enable_stdio_usb(${name} 0)
+    pico_enable_stdio_semihosting(${name} 0)
+
+    # Binary information: the program name plus the SDK's standard entries.
+    pico_set_program_name(${name} "${name}")
+
+    # .elf.map comes with the SDK's standard link; this adds .uf2, .hex,
+    # .bin and .dis.
+    pico_add_extra_outputs(${name})
+endfunction()
+
+foreach(image IN LISTS BOARD_IMAGES)
+    string(TOUPPER ${image} upper)
+    if(NOT ${upper}_SOURCES)
+        message(FATAL_ERROR "firmware_sources.cmake lists no ${upper}_SOURCES for ${image}.")
+    endif()
+    add_rp2040_image(${image} ${${upper}_SOURCES})
+endforeach()
