@@ -1,22 +1,17 @@
-// Start-up of every image: one task, then the scheduler. The board itself
-// arrives with the firmware core.
-#include <cstdio>
-
+// Start-up of every image: MainTask, then the scheduler, which starts core 1.
 #include "FreeRTOS.h"
+#include "agents/creation_check.h"
+#include "app/main_task.h"
+#include "pico/stdlib.h"
 #include "task.h"
 
-namespace {
-
-void mainTask(void*) {
-    for (;;) {
-        vTaskDelay(2000);
-    }
-}
-
-} // namespace
-
 int main() {
-    xTaskCreateAffinitySet(mainTask, "MainTask", 256, nullptr, 1, 0x1, nullptr);
+    stdio_init_all(); // no output driver is enabled: messages are formatted and dropped
+
+    // The watchdog supervision tasks are created here, before MainTask.
+
+    requireCreated(xTaskCreateAffinitySet(mainTask, "MainTask", 256, nullptr, 1, 0x1, nullptr) ==
+                   pdPASS);
     vTaskStartScheduler();
     return 0;
 }

@@ -1,0 +1,32 @@
+// What the valdor image does in its own way, as constants for the shared code.
+#ifndef BOARD_IMAGE_H
+#define BOARD_IMAGE_H
+
+#include <cstdint>
+
+#include "agents/debounce_timer.h"
+#include "board/board_event.h"
+
+constexpr uint32_t BOARD_EVENT_QUEUE_LENGTH = 250;
+
+// Input-change line to the host (active low); a host write starting at the
+// input registers releases it.
+constexpr bool HAS_INPUT_CHANGE_PIN = true;
+constexpr uint8_t INPUT_CHANGE_PIN = 17;
+
+// Board events that a host write covering register `addr` raises, one bit
+// per event code.
+constexpr uint32_t hostWriteEvents(uint8_t addr) {
+    if (addr >= 0x50 && addr <= 0x52) {
+        return 1u << EV_DOUT_WRITTEN;
+    }
+    if (addr == 0x60) {
+        return 1u << EV_AOUT0_WRITTEN;
+    }
+    if (addr == 0x62) {
+        return 1u << EV_AOUT1_WRITTEN;
+    }
+    return 0;
+}
+
+#endif

@@ -1,0 +1,147 @@
+// The I2C slave event handler: answers every read byte at once from the
+// register table or the descriptor, and captures each write transaction into
+// a record for TWI-Task. Everything it runs is placed in RAM.
+#include <cstdint>
+
+#include "FreeRTOS.h"
+#include "pico/stdlib.h"
+#include "task.h"
+#include "twi/descriptor.h"
+#include "twi/regs.h"
+#include "twi/regs_lock.h"
+#include "twi/twi.h"
+#include "twi/twi_link.h"
+
+namespace {
+
+enum : uint8_t { MODE_NONE = 0, MODE_REGS = 1, MODE_JSON = 2 };
+
+constexpr uint8_t REG_HEARTBEAT = 0x05;
+constexpr uint8_t REG_HEARTBEAT_CMD = 0x0B;
+constexpr uint8_t SELECT_DESCRIPTOR = 0xFF;
+constexpr uint8_t HEARTBEAT_BIT = 0x80;
+constexpr uint8_t MAX_DATA = sizeof(_buf_t::data);
+
+// Handler state; lives for the whole run and is touched only here.
+uint8_t mode = MODE_REGS;
+_buf_t buf;
+_reg_t* reg = nullptr;
+_Regs regs;
+uint32_t jsonPos = 0;
+uint8_t addrHandled = 0;
+
+// When the low byte of a published 16-bit value is read, its high byte is
+// taken in the same holding of critSecRegs (its writers hold the lock across
+// both bytes) and served if the very next read of the transaction asks for
+// it, so a host reading the pair in one run gets both bytes of one update.
+// Any other event forgets it, so single-byte transactions read live values.
+const _reg_t* latchedReg = nullptr;
+uint8_t latchedValue = 0;
+
+void __not_in_flash_func(_notifyTask)() {
+    BaseType_t woken = pdFALSE;
+    vTaskNotifyGiveFromISR(_taskHandle, &woken);
+    portYIELD_FROM_ISR(woken);
+}
+
+void __not_in_flash_func(_receiveByte)(uint8_t b) {
+    latchedReg = nullptr;
+    if (addrHandled == 0) {
+        buf.addr = b;
+        buf.len = 0;
+        addrHandled = 1;
+        if (b == SELECT_DESCRIPTOR) {
+            mode = MODE_JSON;
+            jsonPos = 0;
+        } else {
+            reg = regs.at(b);
+            mode = (reg != nullptr) ? MODE_REGS : MODE_NONE;
+        }
+        return;
+    }
+    if (reg == nullptr) {
+        return;
+    }
+    if (buf.len < MAX_DATA) {
+        buf.data[buf.len++] = b;
+    }
+    if (reg->addr == REG_HEARTBEAT_CMD && (b & HEARTBEAT_BIT) != 0) {
+        _setHeartbeat = 1;
+        _notifyTask();
+        critical_section_enter_blocking(&critSecRegs);
+        if (_reg_t* heartbeat = _Regs::find(REG_HEARTBEAT)) {
+            heartbeat->value = b;
+        }
+        critical_section_exit(&critSecRegs);
+    }
+    reg = regs.next();
+}
+
+uint8_t __not_in_flash_func(_readByte)() {
+    const _reg_t* latched = latchedReg;
+    latchedReg = nullptr;
+    if (mode == MODE_JSON) {
+        return (jsonPos < _descriptorLen) ? static_cast<uint8_t>(_descriptor[jsonPos++]) : 0;
+    }
+    if (mode != MODE_REGS || reg == nullptr) {
+        return 0;
+    }
+    const _reg_t* served = reg;
+    if (served->addr == REG_HEARTBEAT) {
+        _setHeartbeat = 1;
+    }
+    reg = regs.next();
+    if (served == latched) {
+        return latchedValue;
+    }
+    if (!_isPublishedWordLow(served->addr)) {
+        return served->value;
+    }
+    critical_section_enter_blocking(&critSecRegs);
+    const uint8_t value = served->value;
+    latchedValue = reg->value;
+    critical_section_exit(&critSecRegs);
+    latchedReg = reg;
+    return value;
+}
+
+void __not_in_flash_func(_finishTransaction)(i2c_inst_t* i2c) {
+    // The slave layer reports the end of a transaction before the bytes
+    // received in the same interrupt, so the last data byte can still wait in
+    // the receive FIFO. It belongs to this transaction: take it into this
+    // record, so it is neither lost nor read as the next address byte.
+    while (i2c_get_read_available(i2c) != 0) {
+        _receiveByte(i2c_read_byte_raw(i2c));
+    }
+    addrHandled = 0;
+    latchedReg = nullptr;
+    if (buf.len != 0) {
+        critical_section_enter_blocking(&_critSec);
+        _q.push(buf); // a full queue drops the record; the handler goes on
+        critical_section_exit(&_critSec);
+        buf.len = 0;
+    }
+    _notifyTask();
+}
+
+} // namespace
+
+void __not_in_flash_func(_twiHandler)(i2c_inst_t* i2c, i2c_slave_event_t event) {
+    switch (event) {
+    case I2C_SLAVE_RECEIVE:
+        // A FINISH earlier in the same interrupt may have emptied the FIFO
+        // already; reading it empty would invent a byte the host never sent.
+        if (i2c_get_read_available(i2c) != 0) {
+            _receiveByte(i2c_read_byte_raw(i2c));
+        }
+        break;
+    case I2C_SLAVE_REQUEST:
+        i2c_write_byte_raw(i2c, _readByte());
+        break;
+    case I2C_SLAVE_FINISH:
+        _finishTransaction(i2c);
+        break;
+    default:
+        break;
+    }
+}
