@@ -1,0 +1,42 @@
+# The host build: the platform that simulates the chip and its world, the
+# images as loadable modules, the tools and the tests.
+option(BOARDS_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+
+add_compile_options(-Wall -Wextra -Werror)
+if(BOARDS_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
+                        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+enable_testing()
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+add_subdirectory(sim)
+
+# One loadable module per image: every power-on of a simulated chip loads a
+# fresh copy, so the firmware's static data starts as on silicon. printf and
+# friends are wrapped as the SDK does on the target, so the chip captures them.
+function(board_image name)
+    add_library(${name} MODULE ${ARGN})
+    set_target_properties(${name} PROPERTIES PREFIX "" OUTPUT_NAME "${name}"
+                          LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/images)
+    string(TOUPPER ${name} upper)
+    target_include_directories(${name} PRIVATE ${FIRMWARE_INCLUDE_DIRS} ${${upper}_INCLUDE_DIRS})
+    target_link_libraries(${name} PRIVATE simplatform)
+    target_link_options(${name} PRIVATE -Wl,-z,defs -Wl,-Bsymbolic
+                        -Wl,--wrap=printf -Wl,--wrap=puts -Wl,--wrap=putchar -Wl,--wrap=vprintf)
+endfunction()
+
+foreach(image ${BOARD_IMAGES})
+    string(TOUPPER ${image} upper)
+    list(TRANSFORM ${upper}_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/ OUTPUT_VARIABLE image_sources)
+    board_image(${image} ${image_sources})
+endforeach()
+
+foreach(dir tools tests)
+    if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt)
+        add_subdirectory(${dir})
+    endif()
+endforeach()

@@ -1,0 +1,94 @@
+#include "simulation.h"
+
+#include "processor.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace sim {
+
+namespace {
+Simulation* g_current = nullptr;
+} // namespace
+
+Simulation::Simulation() {
+    g_current = this;
+}
+
+Simulation::~Simulation() {
+    if (g_current == this)
+        g_current = nullptr;
+}
+
+Simulation& Simulation::current() {
+    if (!g_current) {
+        std::fprintf(stderr, "simulation: no simulated world exists\n");
+        std::abort();
+    }
+    return *g_current;
+}
+
+bool Simulation::exists() {
+    return g_current != nullptr;
+}
+
+void Simulation::attach(Processor& p) {
+    processors_.push_back(&p);
+}
+
+void Simulation::detach(Processor& p) {
+    processors_.erase(std::remove(processors_.begin(), processors_.end(), &p), processors_.end());
+}
+
+void Simulation::stop(const std::string& message) {
+    if (stopped_)
+        return;
+    stopped_ = true;
+    error_ = message;
+    trace("stopped: " + message);
+}
+
+void Simulation::countResume(const std::string& who) {
+    if (resumesAt_ != now_) {
+        resumesAt_ = now_;
+        resumesNow_ = 0;
+    }
+    if (++resumesNow_ > livelockLimit_)
+        stop("livelock: " + who + " keeps running while virtual time cannot advance");
+}
+
+// Runs every context that can run at this instant, processor by processor,
+// until none can.
+bool Simulation::settle() {
+    bool any = false;
+    bool progress = true;
+    while (progress && !stopped_) {
+        progress = false;
+        for (std::size_t i = 0; i < processors_.size() && !stopped_; ++i)
+            progress |= processors_[i]->step();
+        any |= progress;
+    }
+    return any;
+}
+
+bool Simulation::runUntil(Time end) {
+    g_current = this;
+    while (!stopped_) {
+        settle();
+        if (stopped_)
+            break;
+        Time next = events_.nextTime();
+        if (next > end) {
+            if (end > now_)
+                now_ = end;
+            break;
+        }
+        Event* e = events_.pop();
+        now_ = next;
+        e->fire();
+    }
+    return !stopped_;
+}
+
+} // namespace sim
