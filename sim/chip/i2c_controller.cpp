@@ -1,0 +1,435 @@
+#include "i2c_controller.h"
+
+#include "kernel/processor.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+
+constexpr std::uint32_t kLatchedBits =
+    I2cController::kRxUnder | I2cController::kRxOver | I2cController::kTxOver |
+    I2cController::kRdReq | I2cController::kTxAbrt | I2cController::kRxDone |
+    I2cController::kActivity | I2cController::kStopDet | I2cController::kStartDet |
+    I2cController::kGenCall | I2cController::kRestartDet;
+
+// Reset values from the datasheet.
+constexpr std::uint32_t kConReset = I2cController::kConMasterMode | I2cController::kConSpeedFast |
+                                    I2cController::kConRestartEn | I2cController::kConSlaveDisable;
+constexpr std::uint32_t kSarReset = 0x055;
+constexpr std::uint32_t kIntrMaskReset = 0x8ff;
+
+} // namespace
+
+I2cController::I2cController(Processor& cpu, unsigned irq) : cpu_(cpu), irq_(irq) {
+    resetBlock();
+}
+
+I2cController::~I2cController() {
+    disconnect();
+}
+
+void I2cController::connect(I2cBus& bus, std::function<bool()> pinsRouted) {
+    disconnect();
+    bus_ = &bus;
+    pinsRouted_ = std::move(pinsRouted);
+    bus_->attach(*this);
+}
+
+void I2cController::disconnect() {
+    if (!bus_)
+        return;
+    bus_->detach(*this);
+    bus_ = nullptr;
+    sclHeld_ = false;
+}
+
+void I2cController::resetBlock() {
+    releaseScl();
+    con_ = kConReset;
+    sar_ = kSarReset;
+    enable_ = 0;
+    intrMask_ = kIntrMaskReset;
+    rxTl_ = 0;
+    txTl_ = 0;
+    latched_ = 0;
+    txAbrtSource_ = 0;
+    ackGeneralCall_ = 1;
+    slvDataNackOnly_ = 0;
+    plain_.clear();
+    rx_.clear();
+    tx_.clear();
+    role_ = Role::Idle;
+    addressedInTransfer_ = false;
+    firstDataByte_ = false;
+    holdForTx_ = false;
+    heldRx_.reset();
+    updateIrq();
+}
+
+void I2cController::reset() {
+    resetBlock();
+    slaveLayer_ = SlaveLayer{};
+}
+
+bool I2cController::hearsBus() const {
+    return enabled() && pinsRouted_ && pinsRouted_();
+}
+
+bool I2cController::answersAsSlave() const {
+    return hearsBus() && (con_ & (kConSlaveDisable | kConMasterMode)) == 0;
+}
+
+std::uint32_t I2cController::rawInterrupts() const {
+    std::uint32_t raw = latched_;
+    // Thresholds: IC_RX_TL = n means n + 1 bytes; values past the depth act
+    // as the depth.
+    std::size_t rxThreshold = std::min<std::uint32_t>(rxTl_, kFifoDepth - 1) + 1;
+    std::size_t txThreshold = std::min<std::uint32_t>(txTl_, kFifoDepth - 1);
+    if (rx_.size() >= rxThreshold)
+        raw |= kRxFull;
+    if (tx_.size() <= txThreshold)
+        raw |= kTxEmpty;
+    return raw;
+}
+
+void I2cController::updateIrq() {
+    cpu_.setIrqLine(irq_, (rawInterrupts() & intrMask_) != 0);
+}
+
+std::uint32_t I2cController::statusRegister() const {
+    std::uint32_t s = 0;
+    if (role_ != Role::Idle)
+        s |= kStatusActivity;
+    if (tx_.size() < kFifoDepth)
+        s |= kStatusTfnf;
+    if (tx_.empty())
+        s |= kStatusTfe;
+    if (!rx_.empty())
+        s |= kStatusRfne;
+    if (rx_.size() == kFifoDepth)
+        s |= kStatusRff;
+    if (addressed())
+        s |= kStatusSlvActivity;
+    return s;
+}
+
+bool I2cController::writableWhileEnabled(std::uint32_t offset) const {
+    // The datasheet allows these only while the block is disabled.
+    switch (offset) {
+    case kCon:
+    case kTar:
+    case kSar:
+    case kSsSclHcnt:
+    case kSsSclLcnt:
+    case kFsSclHcnt:
+    case kFsSclLcnt:
+    case kSdaHold:
+    case kFsSpklen:
+        return false;
+    default:
+        return true;
+    }
+}
+
+std::uint32_t I2cController::read(std::uint32_t offset) {
+    std::uint32_t value = 0;
+    std::uint32_t clear = 0;
+    switch (offset) {
+    case kCon:
+        return con_;
+    case kSar:
+        return sar_;
+    case kDataCmd:
+        value = popRx();
+        break;
+    case kIntrStat:
+        return rawInterrupts() & intrMask_;
+    case kIntrMask:
+        return intrMask_;
+    case kRawIntrStat:
+        return rawInterrupts();
+    case kRxTl:
+        return rxTl_;
+    case kTxTl:
+        return txTl_;
+    case kClrIntr:
+        clear = kLatchedBits;
+        value = (latched_ & kLatchedBits) ? 1 : 0;
+        break;
+    case kClrRxUnder:
+        clear = kRxUnder;
+        break;
+    case kClrRxOver:
+        clear = kRxOver;
+        break;
+    case kClrTxOver:
+        clear = kTxOver;
+        break;
+    case kClrRdReq:
+        clear = kRdReq;
+        break;
+    case kClrTxAbrt:
+        clear = kTxAbrt;
+        break;
+    case kClrRxDone:
+        clear = kRxDone;
+        break;
+    case kClrActivity:
+        clear = kActivity;
+        break;
+    case kClrStopDet:
+        clear = kStopDet;
+        break;
+    case kClrStartDet:
+        clear = kStartDet;
+        break;
+    case kClrGenCall:
+        clear = kGenCall;
+        break;
+    case kClrRestartDet:
+        clear = kRestartDet;
+        break;
+    case kEnable:
+        return enable_;
+    case kStatus:
+        return statusRegister();
+    case kTxflr:
+        return static_cast<std::uint32_t>(tx_.size());
+    case kRxflr:
+        return static_cast<std::uint32_t>(rx_.size());
+    case kTxAbrtSource:
+        return txAbrtSource_;
+    case kSlvDataNackOnly:
+        return slvDataNackOnly_;
+    case kAckGeneralCall:
+        return ackGeneralCall_;
+    case kEnableStatus:
+        return enable_ & 1u;
+    default: {
+        auto it = plain_.find(offset);
+        return it == plain_.end() ? 0 : it->second;
+    }
+    }
+    if (clear) {
+        if (offset != kClrIntr)
+            value = (latched_ & clear) ? 1 : 0;
+        latched_ &= ~clear;
+        // Clearing the abort also clears its reason, and lets the TX FIFO
+        // take bytes again.
+        if (clear & kTxAbrt)
+            txAbrtSource_ = 0;
+    }
+    updateIrq();
+    return value;
+}
+
+void I2cController::write(std::uint32_t offset, std::uint32_t value) {
+    if (enabled() && !writableWhileEnabled(offset))
+        return;
+    switch (offset) {
+    case kCon:
+        con_ = value & 0x7ffu;
+        break;
+    case kSar:
+        sar_ = value & 0x3ffu;
+        break;
+    case kDataCmd:
+        pushTx(value);
+        break;
+    case kIntrMask:
+        intrMask_ = value & 0x1fffu;
+        break;
+    case kRxTl:
+        rxTl_ = value & 0xffu;
+        break;
+    case kTxTl:
+        txTl_ = value & 0xffu;
+        break;
+    case kEnable:
+        if ((value & 1u) == 0 && enabled()) {
+            flushFifos();
+            latched_ &= ~(kActivity | kRxOver);
+            holdForTx_ = false;
+            heldRx_.reset();
+            releaseScl();
+            if (role_ != Role::Idle)
+                role_ = Role::Unaddressed; // deaf for the rest of this transfer
+        }
+        enable_ = value & 0x7u;
+        break;
+    case kSlvDataNackOnly:
+        slvDataNackOnly_ = value & 1u;
+        break;
+    case kAckGeneralCall:
+        ackGeneralCall_ = value & 1u;
+        break;
+    default:
+        plain_[offset] = value;
+        break;
+    }
+    updateIrq();
+}
+
+std::uint32_t I2cController::popRx() {
+    if (rx_.empty()) {
+        latched_ |= kRxUnder;
+        return 0;
+    }
+    std::uint32_t v = rx_.front();
+    rx_.pop_front();
+    // A byte waiting with SCL held takes the place just freed and is
+    // acknowledged as SCL goes.
+    if (heldRx_) {
+        pushRx(*heldRx_);
+        heldRx_.reset();
+        releaseScl();
+    }
+    return v;
+}
+
+void I2cController::pushRx(std::uint8_t byte) {
+    rx_.push_back(static_cast<std::uint16_t>(byte | (firstDataByte_ ? kFirstDataByte : 0u)));
+    firstDataByte_ = false;
+}
+
+void I2cController::pushTx(std::uint32_t value) {
+    // After a transmit abort the FIFO stays flushed until IC_CLR_TX_ABRT is
+    // read.
+    if (latched_ & kTxAbrt)
+        return;
+    if (tx_.size() >= kFifoDepth) {
+        latched_ |= kTxOver;
+        return;
+    }
+    tx_.push_back(static_cast<std::uint8_t>(value & 0xffu));
+    if (holdForTx_) {
+        holdForTx_ = false;
+        releaseScl();
+    }
+}
+
+void I2cController::flushFifos() {
+    rx_.clear();
+    tx_.clear();
+}
+
+void I2cController::transmitAbort(std::uint32_t source) {
+    std::uint32_t flushed = static_cast<std::uint32_t>(tx_.size());
+    flushFifos();
+    txAbrtSource_ = source | (flushed << 23);
+    latched_ |= kTxAbrt;
+}
+
+void I2cController::holdScl() {
+    if (bus_ && !sclHeld_) {
+        sclHeld_ = true;
+        bus_->holdScl(*this);
+    }
+}
+
+void I2cController::releaseScl() {
+    if (bus_ && sclHeld_) {
+        sclHeld_ = false;
+        bus_->releaseScl(*this);
+    }
+}
+
+// --- the bus side --------------------------------------------------------------
+
+void I2cController::startCondition(bool repeated) {
+    if (!hearsBus())
+        return;
+    latched_ |= kStartDet | kActivity;
+    if (repeated && addressed())
+        latched_ |= kRestartDet;
+    if (!repeated)
+        addressedInTransfer_ = false;
+    role_ = Role::Idle;
+    updateIrq();
+}
+
+void I2cController::stopCondition() {
+    if (!hearsBus())
+        return;
+    if (!(con_ & kConStopDetIfAddressed) || addressedInTransfer_)
+        latched_ |= kStopDet;
+    role_ = Role::Idle;
+    addressedInTransfer_ = false;
+    updateIrq();
+}
+
+bool I2cController::addressByte(std::uint8_t address, bool read) {
+    if (!answersAsSlave()) {
+        role_ = Role::Unaddressed;
+        return false;
+    }
+    bool generalCall = address == 0 && !read && (ackGeneralCall_ & 1u);
+    if (address != (sar_ & 0x7fu) && !generalCall) {
+        role_ = Role::Unaddressed;
+        return false;
+    }
+    addressedInTransfer_ = true;
+    if (generalCall)
+        latched_ |= kGenCall;
+    if (read) {
+        role_ = Role::Transmitting;
+        if (!tx_.empty())
+            transmitAbort(kAbrtSlvFlushTxFifo);
+    } else {
+        role_ = Role::Receiving;
+        firstDataByte_ = true;
+    }
+    updateIrq();
+    return true;
+}
+
+I2cDevice::Answer I2cController::receiveByte(std::uint8_t byte) {
+    if (role_ != Role::Receiving || !hearsBus())
+        return Answer::Nack;
+    if (slvDataNackOnly_ & 1u)
+        return Answer::Nack;
+    if (rx_.size() >= kFifoDepth) {
+        if (con_ & kConRxFifoFullHoldCtrl) {
+            heldRx_ = byte;
+            holdScl();
+            return Answer::Stretch;
+        }
+        // Acknowledged on the bus, lost in the block.
+        latched_ |= kRxOver;
+        updateIrq();
+        return Answer::Ack;
+    }
+    pushRx(byte);
+    updateIrq();
+    return Answer::Ack;
+}
+
+std::optional<std::uint8_t> I2cController::transmitByte() {
+    if (role_ != Role::Transmitting || !hearsBus())
+        return 0xFF; // SDA left to the pull-up
+    if (!tx_.empty()) {
+        std::uint8_t b = tx_.front();
+        tx_.pop_front();
+        updateIrq();
+        return b;
+    }
+    latched_ |= kRdReq;
+    holdForTx_ = true;
+    holdScl();
+    updateIrq();
+    return std::nullopt;
+}
+
+void I2cController::masterAcknowledge(bool ack) {
+    if (role_ != Role::Transmitting)
+        return;
+    if (!ack) {
+        latched_ |= kRxDone;
+        role_ = Role::TransmitDone;
+        updateIrq();
+    }
+}
+
+} // namespace sim

@@ -1,0 +1,222 @@
+// The RP2040's I2C block (a DW_apb_i2c) as the board uses it: a slave on the
+// backplane bus. Registers keep their offsets and bits from the datasheet so
+// that the SDK layer reads like the real one.
+//
+// What it does, in the datasheet's terms:
+// - 16-byte receive and transmit FIFOs.
+// - In slave mode it acknowledges its own 7-bit address (IC_SAR) and the
+//   general call when IC_ACK_GENERAL_CALL allows; other addresses get no
+//   acknowledge and the rest of that transfer passes it by.
+// - START_DET and STOP_DET are raised for every START, repeated START and
+//   STOP on the bus, addressed or not (unless IC_CON.STOP_DET_IFADDRESSED).
+// - RX_FULL follows the receive FIFO level (threshold IC_RX_TL + 1 bytes).
+// - A master read finds the transmit FIFO empty: RD_REQ is raised and SCL is
+//   held low until a byte is written to IC_DATA_CMD. A read that begins with
+//   stale bytes in the transmit FIFO flushes them with a transmit abort
+//   (TX_ABRT, ABRT_SLVFLUSH_TXFIFO); the FIFOs stay flushed until
+//   IC_CLR_TX_ABRT is read.
+// - A full receive FIFO either holds SCL until there is room
+//   (IC_CON.RX_FIFO_FULL_HLD_CTRL, which the SDK sets in slave mode) or
+//   acknowledges the byte, loses it and raises RX_OVER.
+// - The master's NACK of a byte the slave sent raises RX_DONE.
+// - Interrupt bits RD_REQ, TX_ABRT, RX_DONE, ACTIVITY, STOP_DET, START_DET,
+//   GEN_CALL, RESTART_DET, RX_UNDER, RX_OVER and TX_OVER are latched and
+//   cleared by reading their IC_CLR_* register (or IC_CLR_INTR); RX_FULL and
+//   TX_EMPTY follow the FIFO levels. The interrupt line is high while any
+//   unmasked bit is set.
+// - Disabling the block (IC_ENABLE = 0) flushes both FIFOs.
+// The block hears the bus only while the board routes its pins to it; that
+// wiring is given by whoever connects the block to a bus.
+#pragma once
+
+#include "world/i2c_bus.h"
+#include "world/i2c_device.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+
+namespace sim {
+
+class Processor;
+
+class I2cController : public I2cDevice {
+public:
+    // Register offsets.
+    static constexpr std::uint32_t kCon = 0x00;
+    static constexpr std::uint32_t kTar = 0x04;
+    static constexpr std::uint32_t kSar = 0x08;
+    static constexpr std::uint32_t kDataCmd = 0x10;
+    static constexpr std::uint32_t kSsSclHcnt = 0x14;
+    static constexpr std::uint32_t kSsSclLcnt = 0x18;
+    static constexpr std::uint32_t kFsSclHcnt = 0x1c;
+    static constexpr std::uint32_t kFsSclLcnt = 0x20;
+    static constexpr std::uint32_t kIntrStat = 0x2c;
+    static constexpr std::uint32_t kIntrMask = 0x30;
+    static constexpr std::uint32_t kRawIntrStat = 0x34;
+    static constexpr std::uint32_t kRxTl = 0x38;
+    static constexpr std::uint32_t kTxTl = 0x3c;
+    static constexpr std::uint32_t kClrIntr = 0x40;
+    static constexpr std::uint32_t kClrRxUnder = 0x44;
+    static constexpr std::uint32_t kClrRxOver = 0x48;
+    static constexpr std::uint32_t kClrTxOver = 0x4c;
+    static constexpr std::uint32_t kClrRdReq = 0x50;
+    static constexpr std::uint32_t kClrTxAbrt = 0x54;
+    static constexpr std::uint32_t kClrRxDone = 0x58;
+    static constexpr std::uint32_t kClrActivity = 0x5c;
+    static constexpr std::uint32_t kClrStopDet = 0x60;
+    static constexpr std::uint32_t kClrStartDet = 0x64;
+    static constexpr std::uint32_t kClrGenCall = 0x68;
+    static constexpr std::uint32_t kEnable = 0x6c;
+    static constexpr std::uint32_t kStatus = 0x70;
+    static constexpr std::uint32_t kTxflr = 0x74;
+    static constexpr std::uint32_t kRxflr = 0x78;
+    static constexpr std::uint32_t kSdaHold = 0x7c;
+    static constexpr std::uint32_t kTxAbrtSource = 0x80;
+    static constexpr std::uint32_t kSlvDataNackOnly = 0x84;
+    static constexpr std::uint32_t kDmaCr = 0x88;
+    static constexpr std::uint32_t kAckGeneralCall = 0x98;
+    static constexpr std::uint32_t kEnableStatus = 0x9c;
+    static constexpr std::uint32_t kFsSpklen = 0xa0;
+    static constexpr std::uint32_t kClrRestartDet = 0xa8;
+
+    // Interrupt bits (IC_RAW_INTR_STAT, IC_INTR_STAT, IC_INTR_MASK).
+    static constexpr std::uint32_t kRxUnder = 1u << 0;
+    static constexpr std::uint32_t kRxOver = 1u << 1;
+    static constexpr std::uint32_t kRxFull = 1u << 2;
+    static constexpr std::uint32_t kTxOver = 1u << 3;
+    static constexpr std::uint32_t kTxEmpty = 1u << 4;
+    static constexpr std::uint32_t kRdReq = 1u << 5;
+    static constexpr std::uint32_t kTxAbrt = 1u << 6;
+    static constexpr std::uint32_t kRxDone = 1u << 7;
+    static constexpr std::uint32_t kActivity = 1u << 8;
+    static constexpr std::uint32_t kStopDet = 1u << 9;
+    static constexpr std::uint32_t kStartDet = 1u << 10;
+    static constexpr std::uint32_t kGenCall = 1u << 11;
+    static constexpr std::uint32_t kRestartDet = 1u << 12;
+
+    // IC_CON bits.
+    static constexpr std::uint32_t kConMasterMode = 1u << 0;
+    static constexpr std::uint32_t kConSpeedFast = 2u << 1;
+    static constexpr std::uint32_t kConRestartEn = 1u << 5;
+    static constexpr std::uint32_t kConSlaveDisable = 1u << 6;
+    static constexpr std::uint32_t kConStopDetIfAddressed = 1u << 7;
+    static constexpr std::uint32_t kConTxEmptyCtrl = 1u << 8;
+    static constexpr std::uint32_t kConRxFifoFullHoldCtrl = 1u << 9;
+
+    // IC_STATUS bits.
+    static constexpr std::uint32_t kStatusActivity = 1u << 0;
+    static constexpr std::uint32_t kStatusTfnf = 1u << 1;
+    static constexpr std::uint32_t kStatusTfe = 1u << 2;
+    static constexpr std::uint32_t kStatusRfne = 1u << 3;
+    static constexpr std::uint32_t kStatusRff = 1u << 4;
+    static constexpr std::uint32_t kStatusSlvActivity = 1u << 6;
+
+    // IC_DATA_CMD, read side: the first byte after the address phase.
+    static constexpr std::uint32_t kFirstDataByte = 1u << 11;
+    // IC_TX_ABRT_SOURCE: a read request found stale bytes in the TX FIFO.
+    static constexpr std::uint32_t kAbrtSlvFlushTxFifo = 1u << 13;
+
+    static constexpr unsigned kFifoDepth = 16;
+
+    // What the SDK's slave layer keeps per I2C instance in the firmware's RAM:
+    // the event handler and whether a transfer is under way. It lives here
+    // because one platform library serves every chip; a chip reset clears it
+    // like the RAM it stands for.
+    struct SlaveLayer {
+        void (*handler)() = nullptr; // the firmware's handler, type-erased
+        bool transferInProgress = false;
+    };
+
+    I2cController(Processor& cpu, unsigned irq);
+    ~I2cController() override;
+    I2cController(const I2cController&) = delete;
+    I2cController& operator=(const I2cController&) = delete;
+
+    // Joins the bus. `pinsRouted` says whether both of the board's bus pins
+    // are in the I2C function right now; a pin handed to SIO is lost to the
+    // block.
+    void connect(I2cBus& bus, std::function<bool()> pinsRouted);
+    void disconnect();
+
+    // Register access from the processor, with the datasheet's side effects
+    // (clear-on-read, FIFO pops and pushes).
+    std::uint32_t read(std::uint32_t offset);
+    void write(std::uint32_t offset, std::uint32_t value);
+
+    // The reset controller's reset of the block: registers back to their
+    // reset values, FIFOs empty, SCL let go.
+    void resetBlock();
+    // The chip's reset: the block, and the slave layer's RAM.
+    void reset();
+
+    SlaveLayer& slaveLayer() { return slaveLayer_; }
+
+    // For tests and the bench: state without side effects.
+    std::uint32_t rawInterrupts() const;
+    std::size_t rxLevel() const { return rx_.size(); }
+    std::size_t txLevel() const { return tx_.size(); }
+    bool holdingScl() const { return holdForTx_ || heldRx_.has_value(); }
+
+    // I2cDevice
+    void startCondition(bool repeated) override;
+    void stopCondition() override;
+    bool addressByte(std::uint8_t address, bool read) override;
+    Answer receiveByte(std::uint8_t byte) override;
+    std::optional<std::uint8_t> transmitByte() override;
+    void masterAcknowledge(bool ack) override;
+
+private:
+    enum class Role { Idle, Unaddressed, Receiving, Transmitting, TransmitDone };
+
+    bool enabled() const { return (enable_ & 1u) != 0; }
+    bool hearsBus() const;
+    bool answersAsSlave() const;
+    bool addressed() const {
+        return role_ == Role::Receiving || role_ == Role::Transmitting ||
+               role_ == Role::TransmitDone;
+    }
+    bool writableWhileEnabled(std::uint32_t offset) const;
+    std::uint32_t statusRegister() const;
+    std::uint32_t popRx();
+    void pushRx(std::uint8_t byte);
+    void pushTx(std::uint32_t value);
+    void flushFifos();
+    void transmitAbort(std::uint32_t source);
+    void holdScl();
+    void releaseScl();
+    void updateIrq();
+
+    Processor& cpu_;
+    unsigned irq_;
+    I2cBus* bus_ = nullptr;
+    std::function<bool()> pinsRouted_;
+
+    std::uint32_t con_ = 0;
+    std::uint32_t sar_ = 0;
+    std::uint32_t enable_ = 0;
+    std::uint32_t intrMask_ = 0;
+    std::uint32_t rxTl_ = 0;
+    std::uint32_t txTl_ = 0;
+    std::uint32_t latched_ = 0;
+    std::uint32_t txAbrtSource_ = 0;
+    std::uint32_t ackGeneralCall_ = 0;
+    std::uint32_t slvDataNackOnly_ = 0;
+    std::map<std::uint32_t, std::uint32_t> plain_; // timing, DMA and the like: stored only
+
+    std::deque<std::uint16_t> rx_; // data byte plus the FIRST_DATA_BYTE flag
+    std::deque<std::uint8_t> tx_;
+
+    Role role_ = Role::Idle;
+    bool addressedInTransfer_ = false;
+    bool firstDataByte_ = false;
+    bool holdForTx_ = false;
+    std::optional<std::uint8_t> heldRx_; // received while the RX FIFO was full
+    bool sclHeld_ = false;
+
+    SlaveLayer slaveLayer_;
+};
+
+} // namespace sim

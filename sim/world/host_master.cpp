@@ -1,0 +1,211 @@
+#include "host_master.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+namespace sim {
+
+HostMaster::HostMaster(Simulation& sim, I2cBus& bus, std::uint32_t sclHz)
+    : sim_(sim), bus_(bus), period_(seconds(1) / sclHz), half_(period_ / 2),
+      stretchLimit_(seconds(1)) {
+    bus_.setSclReleasedListener([this] { sclReleased(); });
+    stepEvent_.set([this] {
+        auto step = nextStep_;
+        nextStep_ = nullptr;
+        if (step)
+            (this->*step)();
+    });
+    limitEvent_.set([this] { gaveUp(); });
+}
+
+void HostMaster::begin(std::vector<I2cMessage> messages, Done done) {
+    pending_.push_back({std::move(messages), std::move(done)});
+    if (!active_)
+        startNext();
+}
+
+I2cTransferRecord HostMaster::transfer(std::vector<I2cMessage> messages) {
+    // Shared, so that a run stopped by an error leaves nothing dangling.
+    auto result = std::make_shared<std::optional<I2cTransferRecord>>();
+    begin(std::move(messages), [result](const I2cTransferRecord& r) { *result = r; });
+    while (!result->has_value() && !sim_.stopped()) {
+        Time next = sim_.events().nextTime();
+        if (next == kNever)
+            break;
+        sim_.runUntil(next);
+    }
+    return result->value_or(I2cTransferRecord{});
+}
+
+void HostMaster::after(Time delay, void (HostMaster::*step)()) {
+    nextStep_ = step;
+    sim_.schedule(stepEvent_, sim_.now() + delay);
+}
+
+void HostMaster::waitForScl(Wait what) {
+    waiting_ = what;
+    sim_.schedule(limitEvent_, sim_.now() + stretchLimit_);
+}
+
+void HostMaster::sclReleased() {
+    if (waiting_ == Wait::None || bus_.sclHeld())
+        return;
+    Wait what = waiting_;
+    waiting_ = Wait::None;
+    sim_.events().cancel(limitEvent_);
+    switch (what) {
+    case Wait::BusFree:
+        startCondition();
+        break;
+    case Wait::Read:
+        readPhase();
+        break;
+    case Wait::WriteAck:
+        // The device acknowledges as it lets SCL go; the acknowledge bit
+        // takes its clock period from there.
+        writeAcknowledged(true);
+        break;
+    case Wait::None:
+        break;
+    }
+}
+
+// SCL has stayed low past the limit: a real master would hang; this one
+// records the transfer as stuck and moves on. No STOP can be sent.
+void HostMaster::gaveUp() {
+    if (waiting_ == Wait::None)
+        return;
+    waiting_ = Wait::None;
+    record_.stuck = true;
+    record_.end = sim_.now();
+    finish();
+}
+
+void HostMaster::startNext() {
+    job_ = std::move(pending_.front());
+    pending_.pop_front();
+    active_ = true;
+    record_ = I2cTransferRecord{};
+    index_ = 0;
+    after(std::max(sim_.now(), busFreeAt_) - sim_.now(), &HostMaster::startCondition);
+}
+
+void HostMaster::startCondition() {
+    if (job_.messages.empty()) {
+        record_.start = record_.end = sim_.now();
+        finish();
+        return;
+    }
+    if (bus_.sclHeld()) {
+        waitForScl(Wait::BusFree);
+        return;
+    }
+    record_.start = sim_.now();
+    record_.messages.push_back({message().address, message().read, sim_.now(), false, {}, {}});
+    bus_.start(false);
+    after(half_ + 8 * period_, &HostMaster::addressPhase);
+}
+
+void HostMaster::restartCondition() {
+    record_.messages.push_back({message().address, message().read, sim_.now(), false, {}, {}});
+    bus_.start(true);
+    after(half_ + 8 * period_, &HostMaster::addressPhase);
+}
+
+// The eighth bit of the address byte is in; the acknowledge bit follows.
+void HostMaster::addressPhase() {
+    const I2cMessage& m = message();
+    bool ack = bus_.address(m.address, m.read);
+    messageRecord().addressAcked = ack;
+    position_ = 0;
+    if (!ack)
+        after(2 * period_, &HostMaster::stopCondition);
+    else if (m.read)
+        after(period_, m.length ? &HostMaster::readPhase : &HostMaster::nextMessage);
+    else if (!m.data.empty())
+        after(9 * period_, &HostMaster::writePhase);
+    else
+        after(period_, &HostMaster::nextMessage);
+}
+
+// The eighth bit of a data byte is in the slave.
+void HostMaster::writePhase() {
+    std::uint8_t byte = message().data[position_];
+    messageRecord().bytes.push_back(byte);
+    switch (bus_.write(byte)) {
+    case I2cDevice::Answer::Ack:
+        writeAcknowledged(true);
+        break;
+    case I2cDevice::Answer::Nack:
+        writeAcknowledged(false);
+        break;
+    case I2cDevice::Answer::Stretch:
+        waitForScl(Wait::WriteAck);
+        break;
+    }
+}
+
+void HostMaster::writeAcknowledged(bool ack) {
+    messageRecord().acked.push_back(ack);
+    ++position_;
+    if (!ack)
+        after(2 * period_, &HostMaster::stopCondition);
+    else if (position_ < message().data.size())
+        after(9 * period_, &HostMaster::writePhase);
+    else
+        after(period_, &HostMaster::nextMessage);
+}
+
+// SCL is low before a byte the slave sends: the slave must have it now.
+void HostMaster::readPhase() {
+    std::optional<std::uint8_t> byte = bus_.read();
+    if (!byte) {
+        waitForScl(Wait::Read);
+        return;
+    }
+    messageRecord().bytes.push_back(*byte);
+    after(9 * period_, &HostMaster::readDone);
+}
+
+// The master acknowledges every byte but the last one it wants.
+void HostMaster::readDone() {
+    bool ack = position_ + 1 < message().length;
+    messageRecord().acked.push_back(ack);
+    bus_.acknowledge(ack);
+    ++position_;
+    if (ack)
+        readPhase();
+    else
+        nextMessage();
+}
+
+// SCL is low after the last acknowledge bit of a message.
+void HostMaster::nextMessage() {
+    ++index_;
+    if (index_ < job_.messages.size())
+        after(period_, &HostMaster::restartCondition);
+    else
+        after(period_, &HostMaster::stopCondition);
+}
+
+void HostMaster::stopCondition() {
+    bus_.stop();
+    record_.end = sim_.now();
+    busFreeAt_ = sim_.now() + half_;
+    finish();
+}
+
+void HostMaster::finish() {
+    active_ = false;
+    sim_.events().cancel(limitEvent_);
+    bus_.record(record_);
+    Done done = std::move(job_.done);
+    job_ = Job{};
+    if (done)
+        done(bus_.transfers().back());
+    if (!active_ && !pending_.empty())
+        startNext();
+}
+
+} // namespace sim

@@ -1,0 +1,113 @@
+#include "i2c_bus.h"
+
+#include <algorithm>
+
+namespace sim {
+
+I2cBus::I2cBus(Simulation& sim) : sim_(sim) {
+    releaseEvent_.set([this] {
+        if (sclReleased_)
+            sclReleased_();
+    });
+}
+
+void I2cBus::attach(I2cDevice& device) {
+    if (std::find(devices_.begin(), devices_.end(), &device) == devices_.end())
+        devices_.push_back(&device);
+}
+
+void I2cBus::detach(I2cDevice& device) {
+    devices_.erase(std::remove(devices_.begin(), devices_.end(), &device), devices_.end());
+    addressed_.erase(std::remove_if(addressed_.begin(), addressed_.end(),
+                                    [&](const Answering& a) { return a.device == &device; }),
+                     addressed_.end());
+    releaseScl(device);
+}
+
+void I2cBus::holdScl(I2cDevice& device) {
+    if (std::find(holders_.begin(), holders_.end(), &device) == holders_.end())
+        holders_.push_back(&device);
+}
+
+void I2cBus::releaseScl(I2cDevice& device) {
+    auto it = std::find(holders_.begin(), holders_.end(), &device);
+    if (it == holders_.end())
+        return;
+    holders_.erase(it);
+    // The master notices SCL rise as the world's next step, never inside the
+    // firmware context that wrote the byte.
+    if (holders_.empty())
+        sim_.schedule(releaseEvent_, sim_.now());
+}
+
+void I2cBus::start(bool repeated) {
+    addressed_.clear();
+    for (I2cDevice* d : devices_)
+        d->startCondition(repeated);
+}
+
+void I2cBus::stop() {
+    addressed_.clear();
+    for (I2cDevice* d : devices_)
+        d->stopCondition();
+}
+
+bool I2cBus::address(std::uint8_t address, bool read) {
+    addressed_.clear();
+    // Every device hears the address byte; each decides for itself.
+    for (I2cDevice* d : devices_) {
+        if (d->addressByte(address, read))
+            addressed_.push_back({d, std::nullopt});
+    }
+    return !addressed_.empty();
+}
+
+I2cDevice::Answer I2cBus::write(std::uint8_t byte) {
+    bool ack = false;
+    bool stretch = false;
+    for (auto& a : addressed_) {
+        switch (a.device->receiveByte(byte)) {
+        case I2cDevice::Answer::Ack:
+            ack = true;
+            break;
+        case I2cDevice::Answer::Stretch:
+            stretch = true;
+            break;
+        case I2cDevice::Answer::Nack:
+            break;
+        }
+    }
+    if (stretch)
+        return I2cDevice::Answer::Stretch;
+    return ack ? I2cDevice::Answer::Ack : I2cDevice::Answer::Nack;
+}
+
+std::optional<std::uint8_t> I2cBus::read() {
+    bool waiting = false;
+    for (auto& a : addressed_) {
+        if (!a.byte)
+            a.byte = a.device->transmitByte();
+        waiting |= !a.byte.has_value();
+    }
+    if (waiting)
+        return std::nullopt;
+    std::uint8_t wired = 0xFF;
+    for (auto& a : addressed_) {
+        wired &= *a.byte;
+        a.byte.reset();
+    }
+    return wired;
+}
+
+void I2cBus::acknowledge(bool ack) {
+    for (auto& a : addressed_)
+        a.device->masterAcknowledge(ack);
+}
+
+void I2cBus::record(const I2cTransferRecord& transfer) {
+    transfers_.push_back(transfer);
+    if (observer_)
+        observer_(transfers_.back());
+}
+
+} // namespace sim

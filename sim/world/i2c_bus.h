@@ -1,0 +1,74 @@
+// One I2C bus: two open-drain lines with pull-ups, the devices on them and a
+// record of every transfer. Lines are wired-AND: a byte read while two
+// devices answer is the AND of both, and SCL is low while any device holds it.
+#pragma once
+
+#include "i2c_device.h"
+#include "i2c_transfer.h"
+#include "kernel/event_queue.h"
+#include "kernel/simulation.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace sim {
+
+class I2cBus {
+public:
+    explicit I2cBus(Simulation& sim);
+    I2cBus(const I2cBus&) = delete;
+    I2cBus& operator=(const I2cBus&) = delete;
+
+    Simulation& simulation() { return sim_; }
+
+    void attach(I2cDevice& device);
+    void detach(I2cDevice& device);
+
+    // --- SCL held low by devices (clock stretching) ---------------------------
+    void holdScl(I2cDevice& device);
+    void releaseScl(I2cDevice& device);
+    bool sclHeld() const { return !holders_.empty(); }
+    // The master's wait: called (as an event of the world, at the instant of
+    // release) when the last device lets SCL go.
+    void setSclReleasedListener(std::function<void()> listener) {
+        sclReleased_ = std::move(listener);
+    }
+
+    // --- what the master puts on the lines --------------------------------------
+    void start(bool repeated);
+    void stop();
+    // True when at least one device acknowledged.
+    bool address(std::uint8_t address, bool read);
+    I2cDevice::Answer write(std::uint8_t byte);
+    // No value while an addressed device still holds SCL; ask again once it
+    // lets go. Nobody driving SDA reads as 0xFF (the pull-up).
+    std::optional<std::uint8_t> read();
+    void acknowledge(bool ack);
+
+    // --- the record --------------------------------------------------------------
+    void record(const I2cTransferRecord& transfer);
+    const std::vector<I2cTransferRecord>& transfers() const { return transfers_; }
+    // Called for every recorded transfer (tracing, recorders).
+    void setTransferObserver(std::function<void(const I2cTransferRecord&)> observer) {
+        observer_ = std::move(observer);
+    }
+
+private:
+    struct Answering {
+        I2cDevice* device;
+        std::optional<std::uint8_t> byte; // this byte's answer, once given
+    };
+
+    Simulation& sim_;
+    std::vector<I2cDevice*> devices_;
+    std::vector<Answering> addressed_;
+    std::vector<I2cDevice*> holders_;
+    std::function<void()> sclReleased_;
+    CallbackEvent releaseEvent_;
+    std::vector<I2cTransferRecord> transfers_;
+    std::function<void(const I2cTransferRecord&)> observer_;
+};
+
+} // namespace sim

@@ -1,0 +1,37 @@
+// What a device on the I2C bus notices of the lines. The bus calls these at
+// the moments a device's own logic would see the conditions on SDA and SCL;
+// the host master drives the sequence.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace sim {
+
+class I2cDevice {
+public:
+    // Answer to a byte written by the master. Stretch: the device holds SCL
+    // low and acknowledges the byte once it lets SCL go.
+    enum class Answer { Ack, Nack, Stretch };
+
+    virtual ~I2cDevice() = default;
+
+    // SDA fell while SCL was high: a START, or a repeated START inside a
+    // transfer.
+    virtual void startCondition(bool repeated) = 0;
+    // SDA rose while SCL was high.
+    virtual void stopCondition() = 0;
+    // The eight bits of the address byte are in; true pulls SDA low in the
+    // acknowledge bit.
+    virtual bool addressByte(std::uint8_t address, bool read) = 0;
+    // A data byte from the master is in (only the devices that acknowledged
+    // the address hear it).
+    virtual Answer receiveByte(std::uint8_t byte) = 0;
+    // The master wants the next byte. No value: the device holds SCL low and
+    // releases it once it has one.
+    virtual std::optional<std::uint8_t> transmitByte() = 0;
+    // The master's acknowledge bit after a byte the device sent.
+    virtual void masterAcknowledge(bool ack) = 0;
+};
+
+} // namespace sim

@@ -1,0 +1,72 @@
+// One I2C transfer as the host master asks for it and as a probe on the bus
+// would record it: messages joined by repeated STARTs, then STOP.
+#pragma once
+
+#include "kernel/time.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace sim {
+
+struct I2cMessage {
+    std::uint8_t address = 0; // 7-bit
+    bool read = false;
+    std::vector<std::uint8_t> data; // what a write sends
+    std::size_t length = 0;         // how many bytes a read takes
+
+    static I2cMessage write(std::uint8_t address, std::vector<std::uint8_t> bytes) {
+        I2cMessage m;
+        m.address = address;
+        m.data = std::move(bytes);
+        return m;
+    }
+    static I2cMessage readBytes(std::uint8_t address, std::size_t n) {
+        I2cMessage m;
+        m.address = address;
+        m.read = true;
+        m.length = n;
+        return m;
+    }
+};
+
+// What happened to one message on the bus.
+struct I2cMessageRecord {
+    std::uint8_t address = 0;
+    bool read = false;
+    Time start = 0; // the START or repeated START that opened it
+    bool addressAcked = false;
+    // The bytes that crossed the bus: written by the master, or read by it.
+    std::vector<std::uint8_t> bytes;
+    // Per byte, its acknowledge bit: the slave's for a write, the master's
+    // for a read (the master does not acknowledge the last byte it wants).
+    std::vector<bool> acked;
+
+    // The master gave up on this message: its address or a data byte was not
+    // acknowledged.
+    bool nacked() const {
+        if (!addressAcked)
+            return true;
+        return !read && acked.size() == bytes.size() && !acked.empty() && !acked.back();
+    }
+};
+
+struct I2cTransferRecord {
+    Time start = 0; // START
+    Time end = 0;   // STOP seen on the bus (or the moment the master gave up)
+    std::vector<I2cMessageRecord> messages;
+    // The master gave up because SCL stayed low past its limit; no STOP was
+    // possible.
+    bool stuck = false;
+
+    bool nacked() const {
+        for (const auto& m : messages) {
+            if (m.nacked())
+                return true;
+        }
+        return false;
+    }
+};
+
+} // namespace sim
