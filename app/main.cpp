@@ -8,7 +8,7 @@
 int main() {
     stdio_init_all(); // no output driver is enabled: messages are formatted and dropped
 
-    // The watchdog supervision tasks are created here, before MainTask.
+    // Watchdog supervision starts here, before MainTask.
 
     requireCreated(xTaskCreateAffinitySet(mainTask, "MainTask", 256, nullptr, 1, 0x1, nullptr) ==
                    pdPASS);

@@ -65,22 +65,12 @@ void BoardTask::run(void*) {
     }
 }
 
-// Samples the slot voltage until two readings in a row agree within one
-// count, then takes the earlier of the two.
 void BoardTask::_checkPos() {
     adc_init();
     adc_gpio_init(SLOT_ADC_PIN);
     adc_select_input(SLOT_ADC_INPUT);
-    uint16_t previous = adc_read();
-    for (;;) {
-        vTaskDelay(1);
-        const uint16_t current = adc_read();
-        if (slotReadingsSettled(previous, current)) {
-            break;
-        }
-        previous = current;
-    }
-    const SlotPosition slot = slotFromReading(previous);
+    const uint16_t raw = settledSlotReading([] { return adc_read(); }, [] { vTaskDelay(1); });
+    const SlotPosition slot = slotFromReading(raw);
     _pos = slot.pos;
     _addr = slot.addr;
 }

@@ -16,4 +16,20 @@ SlotPosition slotFromReading(uint16_t raw);
 // Two consecutive readings agree when they differ by at most one count.
 bool slotReadingsSettled(uint16_t previous, uint16_t current);
 
+// Takes readings, with `pause` between two, until two in a row agree; the
+// result is the earlier reading of that pair. A voltage that never settles
+// keeps it sampling.
+template <typename Read, typename Pause>
+uint16_t settledSlotReading(Read read, Pause pause) {
+    uint16_t previous = read();
+    for (;;) {
+        pause();
+        const uint16_t current = read();
+        if (slotReadingsSettled(previous, current)) {
+            return previous;
+        }
+        previous = current;
+    }
+}
+
 #endif
