@@ -29,6 +29,7 @@ constexpr uint8_t REG_DESC_LEN_LO = 0xFE;
 
 BoardTask* _board = nullptr;
 
+// One event per kind and record, in code order: outputs before analog outputs.
 void _sendEvents(uint32_t events) {
     for (uint8_t code = 0; code < 32; ++code) {
         if ((events & (1u << code)) != 0) {
@@ -93,6 +94,8 @@ void TwiTask::run(void* param) {
     i2c_slave_init(i2c0, address, _twiHandler);
     for (;;) {
         ulTaskNotifyTake(pdTRUE, portMAX_DELAY);
+        // A heartbeat flagged between the test and the clear is covered by
+        // the event sent here.
         if (_setHeartbeat != 0) {
             _setHeartbeat = 0;
             _board->sendEvent(makeBoardEvent(EV_HOST_ACTIVITY), 0);
