@@ -120,6 +120,8 @@ public:
     static constexpr std::uint32_t kAbrtSlvFlushTxFifo = 1u << 13;
 
     static constexpr unsigned kFifoDepth = 16;
+    // I2C0_IRQ on the processor.
+    static constexpr unsigned kI2c0Irq = 23;
 
     // What the SDK's slave layer keeps per I2C instance in the firmware's RAM:
     // the event handler and whether a transfer is under way. It lives here

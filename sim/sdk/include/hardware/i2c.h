@@ -5,9 +5,7 @@
 #ifndef HARDWARE_I2C_H
 #define HARDWARE_I2C_H
 
-#include <stdbool.h>
-#include <stddef.h>
-#include <stdint.h>
+#include "pico.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -16,7 +14,7 @@ extern "C" {
 // The registers are not memory on the host, so the instance carries the
 // block's number where the chip's carries the register base.
 struct i2c_inst {
-    unsigned int index;
+    uint index;
     bool restart_on_next;
 };
 typedef struct i2c_inst i2c_inst_t;
@@ -29,14 +27,14 @@ extern i2c_inst_t i2c1_inst;
 
 // Resets the block and sets it up as a 100..400 kHz master with 7-bit
 // addresses; returns the baud rate actually set.
-unsigned int i2c_init(i2c_inst_t* i2c, unsigned int baudrate);
+uint i2c_init(i2c_inst_t* i2c, uint baudrate);
 void i2c_deinit(i2c_inst_t* i2c);
-unsigned int i2c_set_baudrate(i2c_inst_t* i2c, unsigned int baudrate);
+uint i2c_set_baudrate(i2c_inst_t* i2c, uint baudrate);
 // Slave mode at a 7-bit address, or back to master mode.
 void i2c_set_slave_mode(i2c_inst_t* i2c, bool slave, uint8_t addr);
 
-unsigned int i2c_hw_index(i2c_inst_t* i2c);
-i2c_inst_t* i2c_get_instance(unsigned int instance);
+uint i2c_hw_index(i2c_inst_t* i2c);
+i2c_inst_t* i2c_get_instance(uint instance);
 
 // Free places in the transmit FIFO, bytes waiting in the receive FIFO.
 size_t i2c_get_write_available(i2c_inst_t* i2c);
