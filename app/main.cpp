@@ -1,6 +1,7 @@
-// Start-up of every image: MainTask, then the scheduler, which starts core 1.
+// Start-up of every image: the watchdog tasks, MainTask, then the scheduler, which starts core 1.
 #include "FreeRTOS.h"
 #include "agents/creation_check.h"
+#include "agents/watchdog.h"
 #include "app/main_task.h"
 #include "pico/stdlib.h"
 #include "task.h"
@@ -8,7 +9,9 @@
 int main() {
     stdio_init_all(); // no output driver is enabled: messages are formatted and dropped
 
-    // Watchdog supervision starts here, before MainTask.
+    // The watchdog tasks come first, so that "Watchdog-0" arms the hardware
+    // before any board code runs.
+    initWatchdog();
 
     requireCreated(xTaskCreateAffinitySet(mainTask, "MainTask", 256, nullptr, 1, 0x1, nullptr) ==
                    pdPASS);

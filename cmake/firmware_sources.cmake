@@ -24,6 +24,7 @@ set(FIRMWARE_COMMON_SOURCES
     agents/creation_check.cpp
     agents/task_agent.cpp
     agents/timer_agent.cpp
+    agents/watchdog.cpp
     agents/heartbeat_timer.cpp
     twi/regs_lock.cpp
     twi/twi_handler.cpp
