@@ -6,6 +6,7 @@
 #include "board/board_task.h"
 #include "board/onboard_blink.h"
 #include "hardware/gpio.h"
+#include "queue.h"
 #include "task.h"
 
 namespace {
@@ -22,4 +23,16 @@ void ledOnboardTask(void* parameter) {
         gpio_put(ONBOARD_LED_PIN, blink.ledOn());
         vTaskDelay(ticks);
     }
+}
+
+void gpioCallback(unsigned int gpio, uint32_t) {
+    QueueHandle_t queue = _g_boardEventQHandle;
+    if (queue == nullptr) {
+        return; // no board yet: the edge is dropped
+    }
+    const BoardEvent event = makeBoardEvent(EV_GPIO_EDGE, static_cast<uint8_t>(gpio));
+    BaseType_t woken = pdFALSE;
+    // A full queue drops the edge; the next edge or window end publishes.
+    xQueueSendFromISR(queue, &event, &woken);
+    portYIELD_FROM_ISR(woken);
 }

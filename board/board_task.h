@@ -38,6 +38,14 @@ private:
     void _startSideTask(TaskFunction_t body, const char* name, void* param, TaskHandle_t* handle);
     static void _deleteTask(TaskHandle_t& handle);
 
+    // Digital inputs (board/digital_inputs.cpp), for the images with a
+    // DIN_MAP and an input-change line in board_image.h and the members
+    // _dinMask, _debouncePin and _debounceTimer.
+    void _initInputs();
+    void _checkGPIOs(uint8_t pin);
+    void _debounceElapsed();
+    void _publishInputs();
+
     // Each image's own, in boards/<image>/.
     void _init();
     bool _handleEvent(BoardEvent event); // false: not an event of this image

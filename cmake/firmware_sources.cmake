@@ -36,8 +36,13 @@ set(VALDOR_SOURCES
     ${FIRMWARE_COMMON_SOURCES}
     app/main_task.cpp
     agents/debounce_timer.cpp
+    board/digital_inputs.cpp
     boards/valdor/board_task.cpp
-    boards/valdor/descriptor.cpp)
+    boards/valdor/descriptor.cpp
+    boards/valdor/dac.cpp
+    boards/valdor/fading_ramp.cpp
+    boards/valdor/status_leds.cpp
+    boards/valdor/analog_read.cpp)
 set(VALDOR_INCLUDE_DIRS ${_FIRMWARE_ROOT}/boards/valdor/include)
 
 set(QUILLET_SOURCES

@@ -6,6 +6,8 @@
 
 #include "agents/debounce_timer.h"
 #include "board/board_event.h"
+#include "boards/valdor/dac.h"
+#include "boards/valdor/led_fading_state.h"
 
 constexpr uint32_t BOARD_EVENT_QUEUE_LENGTH = 250;
 
@@ -13,6 +15,10 @@ constexpr uint32_t BOARD_EVENT_QUEUE_LENGTH = 250;
 // input registers releases it.
 constexpr bool HAS_INPUT_CHANGE_PIN = true;
 constexpr uint8_t INPUT_CHANGE_PIN = 17;
+
+// GPIO of each digital input, in input order: input k is bit k of the
+// input word in 0x12/0x13.
+inline constexpr uint8_t DIN_MAP[] = {15, 14, 13, 12};
 
 // Board events that a host write covering register `addr` raises, one bit
 // per event code.
