@@ -27,13 +27,25 @@ set(FIRMWARE_COMMON_SOURCES
     agents/watchdog.cpp
     agents/heartbeat_timer.cpp
     twi/regs_lock.cpp
-    twi/twi_handler.cpp
-    twi/twi_task.cpp
     board/board_task.cpp
     board/board.cpp)
 
+# The I2C slave link to the host; brennic leaves it out.
+set(FIRMWARE_HOST_LINK_SOURCES
+    twi/twi_handler.cpp
+    twi/twi_task.cpp)
+
+# The thermocouple converters of quillet and brennic: select lines, reader,
+# scanning task and the SPI set-up. Each image adds its demux_lines.cpp.
+set(FIRMWARE_THERMO_SOURCES
+    boards/quillet/converter_spi.cpp
+    boards/quillet/demux.cpp
+    boards/quillet/thermo.cpp
+    boards/quillet/thermo_task.cpp)
+
 set(VALDOR_SOURCES
     ${FIRMWARE_COMMON_SOURCES}
+    ${FIRMWARE_HOST_LINK_SOURCES}
     app/main_task.cpp
     agents/debounce_timer.cpp
     board/digital_inputs.cpp
@@ -47,18 +59,24 @@ set(VALDOR_INCLUDE_DIRS ${_FIRMWARE_ROOT}/boards/valdor/include)
 
 set(QUILLET_SOURCES
     ${FIRMWARE_COMMON_SOURCES}
+    ${FIRMWARE_HOST_LINK_SOURCES}
+    ${FIRMWARE_THERMO_SOURCES}
     app/main_task.cpp
     agents/debounce_timer.cpp
     boards/quillet/board_task.cpp
+    boards/quillet/demux_lines.cpp
     boards/quillet/descriptor.cpp)
 set(QUILLET_INCLUDE_DIRS ${_FIRMWARE_ROOT}/boards/quillet/include)
 
-# brennic has its own mainTask, no debounce timer, and quillet's descriptor.
+# brennic has its own mainTask, no debounce timer, its own select lines, and
+# no host link (boards/brennic/host_link.cpp says why).
 set(BRENNIC_SOURCES
     ${FIRMWARE_COMMON_SOURCES}
+    ${FIRMWARE_THERMO_SOURCES}
     boards/brennic/main_task.cpp
     boards/brennic/board_task.cpp
-    boards/quillet/descriptor.cpp)
+    boards/brennic/demux_lines.cpp
+    boards/brennic/host_link.cpp)
 set(BRENNIC_INCLUDE_DIRS ${_FIRMWARE_ROOT}/boards/brennic/include)
 
 set(BOARD_IMAGES valdor quillet brennic)

@@ -1,10 +1,19 @@
-// brennic's own part of the board task: no digital I/O, so only the host
-// heartbeat is served.
+// brennic's own part of the board task: the thermocouple converters on its
+// own pins and no digital I/O, so only the host heartbeat is served.
 #include "board/board.h"
 #include "board/board_task.h"
+#include "boards/quillet/converter_spi.h"
+#include "boards/quillet/thermo_task.h"
+
+namespace {
+constexpr uint8_t SPI_RX_PIN = 16;
+constexpr uint8_t SPI_SCK_PIN = 18;
+} // namespace
 
 void BoardTask::_init() {
+    initConverterSpi(SPI_RX_PIN, SPI_SCK_PIN);
     _startSideTask(ledOnboardTask, "OnboardLED", this, &_onboardLedTask);
+    _startSideTask(thermoTask, "Thermo", nullptr, &_thermoTask);
 }
 
 bool BoardTask::_handleEvent(BoardEvent event) {
