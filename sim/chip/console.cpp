@@ -1,0 +1,37 @@
+#include "chip/console.h"
+
+#include "chip/chip.h"
+
+namespace sim {
+
+Console::Console(Chip& chip) : chip_(chip) {}
+
+void Console::write(const char* text, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] == '\n')
+            complete();
+        else
+            pending_ += text[i];
+    }
+}
+
+void Console::complete() {
+    lines_.push_back({chip_.now(), pending_});
+    pending_.clear();
+    const ConsoleLine& line = lines_.back();
+    chip_.forEachObserver([&](ChipObserver& o) { o.consoleLine(chip_, line.at, line.text); });
+}
+
+void Console::cut() {
+    if (!pending_.empty())
+        complete();
+}
+
+std::vector<ConsoleLine> Console::takeNew() {
+    std::vector<ConsoleLine> fresh(lines_.begin() + static_cast<std::ptrdiff_t>(taken_),
+                                   lines_.end());
+    taken_ = lines_.size();
+    return fresh;
+}
+
+} // namespace sim

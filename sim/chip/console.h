@@ -1,0 +1,45 @@
+// What the firmware prints with printf/puts/putchar, caught at the SDK's
+// stdio layer. The images install no stdio driver, so on silicon the text
+// goes nowhere; here each complete line is kept with the time its newline
+// was written, as a logic analyser on a UART would show it.
+#pragma once
+
+#include "kernel/time.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+class Chip;
+
+struct ConsoleLine {
+    Time at = 0;
+    std::string text;
+};
+
+class Console {
+public:
+    explicit Console(Chip& chip);
+
+    void write(const char* text, std::size_t length);
+    // Text after the last newline.
+    const std::string& pending() const { return pending_; }
+    const std::vector<ConsoleLine>& lines() const { return lines_; }
+    // The lines completed since the last call.
+    std::vector<ConsoleLine> takeNew();
+    // A reset cuts the line being written: what was written of it is kept as
+    // a line of its own.
+    void cut();
+
+private:
+    void complete();
+
+    Chip& chip_;
+    std::string pending_;
+    std::vector<ConsoleLine> lines_;
+    std::size_t taken_ = 0;
+};
+
+} // namespace sim

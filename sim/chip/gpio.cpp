@@ -1,0 +1,296 @@
+#include "chip/gpio.h"
+
+#include "chip/chip.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+constexpr unsigned kIoIrqBank0 = 13;
+
+bool isHigh(Drive d) {
+    return d == Drive::High;
+}
+const char* driveName(Drive d) {
+    return d == Drive::None ? "none" : isHigh(d) ? "high" : "low";
+}
+} // namespace
+
+const char* functionName(unsigned function) {
+    switch (function) {
+    case 0:
+        return "xip";
+    case gpiofn::kSpi:
+        return "spi";
+    case gpiofn::kUart:
+        return "uart";
+    case gpiofn::kI2c:
+        return "i2c";
+    case gpiofn::kPwm:
+        return "pwm";
+    case gpiofn::kSio:
+        return "sio";
+    case 6:
+        return "pio0";
+    case 7:
+        return "pio1";
+    case 8:
+        return "gpck";
+    case 9:
+        return "usb";
+    case gpiofn::kNull:
+        return "null";
+    default:
+        return "?";
+    }
+}
+
+Gpio::Gpio(Chip& chip) : chip_(chip) {}
+
+void Gpio::reset() {
+    pins_.fill(Pin{});
+    out_ = 0;
+    oe_ = 0;
+    edges_.fill(0);
+    for (auto& e : enables_)
+        e.fill(0);
+    // The world keeps driving its wires through a reset; only the chip's side
+    // starts over. Pulled down at reset, every undriven pin reads low.
+    update();
+    edges_.fill(0);
+}
+
+void Gpio::setFunction(unsigned pin, unsigned function) {
+    Pin& p = pins_.at(pin);
+    // Selecting a function also turns the pad's input on and its output
+    // disable off, so the selected peripheral both drives and hears the pin.
+    p.inputEnabled = true;
+    if (p.function != function) {
+        p.function = function;
+        PinState s = resolve(pin);
+        chip_.forEachObserver([&](ChipObserver& o) { o.pinFunctionChanged(chip_, pin, s); });
+    }
+    update();
+}
+
+void Gpio::setPulls(unsigned pin, bool up, bool down) {
+    Pin& p = pins_.at(pin);
+    p.pullUp = up;
+    p.pullDown = down;
+    update();
+}
+
+void Gpio::setInputEnabled(unsigned pin, bool enabled) {
+    pins_.at(pin).inputEnabled = enabled;
+    update();
+}
+
+void Gpio::writeOut(std::uint32_t value) {
+    out_ = value & ((1u << kGpioCount) - 1);
+    update();
+}
+
+void Gpio::writeOutputEnable(std::uint32_t value) {
+    oe_ = value & ((1u << kGpioCount) - 1);
+    update();
+}
+
+std::uint32_t Gpio::in() const {
+    return inputs_;
+}
+
+void Gpio::setIrqEnabled(int core, unsigned pin, std::uint32_t events, bool enabled) {
+    auto& e = enables_.at(static_cast<unsigned>(core)).at(pin);
+    if (enabled)
+        e = static_cast<std::uint8_t>(e | (events & 0xFu));
+    else
+        e = static_cast<std::uint8_t>(e & ~events);
+    updateIrqLines();
+}
+
+std::uint32_t Gpio::irqEnabled(int core, unsigned pin) const {
+    return enables_.at(static_cast<unsigned>(core)).at(pin);
+}
+
+void Gpio::acknowledge(unsigned pin, std::uint32_t events) {
+    // Only edge events latch; a level event stays while the level does.
+    edges_.at(pin) = static_cast<std::uint8_t>(edges_[pin] & ~events);
+    updateIrqLines();
+}
+
+std::uint32_t Gpio::rawEvents(unsigned pin) const {
+    bool in = (inputs_ >> pin) & 1u;
+    return edges_.at(pin) | (in ? gpioirq::kLevelHigh : gpioirq::kLevelLow);
+}
+
+std::uint32_t Gpio::irqStatus(int core, unsigned pin) const {
+    return rawEvents(pin) & irqEnabled(core, pin);
+}
+
+void Gpio::drive(unsigned pin, Drive d) {
+    if (world_.at(pin) == d)
+        return;
+    world_[pin] = d;
+    update();
+}
+
+Drive Gpio::chipDrive(unsigned pin) const {
+    const Pin& p = pins_.at(pin);
+    if (p.function == gpiofn::kSio) {
+        if (!((oe_ >> pin) & 1u))
+            return Drive::None;
+        return ((out_ >> pin) & 1u) ? Drive::High : Drive::Low;
+    }
+    if (p.function < drivers_.size() && drivers_[p.function])
+        return drivers_[p.function]->drive(pin);
+    return Drive::None;
+}
+
+PinState Gpio::resolve(unsigned pin) const {
+    const Pin& p = pins_.at(pin);
+    PinState s;
+    s.function = p.function;
+    s.outputEnabled = (oe_ >> pin) & 1u;
+    s.outLevel = (out_ >> pin) & 1u;
+    s.pullUp = p.pullUp;
+    s.pullDown = p.pullDown;
+    s.inputEnabled = p.inputEnabled;
+    s.chip = chipDrive(pin);
+    s.world = world_[pin];
+    if (p.function < drivers_.size() && drivers_[p.function])
+        s.toggling = drivers_[p.function]->toggling(pin);
+    if (s.chip != Drive::None && s.world != Drive::None && s.chip != s.world) {
+        // A pin driven against a contact to ground: the contact wins.
+        s.contention = true;
+        s.level = false;
+    } else if (s.chip != Drive::None) {
+        s.level = isHigh(s.chip);
+    } else if (s.world != Drive::None) {
+        s.level = isHigh(s.world);
+    } else if (p.pullUp && p.pullDown) {
+        // Both pulls on make the pad's bus keeper: it holds the last level.
+        s.level = (levels_ >> pin) & 1u;
+    } else if (p.pullUp || p.pullDown) {
+        s.level = p.pullUp;
+    } else {
+        s.floating = true;
+        s.level = false;
+    }
+    return s;
+}
+
+bool Gpio::level(unsigned pin) const {
+    return resolve(pin).level;
+}
+
+PinState Gpio::state(unsigned pin) const {
+    return resolve(pin);
+}
+
+std::string Gpio::describe(unsigned pin) const {
+    PinState s = resolve(pin);
+    std::string d =
+        std::string("level ") + (s.level ? "1" : "0") + ", function " + functionName(s.function);
+    if (s.function == gpiofn::kSio)
+        d += s.outputEnabled ? std::string(", output ") + (s.outLevel ? "high" : "low") : ", input";
+    else if (s.chip != Drive::None)
+        d += std::string(", peripheral drives ") + driveName(s.chip);
+    if (s.toggling)
+        d += ", toggling";
+    if (s.world != Drive::None)
+        d += std::string(", world drives ") + driveName(s.world);
+    if (s.pullUp && s.pullDown)
+        d += ", bus keeper";
+    else if (s.pullUp)
+        d += ", pull-up";
+    else if (s.pullDown)
+        d += ", pull-down";
+    if (!s.inputEnabled)
+        d += ", input off";
+    if (s.floating)
+        d += ", floating";
+    if (s.contention)
+        d += ", contention";
+    return d;
+}
+
+void Gpio::attachPeripheral(unsigned function, PinDriver* driver) {
+    drivers_.at(function) = driver;
+    update();
+}
+
+int Gpio::addListener(std::uint32_t pinMask, Listener listener) {
+    int id = nextListener_++;
+    listeners_.push_back({id, pinMask, std::move(listener)});
+    return id;
+}
+
+void Gpio::removeListener(int id) {
+    listeners_.erase(std::remove_if(listeners_.begin(), listeners_.end(),
+                                    [id](const ListenerEntry& e) { return e.id == id; }),
+                     listeners_.end());
+}
+
+void Gpio::update() {
+    // Listeners may drive pins in turn; their changes are taken in the next
+    // round instead of recursively.
+    if (updating_) {
+        again_ = true;
+        return;
+    }
+    updating_ = true;
+    do {
+        again_ = false;
+        std::uint32_t changed = 0;
+        std::array<PinState, kGpioCount> states;
+        for (unsigned pin = 0; pin < kGpioCount; ++pin) {
+            PinState& s = states[pin];
+            s = resolve(pin);
+            const std::uint32_t bit = 1u << pin;
+            if (s.toggling) {
+                toggling_ |= bit;
+                continue;
+            }
+            toggling_ &= ~bit;
+            if (((levels_ & bit) != 0) != s.level) {
+                levels_ ^= bit;
+                changed |= bit;
+            }
+            // Edges are seen behind the input buffer, whatever the function.
+            const bool in = s.inputEnabled && s.level;
+            if (((inputs_ & bit) != 0) != in) {
+                inputs_ ^= bit;
+                edges_[pin] |= in ? gpioirq::kEdgeRise : gpioirq::kEdgeFall;
+            }
+        }
+        updateIrqLines();
+        for (unsigned pin = 0; pin < kGpioCount; ++pin) {
+            if (!((changed >> pin) & 1u))
+                continue;
+            chip_.forEachObserver([&](ChipObserver& o) { o.pinChanged(chip_, pin, states[pin]); });
+            for (std::size_t i = 0; i < listeners_.size(); ++i) {
+                if ((listeners_[i].mask >> pin) & 1u) {
+                    Listener fn = listeners_[i].fn; // may remove itself
+                    fn(pin, states[pin].level);
+                }
+            }
+        }
+    } while (again_);
+    updating_ = false;
+}
+
+void Gpio::updateIrqLines() {
+    for (int core = 0; core < 2; ++core) {
+        bool pending = false;
+        for (unsigned pin = 0; pin < kGpioCount && !pending; ++pin)
+            pending = irqStatus(core, pin) != 0;
+        if (pending != lines_[static_cast<unsigned>(core)]) {
+            lines_[static_cast<unsigned>(core)] = pending;
+        }
+    }
+    chip_.setCoreIrqLine(0, kIoIrqBank0, lines_[0]);
+    chip_.setCoreIrqLine(1, kIoIrqBank0, lines_[1]);
+}
+
+} // namespace sim

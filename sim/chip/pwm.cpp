@@ -1,0 +1,138 @@
+#include "chip/pwm.h"
+
+#include "chip/chip.h"
+
+#include <cstdio>
+
+namespace sim {
+
+Pwm::Pwm(Chip& chip) : chip_(chip) {}
+
+void Pwm::reset() {
+    slices_.fill(PwmSlice{});
+}
+
+std::uint16_t Pwm::counter(unsigned n) const {
+    const PwmSlice& s = slices_.at(n);
+    if (!s.enabled || s.divMode != 0)
+        return s.count;
+    // One count per `divider / 16` system clock cycles of 8 ns: divider/2 ns.
+    const std::uint64_t ticks = (chip_.now() - s.since) * 2 / s.divider;
+    if (s.phaseCorrect) {
+        // Up to TOP and back down: a period of 2 * TOP counts.
+        const std::uint64_t period = s.top ? 2u * std::uint64_t{s.top} : 1u;
+        // Where the stored count sits on the way up.
+        const std::uint64_t p = (s.count + ticks) % period;
+        return static_cast<std::uint16_t>(p <= s.top ? p : period - p);
+    }
+    return static_cast<std::uint16_t>((s.count + ticks) % (std::uint64_t{s.top} + 1));
+}
+
+void Pwm::rebase(PwmSlice& s) {
+    const unsigned n = static_cast<unsigned>(&s - slices_.data());
+    s.count = counter(n);
+    s.since = chip_.now();
+}
+
+void Pwm::writeControl(unsigned n, std::uint32_t csr) {
+    PwmSlice& s = slices_.at(n);
+    rebase(s);
+    s.enabled = csr & 1u;
+    s.phaseCorrect = (csr >> 1) & 1u;
+    s.invertA = (csr >> 2) & 1u;
+    s.invertB = (csr >> 3) & 1u;
+    s.divMode = (csr >> 4) & 3u;
+    changed(n);
+}
+
+std::uint32_t Pwm::control(unsigned n) const {
+    const PwmSlice& s = slices_.at(n);
+    return (s.enabled ? 1u : 0u) | (s.phaseCorrect ? 2u : 0u) | (s.invertA ? 4u : 0u) |
+           (s.invertB ? 8u : 0u) | (s.divMode << 4);
+}
+
+void Pwm::setEnabled(unsigned n, bool enabled) {
+    PwmSlice& s = slices_.at(n);
+    if (s.enabled == enabled)
+        return;
+    rebase(s);
+    s.enabled = enabled;
+    changed(n);
+}
+
+void Pwm::setEnabledMask(std::uint32_t mask) {
+    for (unsigned n = 0; n < kSlices; ++n)
+        setEnabled(n, (mask >> n) & 1u);
+}
+
+void Pwm::setDivider(unsigned n, std::uint8_t integer, std::uint8_t fraction) {
+    PwmSlice& s = slices_.at(n);
+    rebase(s);
+    // An integer part of 0 means 256.
+    const unsigned whole = integer ? integer : 256u;
+    s.divider = static_cast<std::uint16_t>(whole * 16u + (fraction & 0xFu));
+    changed(n);
+}
+
+void Pwm::setTop(unsigned n, std::uint16_t top) {
+    PwmSlice& s = slices_.at(n);
+    rebase(s);
+    s.top = top;
+    changed(n);
+}
+
+void Pwm::setLevel(unsigned n, unsigned channel, std::uint16_t level) {
+    PwmSlice& s = slices_.at(n);
+    (channel ? s.levelB : s.levelA) = level;
+    changed(n);
+}
+
+void Pwm::setLevels(unsigned n, std::uint16_t a, std::uint16_t b) {
+    PwmSlice& s = slices_.at(n);
+    s.levelA = a;
+    s.levelB = b;
+    changed(n);
+}
+
+void Pwm::setCounter(unsigned n, std::uint16_t count) {
+    PwmSlice& s = slices_.at(n);
+    s.count = count;
+    s.since = chip_.now();
+    changed(n);
+}
+
+bool Pwm::output(unsigned n, unsigned channel) const {
+    const PwmSlice& s = slices_.at(n);
+    const std::uint16_t level = channel ? s.levelB : s.levelA;
+    const bool out = counter(n) < level;
+    return out != (channel ? s.invertB : s.invertA);
+}
+
+std::string Pwm::describe(unsigned n) const {
+    const PwmSlice& s = slices_.at(n);
+    char text[96];
+    std::snprintf(text, sizeof text, "slice %u %s, top %u, div %u.%u, A %u, B %u", n,
+                  s.enabled ? "on" : "off", s.top, s.divider / 16u, s.divider % 16u, s.levelA,
+                  s.levelB);
+    return text;
+}
+
+Drive Pwm::drive(unsigned pin) const {
+    return output(sliceOf(pin), channelOf(pin)) ? Drive::High : Drive::Low;
+}
+
+bool Pwm::toggling(unsigned pin) const {
+    const PwmSlice& s = slices_.at(sliceOf(pin));
+    if (!s.enabled)
+        return false;
+    const std::uint16_t level = channelOf(pin) ? s.levelB : s.levelA;
+    // Level 0 keeps the output low and a level above TOP keeps it high.
+    return level != 0 && level <= s.top;
+}
+
+void Pwm::changed(unsigned n) {
+    chip_.forEachObserver([&](ChipObserver& o) { o.pwmChanged(chip_, n); });
+    chip_.gpio.peripheralOutputsChanged();
+}
+
+} // namespace sim

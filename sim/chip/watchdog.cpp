@@ -1,0 +1,100 @@
+#include "chip/watchdog.h"
+
+#include "chip/chip.h"
+
+namespace sim {
+
+Watchdog::Watchdog(Chip& chip) : chip_(chip) {
+    expiry_.set([this] { expire(); });
+}
+
+Watchdog::~Watchdog() {
+    chip_.simulation().events().cancel(expiry_);
+}
+
+void Watchdog::chipReset() {
+    enabled_ = false;
+    pauseOnDebug_ = false;
+    loaded_ = 0;
+    loadedAt_ = chip_.now();
+    chip_.simulation().events().cancel(expiry_);
+}
+
+void Watchdog::powerOnReset() {
+    chipReset();
+    reason_ = 0;
+    scratch_.fill(0);
+}
+
+bool Watchdog::paused() const {
+    return halted_ && pauseOnDebug_;
+}
+
+std::uint32_t Watchdog::count() const {
+    if (!enabled_ || paused())
+        return loaded_;
+    const Time elapsedUs = (chip_.now() - loadedAt_) / 1000;
+    const std::uint64_t used = 2 * elapsedUs;
+    return used >= loaded_ ? 0 : static_cast<std::uint32_t>(loaded_ - used);
+}
+
+void Watchdog::setEnabled(bool enabled) {
+    if (enabled == enabled_)
+        return;
+    if (!enabled)
+        loaded_ = count();
+    enabled_ = enabled;
+    loadedAt_ = chip_.now();
+    reschedule();
+}
+
+void Watchdog::setPauseOnDebug(bool pause) {
+    if (pause == pauseOnDebug_)
+        return;
+    loaded_ = count();
+    loadedAt_ = chip_.now();
+    pauseOnDebug_ = pause;
+    reschedule();
+}
+
+void Watchdog::load(std::uint32_t count) {
+    loaded_ = count & kMaxLoad;
+    loadedAt_ = chip_.now();
+    reschedule();
+}
+
+void Watchdog::debugHaltChanged(bool halted) {
+    if (halted == halted_)
+        return;
+    // Freeze the count where it is, or let it run on from there.
+    loaded_ = count();
+    loadedAt_ = chip_.now();
+    halted_ = halted;
+    reschedule();
+}
+
+void Watchdog::reschedule() {
+    EventQueue& events = chip_.simulation().events();
+    if (!enabled_ || paused()) {
+        events.cancel(expiry_);
+        return;
+    }
+    // Two counts per 1 us tick; an odd count needs one more tick.
+    const Time ticks = (Time{loaded_} + 1) / 2;
+    chip_.simulation().schedule(expiry_, loadedAt_ + microseconds(ticks));
+}
+
+void Watchdog::trigger() {
+    reason_ = kReasonForce;
+    chip_.reset("watchdog trigger");
+}
+
+void Watchdog::expire() {
+    if (!enabled_ || paused())
+        return;
+    reason_ = kReasonTimer;
+    enabled_ = false;
+    chip_.reset("watchdog timeout");
+}
+
+} // namespace sim

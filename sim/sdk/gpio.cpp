@@ -1,0 +1,273 @@
+// hardware_gpio on the IO bank, pads and SIO of the chip model.
+#include "sdk/runtime.h"
+
+#include <string>
+
+using namespace sim;
+using namespace sim::sdk;
+
+namespace {
+
+int core(Chip& c) {
+    return c.currentCore() < 0 ? 0 : c.currentCore();
+}
+
+void checkPin(Chip& c, uint gpio) {
+    if (gpio >= NUM_BANK0_GPIOS)
+        c.fail("GPIO " + std::to_string(gpio) + " does not exist");
+}
+
+// The callback dispatch the SDK installs as a shared handler of
+// IO_IRQ_BANK0: every pending event of the calling core, acknowledged, then
+// passed to that core's callback.
+void gpioIrqHandler() {
+    Chip& c = chip();
+    const int me = core(c);
+    for (unsigned pin = 0; pin < NUM_BANK0_GPIOS; ++pin) {
+        const std::uint32_t events = c.gpio.irqStatus(me, pin);
+        if (!events)
+            continue;
+        c.gpio.acknowledge(pin, events);
+        if (gpio_irq_callback_t cb = c.sdkRuntime().gpioCallbacks[static_cast<unsigned>(me)])
+            cb(pin, events);
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+void gpio_set_function(uint gpio, enum gpio_function fn) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    c.gpio.setFunction(gpio, static_cast<unsigned>(fn));
+    done(c);
+}
+
+enum gpio_function gpio_get_function(uint gpio) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    auto fn = static_cast<enum gpio_function>(c.gpio.function(gpio));
+    done(c);
+    return fn;
+}
+
+void gpio_set_pulls(uint gpio, bool up, bool down) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    c.gpio.setPulls(gpio, up, down);
+    done(c);
+}
+
+void gpio_pull_up(uint gpio) {
+    gpio_set_pulls(gpio, true, false);
+}
+void gpio_pull_down(uint gpio) {
+    gpio_set_pulls(gpio, false, true);
+}
+void gpio_disable_pulls(uint gpio) {
+    gpio_set_pulls(gpio, false, false);
+}
+
+bool gpio_is_pulled_up(uint gpio) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    bool up = c.gpio.pulledUp(gpio);
+    done(c);
+    return up;
+}
+
+bool gpio_is_pulled_down(uint gpio) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    bool down = c.gpio.pulledDown(gpio);
+    done(c);
+    return down;
+}
+
+void gpio_set_input_enabled(uint gpio, bool enabled) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    c.gpio.setInputEnabled(gpio, enabled);
+    done(c);
+}
+
+void gpio_init(uint gpio) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    c.gpio.clearOutputEnable(1u << gpio);
+    c.gpio.clearOut(1u << gpio);
+    c.gpio.setFunction(gpio, gpiofn::kSio);
+    done(c);
+}
+
+void gpio_init_mask(uint gpio_mask) {
+    Chip& c = chip();
+    for (unsigned pin = 0; pin < NUM_BANK0_GPIOS; ++pin) {
+        if ((gpio_mask >> pin) & 1u) {
+            c.gpio.clearOutputEnable(1u << pin);
+            c.gpio.clearOut(1u << pin);
+            c.gpio.setFunction(pin, gpiofn::kSio);
+        }
+    }
+    done(c);
+}
+
+void gpio_deinit(uint gpio) {
+    gpio_set_function(gpio, GPIO_FUNC_NULL);
+}
+
+void gpio_set_irq_enabled(uint gpio, uint32_t event_mask, bool enabled) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    // Stale edges would enter the handler at once: they are cleared first.
+    c.gpio.acknowledge(gpio, event_mask);
+    c.gpio.setIrqEnabled(core(c), gpio, event_mask, enabled);
+    done(c);
+}
+
+void gpio_set_irq_callback(gpio_irq_callback_t callback) {
+    Chip& c = chip();
+    gpio_irq_callback_t& slot = c.sdkRuntime().gpioCallbacks[static_cast<unsigned>(core(c))];
+    if (slot && !callback)
+        irq_remove_handler(IO_IRQ_BANK0, &gpioIrqHandler);
+    else if (!slot && callback)
+        irq_add_shared_handler(IO_IRQ_BANK0, &gpioIrqHandler,
+                               PICO_SHARED_IRQ_HANDLER_LOWEST_ORDER_PRIORITY);
+    slot = callback;
+    done(c);
+}
+
+void gpio_set_irq_enabled_with_callback(uint gpio, uint32_t event_mask, bool enabled,
+                                        gpio_irq_callback_t callback) {
+    gpio_set_irq_enabled(gpio, event_mask, enabled);
+    gpio_set_irq_callback(callback);
+    if (enabled)
+        irq_set_enabled(IO_IRQ_BANK0, true);
+}
+
+uint32_t gpio_get_irq_event_mask(uint gpio) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    std::uint32_t events = c.gpio.irqStatus(core(c), gpio);
+    done(c);
+    return events;
+}
+
+void gpio_acknowledge_irq(uint gpio, uint32_t event_mask) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    c.gpio.acknowledge(gpio, event_mask);
+    done(c);
+}
+
+bool gpio_get(uint gpio) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    bool level = (c.gpio.in() >> gpio) & 1u;
+    done(c);
+    return level;
+}
+
+uint32_t gpio_get_all(void) {
+    Chip& c = chip();
+    std::uint32_t levels = c.gpio.in();
+    done(c);
+    return levels;
+}
+
+void gpio_set_mask(uint32_t mask) {
+    Chip& c = chip();
+    c.gpio.setOut(mask);
+    done(c);
+}
+
+void gpio_clr_mask(uint32_t mask) {
+    Chip& c = chip();
+    c.gpio.clearOut(mask);
+    done(c);
+}
+
+void gpio_xor_mask(uint32_t mask) {
+    Chip& c = chip();
+    c.gpio.toggleOut(mask);
+    done(c);
+}
+
+void gpio_put_masked(uint32_t mask, uint32_t value) {
+    Chip& c = chip();
+    c.gpio.toggleOut((c.gpio.out() ^ value) & mask);
+    done(c);
+}
+
+void gpio_put_all(uint32_t value) {
+    Chip& c = chip();
+    c.gpio.writeOut(value);
+    done(c);
+}
+
+void gpio_put(uint gpio, bool value) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    if (value)
+        c.gpio.setOut(1u << gpio);
+    else
+        c.gpio.clearOut(1u << gpio);
+    done(c);
+}
+
+bool gpio_get_out_level(uint gpio) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    bool high = (c.gpio.out() >> gpio) & 1u;
+    done(c);
+    return high;
+}
+
+void gpio_set_dir_out_masked(uint32_t mask) {
+    Chip& c = chip();
+    c.gpio.setOutputEnable(mask);
+    done(c);
+}
+
+void gpio_set_dir_in_masked(uint32_t mask) {
+    Chip& c = chip();
+    c.gpio.clearOutputEnable(mask);
+    done(c);
+}
+
+void gpio_set_dir_masked(uint32_t mask, uint32_t value) {
+    Chip& c = chip();
+    c.gpio.toggleOutputEnable((c.gpio.outputEnable() ^ value) & mask);
+    done(c);
+}
+
+void gpio_set_dir_all_bits(uint32_t values) {
+    Chip& c = chip();
+    c.gpio.writeOutputEnable(values);
+    done(c);
+}
+
+void gpio_set_dir(uint gpio, bool out) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    if (out)
+        c.gpio.setOutputEnable(1u << gpio);
+    else
+        c.gpio.clearOutputEnable(1u << gpio);
+    done(c);
+}
+
+bool gpio_is_dir_out(uint gpio) {
+    Chip& c = chip();
+    checkPin(c, gpio);
+    bool out = (c.gpio.outputEnable() >> gpio) & 1u;
+    done(c);
+    return out;
+}
+
+uint gpio_get_dir(uint gpio) {
+    return gpio_is_dir_out(gpio) ? GPIO_OUT : GPIO_IN;
+}
+
+} // extern "C"

@@ -1,0 +1,87 @@
+// hardware_watchdog on the watchdog model.
+#include "sdk/runtime.h"
+
+#include "hardware/watchdog.h"
+
+using namespace sim;
+using namespace sim::sdk;
+
+namespace {
+
+// Marks a reset asked for through watchdog_enable, as against a reboot.
+constexpr std::uint32_t kNonRebootMagic = 0x6ab73121;
+
+void enable(Chip& c, std::uint32_t delayMs, bool pauseOnDebug) {
+    Watchdog& w = c.watchdog;
+    w.setEnabled(false);
+    w.setPauseOnDebug(pauseOnDebug);
+    if (!delayMs) {
+        w.trigger();
+        return;
+    }
+    // The count drops by two per microsecond.
+    std::uint64_t load = std::uint64_t{delayMs} * 1000u * 2u;
+    if (load > Watchdog::kMaxLoad)
+        load = Watchdog::kMaxLoad;
+    c.sdkRuntime().watchdogLoad = static_cast<std::uint32_t>(load);
+    w.load(c.sdkRuntime().watchdogLoad);
+    w.setEnabled(true);
+}
+
+} // namespace
+
+extern "C" {
+
+void watchdog_enable(uint32_t delay_ms, bool pause_on_debug) {
+    Chip& c = chip();
+    c.watchdog.scratch()[4] = kNonRebootMagic;
+    enable(c, delay_ms, pause_on_debug);
+    done(c);
+}
+
+void watchdog_update(void) {
+    Chip& c = chip();
+    c.watchdog.load(c.sdkRuntime().watchdogLoad);
+    done(c);
+}
+
+void watchdog_reboot(uint32_t pc, uint32_t sp, uint32_t delay_ms) {
+    Chip& c = chip();
+    if (pc)
+        c.fail("watchdog_reboot to an address: the simulated chip only boots main");
+    (void)sp;
+    c.watchdog.setEnabled(false);
+    c.watchdog.scratch()[4] = 0;
+    enable(c, delay_ms, false);
+    done(c);
+}
+
+bool watchdog_caused_reboot(void) {
+    Chip& c = chip();
+    bool caused = c.watchdog.reason() != 0;
+    done(c);
+    return caused;
+}
+
+bool watchdog_enable_caused_reboot(void) {
+    Chip& c = chip();
+    bool caused = c.watchdog.reason() != 0 && c.watchdog.scratch()[4] == kNonRebootMagic;
+    done(c);
+    return caused;
+}
+
+uint32_t watchdog_get_count(void) {
+    Chip& c = chip();
+    std::uint32_t us = c.watchdog.count() / 2;
+    done(c);
+    return us;
+}
+
+// The tick generator feeds the watchdog and the timer their 1 us ticks; the
+// model ticks at 1 us from power-on.
+void watchdog_start_tick(uint cycles) {
+    (void)cycles;
+    done(chip());
+}
+
+} // extern "C"
