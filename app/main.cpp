@@ -7,7 +7,9 @@
 #include "task.h"
 
 int main() {
-    stdio_init_all(); // no output driver is enabled: messages are formatted and dropped
+    // valdor and quillet enable no output driver: messages are formatted and
+    // dropped. brennic's build adds its UART console for the test line.
+    stdio_init_all();
 
     // The watchdog tasks come first, so that "Watchdog-0" arms the hardware
     // before any board code runs.

@@ -63,6 +63,7 @@ set(QUILLET_SOURCES
     ${FIRMWARE_THERMO_SOURCES}
     app/main_task.cpp
     agents/debounce_timer.cpp
+    board/digital_inputs.cpp
     boards/quillet/board_task.cpp
     boards/quillet/demux_lines.cpp
     boards/quillet/descriptor.cpp)

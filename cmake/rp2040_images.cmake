@@ -64,3 +64,10 @@ foreach(image IN LISTS BOARD_IMAGES)
     endif()
     add_rp2040_image(${image} ${${upper}_SOURCES})
 endforeach()
+
+# brennic's test line needs a reader: its console is UART0 on GPIO0 (TX) and
+# GPIO1 (RX) at 115200 baud, pins the test build does not use. stdio_init_all
+# installs the driver.
+pico_enable_stdio_uart(brennic 1)
+target_compile_definitions(brennic PRIVATE PICO_DEFAULT_UART=0 PICO_DEFAULT_UART_TX_PIN=0
+                           PICO_DEFAULT_UART_RX_PIN=1 PICO_DEFAULT_UART_BAUD_RATE=115200)

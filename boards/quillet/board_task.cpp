@@ -22,6 +22,9 @@ void BoardTask::_init() {
     }
     gpio_set_dir_out_masked(_doutMask);
     _startSideTask(ledOnboardTask, "OnboardLED", this, &_onboardLedTask);
+    // Input-change line GPIO16, the six inputs of DIN_MAP, their interrupt
+    // and the publication of the state at start.
+    _initInputs();
     _startSideTask(thermoTask, "Thermo", nullptr, &_thermoTask);
 }
 
@@ -34,7 +37,10 @@ bool BoardTask::_handleEvent(BoardEvent event) {
     case EV_HOST_TIMEOUT:
         return true; // quillet shows nothing for a silent host
     case EV_GPIO_EDGE:
+        _checkGPIOs(boardEventArgument(event));
+        return true;
     case EV_DEBOUNCE_ELAPSED:
+        _debounceElapsed();
         return true;
     case EV_DOUT_WRITTEN:
         _updateOutputs();

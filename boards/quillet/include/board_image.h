@@ -6,6 +6,7 @@
 
 #include "agents/debounce_timer.h"
 #include "board/board_event.h"
+#include "pin_maps.h"
 
 constexpr uint32_t BOARD_EVENT_QUEUE_LENGTH = 250;
 
