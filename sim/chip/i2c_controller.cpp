@@ -45,6 +45,11 @@ void I2cController::disconnect() {
     sclHeld_ = false;
 }
 
+void I2cController::busRemoved() {
+    bus_ = nullptr;
+    sclHeld_ = false;
+}
+
 void I2cController::resetBlock() {
     releaseScl();
     con_ = kConReset;

@@ -169,6 +169,7 @@ public:
     Answer receiveByte(std::uint8_t byte) override;
     std::optional<std::uint8_t> transmitByte() override;
     void masterAcknowledge(bool ack) override;
+    void busRemoved() override;
 
 private:
     enum class Role { Idle, Unaddressed, Receiving, Transmitting, TransmitDone };

@@ -11,6 +11,13 @@ I2cBus::I2cBus(Simulation& sim) : sim_(sim) {
     });
 }
 
+I2cBus::~I2cBus() {
+    std::vector<I2cDevice*> devices;
+    devices.swap(devices_);
+    for (I2cDevice* d : devices)
+        d->busRemoved();
+}
+
 void I2cBus::attach(I2cDevice& device) {
     if (std::find(devices_.begin(), devices_.end(), &device) == devices_.end())
         devices_.push_back(&device);

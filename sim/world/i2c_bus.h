@@ -18,6 +18,7 @@ namespace sim {
 class I2cBus {
 public:
     explicit I2cBus(Simulation& sim);
+    ~I2cBus();
     I2cBus(const I2cBus&) = delete;
     I2cBus& operator=(const I2cBus&) = delete;
 

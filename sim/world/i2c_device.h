@@ -32,6 +32,8 @@ public:
     virtual std::optional<std::uint8_t> transmitByte() = 0;
     // The master's acknowledge bit after a byte the device sent.
     virtual void masterAcknowledge(bool ack) = 0;
+    // The bus goes away before the device does.
+    virtual void busRemoved() {}
 };
 
 } // namespace sim
