@@ -17,6 +17,7 @@ HostMaster::HostMaster(Simulation& sim, I2cBus& bus, std::uint32_t sclHz)
             (this->*step)();
     });
     limitEvent_.set([this] { gaveUp(); });
+    pollEvent_.set([this] { sclReleased(); });
 }
 
 void HostMaster::begin(std::vector<I2cMessage> messages, Done done) {
@@ -46,14 +47,29 @@ void HostMaster::after(Time delay, void (HostMaster::*step)()) {
 void HostMaster::waitForScl(Wait what) {
     waiting_ = what;
     sim_.schedule(limitEvent_, sim_.now() + stretchLimit_);
+    pollLines();
+}
+
+// A line pulled low by a plain output gives no sign when it is let go: look
+// again after a clock period.
+void HostMaster::pollLines() {
+    I2cBus::Lines low = bus_.forcedLow();
+    if ((low.scl || low.sda) && !pollEvent_.scheduled())
+        sim_.schedule(pollEvent_, sim_.now() + period_);
 }
 
 void HostMaster::sclReleased() {
-    if (waiting_ == Wait::None || bus_.sclHeld())
+    if (waiting_ == Wait::None)
         return;
+    // A START also needs SDA high.
+    if (bus_.sclHeld() || (waiting_ == Wait::BusFree && bus_.forcedLow().sda)) {
+        pollLines();
+        return;
+    }
     Wait what = waiting_;
     waiting_ = Wait::None;
     sim_.events().cancel(limitEvent_);
+    sim_.events().cancel(pollEvent_);
     switch (what) {
     case Wait::BusFree:
         startCondition();
@@ -71,12 +87,13 @@ void HostMaster::sclReleased() {
     }
 }
 
-// SCL has stayed low past the limit: a real master would hang; this one
+// A line has stayed low past the limit: a real master would hang; this one
 // records the transfer as stuck and moves on. No STOP can be sent.
 void HostMaster::gaveUp() {
     if (waiting_ == Wait::None)
         return;
     waiting_ = Wait::None;
+    sim_.events().cancel(pollEvent_);
     record_.stuck = true;
     record_.end = sim_.now();
     finish();
@@ -97,7 +114,7 @@ void HostMaster::startCondition() {
         finish();
         return;
     }
-    if (bus_.sclHeld()) {
+    if (bus_.sclHeld() || bus_.forcedLow().sda) {
         waitForScl(Wait::BusFree);
         return;
     }

@@ -45,8 +45,8 @@ public:
     // Queues a transfer and runs the whole simulation until it is over.
     I2cTransferRecord transfer(std::vector<I2cMessage> messages);
 
-    // How long the master waits for a device to let SCL go before it gives
-    // the transfer up.
+    // How long the master waits for a held line to be let go before it
+    // gives the transfer up.
     void setStretchLimit(Time limit) { stretchLimit_ = limit; }
 
 private:
@@ -59,6 +59,7 @@ private:
     void after(Time delay, void (HostMaster::*step)());
     void waitForScl(Wait what);
     void sclReleased();
+    void pollLines();
     void gaveUp();
 
     void startNext();
@@ -94,6 +95,7 @@ private:
     void (HostMaster::*nextStep_)() = nullptr;
     CallbackEvent stepEvent_;
     CallbackEvent limitEvent_;
+    CallbackEvent pollEvent_;
 };
 
 } // namespace sim

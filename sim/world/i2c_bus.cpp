@@ -47,6 +47,27 @@ void I2cBus::releaseScl(I2cDevice& device) {
         sim_.schedule(releaseEvent_, sim_.now());
 }
 
+int I2cBus::addLineProbe(LineProbe probe) {
+    probes_.emplace_back(nextProbe_, std::move(probe));
+    return nextProbe_++;
+}
+
+void I2cBus::removeLineProbe(int id) {
+    probes_.erase(std::remove_if(probes_.begin(), probes_.end(),
+                                 [id](const auto& p) { return p.first == id; }),
+                  probes_.end());
+}
+
+I2cBus::Lines I2cBus::forcedLow() const {
+    Lines low;
+    for (const auto& p : probes_) {
+        Lines l = p.second();
+        low.sda |= l.sda;
+        low.scl |= l.scl;
+    }
+    return low;
+}
+
 void I2cBus::start(bool repeated) {
     addressed_.clear();
     for (I2cDevice* d : devices_)
@@ -61,16 +82,23 @@ void I2cBus::stop() {
 
 bool I2cBus::address(std::uint8_t address, bool read) {
     addressed_.clear();
+    bool sdaLow = forcedLow().sda;
+    if (sdaLow) {
+        address = 0;
+        read = false;
+    }
     // Every device hears the address byte; each decides for itself.
     for (I2cDevice* d : devices_) {
         if (d->addressByte(address, read))
             addressed_.push_back({d, std::nullopt});
     }
-    return !addressed_.empty();
+    return sdaLow || !addressed_.empty();
 }
 
 I2cDevice::Answer I2cBus::write(std::uint8_t byte) {
-    bool ack = false;
+    bool ack = forcedLow().sda;
+    if (ack)
+        byte = 0;
     bool stretch = false;
     for (auto& a : addressed_) {
         switch (a.device->receiveByte(byte)) {
@@ -98,7 +126,7 @@ std::optional<std::uint8_t> I2cBus::read() {
     }
     if (waiting)
         return std::nullopt;
-    std::uint8_t wired = 0xFF;
+    std::uint8_t wired = forcedLow().sda ? 0x00 : 0xFF;
     for (auto& a : addressed_) {
         wired &= *a.byte;
         a.byte.reset();
@@ -107,6 +135,7 @@ std::optional<std::uint8_t> I2cBus::read() {
 }
 
 void I2cBus::acknowledge(bool ack) {
+    ack = ack || forcedLow().sda;
     for (auto& a : addressed_)
         a.device->masterAcknowledge(ack);
 }

@@ -30,7 +30,21 @@ public:
     // --- SCL held low by devices (clock stretching) ---------------------------
     void holdScl(I2cDevice& device);
     void releaseScl(I2cDevice& device);
-    bool sclHeld() const { return !holders_.empty(); }
+    bool sclHeld() const { return !holders_.empty() || forcedLow().scl; }
+
+    // --- lines pulled low by something that is not an I2C device ------------------
+    // A board pin in another function, driven low, pulls the backplane's line
+    // with it. Such drivers do not say when they let go: the master looks
+    // again every clock period while it waits.
+    struct Lines {
+        bool sda = false;
+        bool scl = false;
+    };
+    using LineProbe = std::function<Lines()>;
+    int addLineProbe(LineProbe probe);
+    void removeLineProbe(int id);
+    // Which lines such drivers hold low now.
+    Lines forcedLow() const;
     // The master's wait: called (as an event of the world, at the instant of
     // release) when the last device lets SCL go.
     void setSclReleasedListener(std::function<void()> listener) {
@@ -44,7 +58,9 @@ public:
     bool address(std::uint8_t address, bool read);
     I2cDevice::Answer write(std::uint8_t byte);
     // No value while an addressed device still holds SCL; ask again once it
-    // lets go. Nobody driving SDA reads as 0xFF (the pull-up).
+    // lets go. Nobody driving SDA reads as 0xFF (the pull-up). While SDA is
+    // pulled low every bit reads 0, on both sides: devices hear the general
+    // call address and zero bytes, and every acknowledge bit reads as ACK.
     std::optional<std::uint8_t> read();
     void acknowledge(bool ack);
 
@@ -66,6 +82,8 @@ private:
     std::vector<I2cDevice*> devices_;
     std::vector<Answering> addressed_;
     std::vector<I2cDevice*> holders_;
+    std::vector<std::pair<int, LineProbe>> probes_;
+    int nextProbe_ = 1;
     std::function<void()> sclReleased_;
     CallbackEvent releaseEvent_;
     std::vector<I2cTransferRecord> transfers_;

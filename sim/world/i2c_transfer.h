@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace sim {
@@ -56,8 +57,8 @@ struct I2cTransferRecord {
     Time start = 0; // START
     Time end = 0;   // STOP seen on the bus (or the moment the master gave up)
     std::vector<I2cMessageRecord> messages;
-    // The master gave up because SCL stayed low past its limit; no STOP was
-    // possible.
+    // The master gave up because a line stayed low past its limit (SCL in
+    // the transfer, or SCL or SDA before its START); no STOP was possible.
     bool stuck = false;
 
     bool nacked() const {
@@ -68,5 +69,9 @@ struct I2cTransferRecord {
         return false;
     }
 };
+
+// One line as a bus analyser shows it, in i2ctransfer's words:
+// "w1@0x27 0xfd, r2@0x27 0x00 0x58 (390us)", "w1@0x30 nack (105us)".
+std::string describe(const I2cTransferRecord& transfer);
 
 } // namespace sim

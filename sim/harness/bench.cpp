@@ -1,0 +1,59 @@
+#include "harness/bench.h"
+
+namespace sim {
+
+Bench::Bench() : backplane_(sim_) {
+    // A bus analyser decodes a transfer once its STOP is on the wires.
+    backplane_.bus().setTransferObserver(
+        [this](const I2cTransferRecord& t) { recorder_.bus(t.end, describe(t)); });
+}
+
+Bench::~Bench() {
+    for (unsigned slot = 0; slot < Backplane::kSlots; ++slot) {
+        if (Board* b = backplane_.board(slot))
+            recorder_.detach(b->chip());
+    }
+}
+
+Board& Bench::place(unsigned slot, BoardKind kind, const std::string& name, SlotCoding coding) {
+    Board& board = backplane_.insert(slot, kind, name + "@" + std::to_string(slot), coding);
+    recorder_.attach(board.chip());
+    if (Dac* dac = board.dac())
+        dac->setRecorder(&recorder_);
+    return board;
+}
+
+Board& Bench::insert(unsigned slot, const std::string& image, const std::string& path,
+                     SlotCoding coding) {
+    Board& board = place(slot, boardKindOf(image), image, coding);
+    board.chip().loadImage(path);
+    return board;
+}
+
+Board& Bench::insertProgram(unsigned slot, BoardKind kind, std::function<int()> main,
+                            SlotCoding coding) {
+    Board& board = place(slot, kind, "program", coding);
+    board.chip().setMain(std::move(main));
+    return board;
+}
+
+I2cTransferRecord Bench::i2c(std::vector<I2cMessage> messages) {
+    return backplane_.host().transfer(std::move(messages));
+}
+
+I2cTransferRecord Bench::writeRegisters(std::uint8_t address, std::uint8_t reg,
+                                        std::vector<std::uint8_t> data) {
+    data.insert(data.begin(), reg);
+    return i2c({I2cMessage::write(address, std::move(data))});
+}
+
+std::vector<std::uint8_t> Bench::readRegisters(std::uint8_t address, std::uint8_t reg,
+                                               std::size_t n) {
+    I2cTransferRecord r =
+        i2c({I2cMessage::write(address, {reg}), I2cMessage::readBytes(address, n)});
+    if (r.nacked() || r.stuck || r.messages.size() != 2)
+        return {};
+    return r.messages[1].bytes;
+}
+
+} // namespace sim

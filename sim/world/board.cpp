@@ -1,0 +1,81 @@
+#include "world/board.h"
+
+#include "world/i2c_bus.h"
+
+namespace sim {
+
+BoardKind boardKindOf(const std::string& image) {
+    if (image == "valdor")
+        return BoardKind::Valdor;
+    if (image == "quillet")
+        return BoardKind::Quillet;
+    if (image == "brennic")
+        return BoardKind::Brennic;
+    return BoardKind::Bare;
+}
+
+Board::Board(Simulation& sim, I2cBus& bus, unsigned slot, BoardKind kind, std::string name,
+             SlotCoding coding)
+    : slot_(slot), kind_(kind), bus_(bus), chip_(sim, std::move(name)), analog_(chip_),
+      divider_(analog_) {
+    setCoding(coding);
+    switch (kind_) {
+    case BoardKind::Valdor:
+        dac_ = std::make_unique<Dac>(chip_);
+        break;
+    case BoardKind::Quillet:
+        thermo_ = std::make_unique<ThermocoupleBank>(chip_, ThermocoupleBank::quillet());
+        break;
+    case BoardKind::Brennic:
+        thermo_ = std::make_unique<ThermocoupleBank>(chip_, ThermocoupleBank::brennic());
+        break;
+    case BoardKind::Bare:
+        break;
+    }
+    // The backplane's SDA and SCL reach the I2C block only while both pins
+    // are in the I2C function.
+    chip_.i2c0Block.connect(bus_, [this] {
+        return chip_.gpio.function(kSda) == gpiofn::kI2c &&
+               chip_.gpio.function(kScl) == gpiofn::kI2c;
+    });
+}
+
+Board::~Board() = default;
+
+void Board::setCoding(SlotCoding coding) {
+    switch (coding.kind) {
+    case SlotCoding::Kind::Slot:
+        divider_.setSlot(slot_);
+        break;
+    case SlotCoding::Kind::Raw:
+        divider_.setRaw(coding.raw);
+        break;
+    case SlotCoding::Kind::None:
+        divider_.setNone();
+        break;
+    }
+}
+
+Contact& Board::contact(unsigned pin) {
+    auto& c = contacts_[pin];
+    if (!c)
+        c = std::make_unique<Contact>(chip_, pin);
+    return *c;
+}
+
+bool Board::pullsLow(unsigned pin) const {
+    // The world's own drive on the pin is a drive on the line itself.
+    const Gpio& gpio = chip_.gpio;
+    if (gpio.worldDrive(pin) == Drive::Low)
+        return true;
+    return gpio.function(pin) != gpiofn::kI2c && gpio.chipDrive(pin) == Drive::Low;
+}
+
+bool Board::pullsSdaLow() const {
+    return pullsLow(kSda);
+}
+bool Board::pullsSclLow() const {
+    return pullsLow(kScl);
+}
+
+} // namespace sim

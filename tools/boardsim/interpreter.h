@@ -1,0 +1,53 @@
+// boardsim's commands, one line at a time, on a bench of boards. Results go
+// to `out`, errors (one line each, naming the line) to `err`.
+#pragma once
+
+#include "harness/bench.h"
+
+#include <iosfwd>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace boardsim {
+
+class Interpreter {
+public:
+    Interpreter(sim::Bench& bench, std::ostream& out, std::ostream& err);
+
+    // The board commands act on.
+    void select(unsigned slot);
+
+    // Runs one line; false when it failed (the error is printed).
+    bool execute(const std::string& line, unsigned number);
+    // Runs every line; false when any failed.
+    bool runScript(std::istream& in);
+
+private:
+    using Args = std::vector<std::string>;
+    using Command = void (Interpreter::*)(const Args&);
+
+    sim::Board& current();
+    void needArgs(const Args& args, std::size_t n, const char* usage) const;
+    void checkRunning() const;
+
+    void run(const Args& args);
+    void i2c(const Args& args);
+    void selectCommand(const Args& args);
+    void pin(const Args& args);
+    void drive(const Args& args);
+    void adc(const Args& args);
+    void thermo(const Args& args);
+    void dac(const Args& args);
+    void console(const Args& args);
+    void time(const Args& args);
+    void resets(const Args& args);
+
+    sim::Bench& bench_;
+    std::ostream& out_;
+    std::ostream& err_;
+    unsigned current_ = 0;
+    std::map<std::string, Command> commands_;
+};
+
+} // namespace boardsim

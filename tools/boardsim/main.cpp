@@ -1,0 +1,92 @@
+// boardsim: extension boards on a simulated backplane, with a person or a
+// script as the host controller and as the world around the boards.
+#include "built_images.h"
+#include "interpreter.h"
+#include "options.h"
+#include "parse.h"
+
+#include "harness/bench.h"
+#include "harness/image_catalog.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+sim::ImageCatalog catalog() {
+    sim::ImageCatalog images;
+    std::vector<std::string> names;
+    for (const auto& image : boardsim::kBuiltImages) {
+        images.add(image.name, image.path);
+        names.push_back(image.name);
+    }
+    // Images from somewhere else than this build.
+    if (const char* dir = std::getenv("BOARDSIM_IMAGE_DIR"))
+        images.addDirectory(dir, names);
+    return images;
+}
+
+sim::SlotCoding codingOf(const boardsim::BoardArgument& b) {
+    switch (b.coding) {
+    case boardsim::BoardArgument::Coding::Raw:
+        return sim::SlotCoding::rawCount(b.raw);
+    case boardsim::BoardArgument::Coding::None:
+        return sim::SlotCoding::none();
+    case boardsim::BoardArgument::Coding::Slot:
+        break;
+    }
+    return sim::SlotCoding::bySlot();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    boardsim::Options options;
+    std::vector<unsigned> slots;
+    try {
+        options = boardsim::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+        if (options.help) {
+            std::cout << boardsim::kUsage;
+            return 0;
+        }
+        slots = boardsim::assignSlots(options.boards);
+    } catch (const boardsim::UsageError& e) {
+        std::cerr << "boardsim: " << e.what() << "\n" << boardsim::kUsage;
+        return 2;
+    }
+
+    std::ifstream file;
+    if (!options.script.empty()) {
+        file.open(options.script);
+        if (!file) {
+            std::cerr << "boardsim: cannot read " << options.script << "\n";
+            return 2;
+        }
+    }
+
+    sim::Bench bench;
+    if (options.trace)
+        bench.setTraceSink([](const sim::Record& r) { std::cout << r.line() << "\n"; });
+    sim::ImageCatalog images = catalog();
+    for (std::size_t i = 0; i < options.boards.size(); ++i) {
+        const boardsim::BoardArgument& b = options.boards[i];
+        std::string path = images.find(b.image);
+        if (path.empty()) {
+            std::cerr << "boardsim: unknown image " << b.image << "\n";
+            return 2;
+        }
+        try {
+            bench.insert(slots[i], sim::ImageCatalog::nameOf(b.image), path, codingOf(b));
+        } catch (const std::exception& e) {
+            std::cerr << "boardsim: " << b.image << ": " << e.what() << "\n";
+            return 2;
+        }
+    }
+    bench.powerOn();
+
+    boardsim::Interpreter interpreter(bench, std::cout, std::cerr);
+    interpreter.select(slots.front());
+    bool ok = interpreter.runScript(options.script.empty() ? std::cin : file);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,86 @@
+#include "options.h"
+
+#include "parse.h"
+
+#include <array>
+
+namespace boardsim {
+
+const char* const kUsage =
+    "usage: boardsim [--trace] [--script FILE] BOARD...\n"
+    "  BOARD is IMAGE (slot 0), IMAGE@SLOT (0..7), IMAGE@raw=N (coding reading N)\n"
+    "  or IMAGE@none (no coding voltage); IMAGE is valdor, quillet, brennic or a\n"
+    "  path to an image module. Commands come from FILE or standard input.\n";
+
+BoardArgument parseBoard(const std::string& arg) {
+    BoardArgument b;
+    std::size_t at = arg.rfind('@');
+    b.image = arg.substr(0, at);
+    if (b.image.empty())
+        throw UsageError("board '" + arg + "' names no image");
+    if (at == std::string::npos)
+        return b;
+    std::string where = arg.substr(at + 1);
+    if (where == "none") {
+        b.coding = BoardArgument::Coding::None;
+    } else if (where.compare(0, 4, "raw=") == 0) {
+        b.coding = BoardArgument::Coding::Raw;
+        b.raw = static_cast<std::uint16_t>(parseInteger(where.substr(4), 0, 4095, "raw reading"));
+    } else {
+        b.slot = static_cast<unsigned>(parseInteger(where, 0, 7, "slot"));
+    }
+    return b;
+}
+
+Options parseOptions(const std::vector<std::string>& args) {
+    Options o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--trace") {
+            o.trace = true;
+        } else if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--script") {
+            if (i + 1 >= args.size())
+                throw UsageError("--script needs a file");
+            o.script = args[++i];
+        } else if (a.size() > 1 && a[0] == '-') {
+            throw UsageError("unknown option " + a);
+        } else {
+            o.boards.push_back(parseBoard(a));
+        }
+    }
+    if (o.boards.empty() && !o.help)
+        throw UsageError("no board given");
+    return o;
+}
+
+std::vector<unsigned> assignSlots(const std::vector<BoardArgument>& boards) {
+    constexpr unsigned kSlots = 8;
+    std::array<const BoardArgument*, kSlots> taken{};
+    std::vector<unsigned> slots(boards.size(), kSlots);
+    for (std::size_t i = 0; i < boards.size(); ++i) {
+        const BoardArgument& b = boards[i];
+        if (b.coding != BoardArgument::Coding::Slot)
+            continue;
+        if (taken[b.slot])
+            throw UsageError("slot " + std::to_string(b.slot) + " is taken by " +
+                             taken[b.slot]->image + " already");
+        taken[b.slot] = &b;
+        slots[i] = b.slot;
+    }
+    for (std::size_t i = 0; i < boards.size(); ++i) {
+        if (slots[i] != kSlots)
+            continue;
+        unsigned free = 0;
+        while (free < kSlots && taken[free])
+            ++free;
+        if (free == kSlots)
+            throw UsageError("no free slot left for " + boards[i].image);
+        taken[free] = &boards[i];
+        slots[i] = free;
+    }
+    return slots;
+}
+
+} // namespace boardsim

@@ -1,0 +1,169 @@
+#include "parse.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+namespace boardsim {
+
+std::vector<std::string> splitWords(const std::string& line) {
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : line) {
+        if (c == '#')
+            break;
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            if (!word.empty())
+                words.push_back(std::move(word));
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    if (!word.empty())
+        words.push_back(std::move(word));
+    return words;
+}
+
+long parseInteger(const std::string& word, long min, long max, const char* what) {
+    const char* begin = word.c_str();
+    char* end = nullptr;
+    bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
+    long value = (!word.empty() && std::isdigit(static_cast<unsigned char>(word[0])))
+                     ? std::strtol(begin, &end, hex ? 16 : 10)
+                     : 0;
+    if (word.empty() || end == begin || !end || *end != '\0')
+        throw UsageError(std::string("bad ") + what + " '" + word + "'");
+    if (value < min || value > max)
+        throw UsageError(std::string(what) + " " + word + " out of range " + std::to_string(min) +
+                         ".." + std::to_string(max));
+    return value;
+}
+
+sim::Time parseDuration(const std::string& word) {
+    std::size_t digits = 0;
+    while (digits < word.size() &&
+           (std::isdigit(static_cast<unsigned char>(word[digits])) || word[digits] == '.'))
+        ++digits;
+    std::string number = word.substr(0, digits);
+    std::string unit = word.substr(digits);
+    double scale = 0;
+    if (unit == "ns")
+        scale = 1;
+    else if (unit == "us")
+        scale = 1e3;
+    else if (unit == "ms")
+        scale = 1e6;
+    else if (unit == "s")
+        scale = 1e9;
+    if (number.empty() || scale == 0 || number.find('.') != number.rfind('.'))
+        throw UsageError("bad duration '" + word + "' (a number with ns, us, ms or s)");
+    double ns = std::strtod(number.c_str(), nullptr) * scale;
+    if (ns > 1e15)
+        throw UsageError("duration '" + word + "' is too long");
+    auto whole = static_cast<sim::Time>(ns + 0.5);
+    if (static_cast<double>(whole) - ns > 1e-3 || ns - static_cast<double>(whole) > 1e-3)
+        throw UsageError("duration '" + word + "' is not a whole number of nanoseconds");
+    return whole;
+}
+
+namespace {
+
+struct MessageHead {
+    bool read;
+    std::size_t length;
+    int address; // -1: not given
+};
+
+bool looksLikeMessage(const std::string& w) {
+    return w.size() >= 2 && (w[0] == 'r' || w[0] == 'w') &&
+           std::isdigit(static_cast<unsigned char>(w[1]));
+}
+
+MessageHead parseHead(const std::string& w) {
+    MessageHead head{w[0] == 'r', 0, -1};
+    std::size_t at = w.find('@');
+    std::string length = w.substr(1, at == std::string::npos ? std::string::npos : at - 1);
+    head.length = static_cast<std::size_t>(parseInteger(length, 0, 4096, "message length"));
+    if (at != std::string::npos)
+        head.address = static_cast<int>(parseInteger(w.substr(at + 1), 0, 0x7f, "address"));
+    if (head.read && head.length == 0)
+        throw UsageError("a read message needs at least one byte: '" + w + "'");
+    return head;
+}
+
+} // namespace
+
+std::vector<sim::I2cMessage> parseI2cTransfer(const std::vector<std::string>& words) {
+    std::vector<sim::I2cMessage> messages;
+    int address = -1;
+    std::size_t i = 0;
+    if (words.empty())
+        throw UsageError("i2c needs at least one message (w<N>@<addr> <bytes...> or r<N>@<addr>)");
+    while (i < words.size()) {
+        const std::string& w = words[i++];
+        if (!looksLikeMessage(w))
+            throw UsageError("expected a message (w<N>@<addr> or r<N>[@<addr>]), got '" + w + "'");
+        MessageHead head = parseHead(w);
+        if (head.address >= 0)
+            address = head.address;
+        if (address < 0)
+            throw UsageError("the first message needs an address: '" + w + "'");
+        if (head.read) {
+            messages.push_back(
+                sim::I2cMessage::readBytes(static_cast<std::uint8_t>(address), head.length));
+            continue;
+        }
+        std::vector<std::uint8_t> data;
+        while (data.size() < head.length) {
+            if (i >= words.size() || looksLikeMessage(words[i]))
+                throw UsageError(w + " needs " + std::to_string(head.length) + " data bytes, got " +
+                                 std::to_string(data.size()));
+            std::string value = words[i++];
+            char suffix = value.empty() ? '\0' : value.back();
+            bool fills = suffix == '+' || suffix == '-' || suffix == '=';
+            if (fills)
+                value.pop_back();
+            auto byte = static_cast<std::uint8_t>(parseInteger(value, 0, 0xff, "data byte"));
+            data.push_back(byte);
+            while (fills && data.size() < head.length) {
+                byte = static_cast<std::uint8_t>(suffix == '+'   ? byte + 1
+                                                 : suffix == '-' ? byte - 1
+                                                                 : byte);
+                data.push_back(byte);
+            }
+        }
+        messages.push_back(sim::I2cMessage::write(static_cast<std::uint8_t>(address), data));
+    }
+    return messages;
+}
+
+std::string formatMicroseconds(sim::Time t) {
+    char text[48];
+    sim::Time us = t / 1000;
+    sim::Time ns = t % 1000;
+    if (ns == 0) {
+        std::snprintf(text, sizeof text, "%lluus", static_cast<unsigned long long>(us));
+    } else {
+        std::snprintf(text, sizeof text, "%llu.%03lluus", static_cast<unsigned long long>(us),
+                      static_cast<unsigned long long>(ns));
+        std::string s(text);
+        // 12.500us -> 12.5us
+        std::size_t dot = s.find('.');
+        std::size_t last = s.find_last_not_of('0', s.size() - 3);
+        return s.substr(0, std::max(last + 1, dot + 2)) + "us";
+    }
+    return text;
+}
+
+std::string formatBytes(const std::vector<std::uint8_t>& bytes) {
+    std::string s;
+    char text[8];
+    for (std::uint8_t b : bytes) {
+        std::snprintf(text, sizeof text, "%s0x%02x", s.empty() ? "" : " ", b);
+        s += text;
+    }
+    return s;
+}
+
+} // namespace boardsim
