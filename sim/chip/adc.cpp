@@ -28,7 +28,7 @@ std::uint16_t Adc::sample(unsigned input) {
 
 std::uint16_t Adc::convert() {
     if (!enabled_)
-        chip_.fail("ADC read while the ADC is off (adc_init missing): it never becomes ready");
+        chip_.failWith("ADC read while the ADC is off (adc_init missing): it never becomes ready");
     const unsigned input = selected_;
     const std::uint16_t value = sample(input);
     ++conversions_;

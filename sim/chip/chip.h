@@ -45,6 +45,13 @@ public:
     void setMain(std::function<int()> main);
     FirmwareImage* image() const { return image_.get(); }
 
+    // Stops the run with a message naming the executing context. The message
+    // is kept by the chip, as the failing context never returns to free it.
+    [[noreturn]] void failWith(std::string message) {
+        failMessage_ = std::move(message);
+        fail(failMessage_);
+    }
+
     // A debugger halt of both cores. Hides Processor::setDebugHalt so that
     // the watchdog hears of it.
     void setDebugHalt(bool halted);
@@ -94,6 +101,7 @@ private:
     std::function<int()> main_;
     bool imageBooted_ = false;
     std::array<std::uint32_t, 2> coreLines_{};
+    std::string failMessage_;
 };
 
 } // namespace sim

@@ -20,11 +20,18 @@ FirmwareImage::FirmwareImage(std::string path) : path_(std::move(path)) {
 }
 
 FirmwareImage::~FirmwareImage() {
-    if (handle_)
-        dlclose(handle_);
+    unload(current_);
 }
 
-void* FirmwareImage::loadCopy() {
+void FirmwareImage::unload(Copy& copy) {
+    if (copy.handle)
+        dlclose(copy.handle);
+    if (copy.fd >= 0)
+        ::close(copy.fd);
+    copy = Copy{};
+}
+
+FirmwareImage::Copy FirmwareImage::loadCopy() {
     const int fd = memfd_create(name_.c_str(), MFD_CLOEXEC);
     if (fd < 0)
         throw std::runtime_error("memfd_create failed for " + path_);
@@ -39,26 +46,24 @@ void* FirmwareImage::loadCopy() {
     }
     const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
     void* handle = dlopen(procPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    // The mapping stays after the descriptor is closed.
-    ::close(fd);
     if (!handle) {
+        ::close(fd);
         const char* err = dlerror();
         throw std::runtime_error("cannot load firmware image " + path_ + ": " +
                                  (err ? err : "unknown error"));
     }
-    return handle;
+    return Copy{handle, fd};
 }
 
 void FirmwareImage::loadFresh() {
-    void* fresh = loadCopy();
-    auto entry = reinterpret_cast<int (*)()>(dlsym(fresh, "main"));
+    Copy fresh = loadCopy();
+    auto entry = reinterpret_cast<int (*)()>(dlsym(fresh.handle, "main"));
     if (!entry) {
-        dlclose(fresh);
+        unload(fresh);
         throw std::runtime_error("firmware image " + path_ + " has no main");
     }
-    if (handle_)
-        dlclose(handle_);
-    handle_ = fresh;
+    unload(current_);
+    current_ = fresh;
     main_ = entry;
     ++copies_;
 }
@@ -70,7 +75,7 @@ int FirmwareImage::runMain() {
 }
 
 void* FirmwareImage::symbol(const char* name) const {
-    return handle_ ? dlsym(handle_, name) : nullptr;
+    return current_.handle ? dlsym(current_.handle, name) : nullptr;
 }
 
 } // namespace sim

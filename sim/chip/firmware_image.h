@@ -6,8 +6,11 @@
 // every static back to its initial value and runs the static constructors
 // again; loading a new copy gives exactly that. Each copy is written to its
 // own memfd, so the loader sees a new file (new inode) every time and maps
-// fresh data and bss; RTLD_LOCAL keeps the copies' symbols apart. The old
-// copy is unloaded once the reset has taken every task and handler with it.
+// fresh data and bss; RTLD_LOCAL keeps the copies' symbols apart. The loader
+// also knows a loaded object by the path it was opened with, so each copy
+// keeps its descriptor, and with it its /proc/self/fd path, while it is
+// loaded. The old copy is unloaded once the reset has taken every task and
+// handler with it.
 #pragma once
 
 #include <string>
@@ -29,7 +32,7 @@ public:
     // copy (nothing may run in it any more). Throws std::runtime_error when
     // the copy cannot be loaded or has no main.
     void loadFresh();
-    bool loaded() const { return handle_ != nullptr; }
+    bool loaded() const { return current_.handle != nullptr; }
     // Runs main of the current copy.
     int runMain();
     // A symbol of the current copy, or null.
@@ -37,12 +40,17 @@ public:
     unsigned copiesLoaded() const { return copies_; }
 
 private:
-    void* loadCopy();
+    struct Copy {
+        void* handle = nullptr;
+        int fd = -1;
+    };
+    Copy loadCopy();
+    static void unload(Copy& copy);
 
     std::string path_;
     std::string name_;
     std::vector<char> bytes_;
-    void* handle_ = nullptr;
+    Copy current_;
     int (*main_)() = nullptr;
     unsigned copies_ = 0;
 };

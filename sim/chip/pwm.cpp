@@ -10,6 +10,8 @@ Pwm::Pwm(Chip& chip) : chip_(chip) {}
 
 void Pwm::reset() {
     slices_.fill(PwmSlice{});
+    for (unsigned n = 0; n < kSlices; ++n)
+        described_[n] = describe(n);
 }
 
 std::uint16_t Pwm::counter(unsigned n) const {
@@ -98,7 +100,7 @@ void Pwm::setCounter(unsigned n, std::uint16_t count) {
     PwmSlice& s = slices_.at(n);
     s.count = count;
     s.since = chip_.now();
-    changed(n);
+    chip_.gpio.peripheralOutputsChanged();
 }
 
 bool Pwm::output(unsigned n, unsigned channel) const {
@@ -131,7 +133,12 @@ bool Pwm::toggling(unsigned pin) const {
 }
 
 void Pwm::changed(unsigned n) {
-    chip_.forEachObserver([&](ChipObserver& o) { o.pwmChanged(chip_, n); });
+    // Observers hear of settings that differ from what they last heard.
+    std::string now = describe(n);
+    if (now != described_[n]) {
+        described_[n] = now;
+        chip_.forEachObserver([&](ChipObserver& o) { o.pwmChanged(chip_, n); });
+    }
     chip_.gpio.peripheralOutputsChanged();
 }
 

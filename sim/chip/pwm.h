@@ -73,6 +73,7 @@ private:
 
     Chip& chip_;
     std::array<PwmSlice, kSlices> slices_{};
+    std::array<std::string, kSlices> described_;
 };
 
 } // namespace sim

@@ -100,7 +100,7 @@ void Spi::detach(SpiDevice& device) {
 void Spi::transfer(const std::uint16_t* tx, std::uint16_t repeatedTx, std::uint16_t* rx,
                    std::size_t len) {
     if (!enabled_ || prescale_ == 0)
-        chip_.fail("spi0 used while the block is disabled: the transfer would never finish");
+        chip_.failWith("spi0 used while the block is disabled: the transfer would never finish");
     // The transmit FIFO takes the words at once and the block shifts them back
     // to back; the frames keep the block's pace even if the core is interrupted.
     const Time t0 = chip_.now();

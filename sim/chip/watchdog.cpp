@@ -86,7 +86,9 @@ void Watchdog::reschedule() {
 
 void Watchdog::trigger() {
     reason_ = kReasonForce;
-    chip_.reset("watchdog trigger");
+    // A reset from firmware context does not return: no temporary string.
+    static const std::string cause = "watchdog trigger";
+    chip_.reset(cause);
 }
 
 void Watchdog::expire() {
@@ -94,7 +96,8 @@ void Watchdog::expire() {
         return;
     reason_ = kReasonTimer;
     enabled_ = false;
-    chip_.reset("watchdog timeout");
+    static const std::string cause = "watchdog timeout";
+    chip_.reset(cause);
 }
 
 } // namespace sim

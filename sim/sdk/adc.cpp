@@ -20,7 +20,7 @@ void adc_init(void) {
 void adc_gpio_init(uint gpio) {
     Chip& c = chip();
     if (gpio < 26 || gpio > 29)
-        c.fail("GPIO " + std::to_string(gpio) + " has no ADC input");
+        c.failWith("GPIO " + std::to_string(gpio) + " has no ADC input");
     c.gpio.setFunction(gpio, gpiofn::kNull);
     c.gpio.setPulls(gpio, false, false);
     c.gpio.setInputEnabled(gpio, false);
@@ -30,7 +30,7 @@ void adc_gpio_init(uint gpio) {
 void adc_select_input(uint input) {
     Chip& c = chip();
     if (input >= Adc::kInputs)
-        c.fail("ADC input " + std::to_string(input) + " does not exist");
+        c.failWith("ADC input " + std::to_string(input) + " does not exist");
     c.adc.select(input);
     done(c);
 }

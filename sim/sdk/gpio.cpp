@@ -14,7 +14,7 @@ int core(Chip& c) {
 
 void checkPin(Chip& c, uint gpio) {
     if (gpio >= NUM_BANK0_GPIOS)
-        c.fail("GPIO " + std::to_string(gpio) + " does not exist");
+        c.failWith("GPIO " + std::to_string(gpio) + " does not exist");
 }
 
 // The callback dispatch the SDK installs as a shared handler of

@@ -36,7 +36,7 @@ bool isShared(Chip& c, uint num) {
 
 void checkNum(Chip& c, uint num) {
     if (num >= NUM_IRQS)
-        c.fail("interrupt number " + std::to_string(num) + " does not exist");
+        c.failWith("interrupt number " + std::to_string(num) + " does not exist");
 }
 
 } // namespace
@@ -80,7 +80,7 @@ void irq_set_exclusive_handler(uint num, irq_handler_t handler) {
     checkNum(c, num);
     IrqHandler current = c.irqHandler(num);
     if (current && current != handler)
-        c.fail("interrupt " + std::to_string(num) + " already has a handler");
+        c.failWith("interrupt " + std::to_string(num) + " already has a handler");
     c.setIrqHandler(num, handler);
     done(c);
 }
@@ -103,7 +103,7 @@ void irq_add_shared_handler(uint num, irq_handler_t handler, uint8_t order_prior
     checkNum(c, num);
     IrqHandler current = c.irqHandler(num);
     if (current && !isShared(c, num))
-        c.fail("interrupt " + std::to_string(num) + " already has an exclusive handler");
+        c.failWith("interrupt " + std::to_string(num) + " already has an exclusive handler");
     auto& list = c.sdkRuntime().sharedHandlers[num];
     // Higher order priority first; among equals, the one added first.
     auto at = std::find_if(list.begin(), list.end(),

@@ -12,7 +12,7 @@ namespace {
 
 void checkSlice(Chip& c, uint slice) {
     if (slice >= NUM_PWM_SLICES)
-        c.fail("PWM slice " + std::to_string(slice) + " does not exist");
+        c.failWith("PWM slice " + std::to_string(slice) + " does not exist");
 }
 
 } // namespace

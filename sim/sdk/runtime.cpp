@@ -17,7 +17,7 @@ EventGroupHandle_t events(Chip& c) {
     if (!rt.syncEvents) {
         rt.syncEvents = xEventGroupCreate();
         if (!rt.syncEvents)
-            c.fail("the RTOS port could not create its event group (heap exhausted)");
+            c.failWith("the RTOS port could not create its event group (heap exhausted)");
     }
     return static_cast<EventGroupHandle_t>(rt.syncEvents);
 }
@@ -65,3 +65,11 @@ void unlockWithNotify(Chip& c, unsigned lock, std::uint32_t save) {
 }
 
 } // namespace sim::sdk
+
+// Images are linked with --wrap=__cxa_atexit: the destructors of their
+// static objects are never registered. The chip never runs them (main does
+// not return, a reset just starts over), and an image copy unloaded after a
+// reset must not run them either, outside any chip.
+extern "C" int __wrap___cxa_atexit(void (*)(void*), void*, void*) {
+    return 0;
+}

@@ -12,7 +12,7 @@ namespace {
 
 Spi& block(Chip& c, const spi_inst_t* spi) {
     if (spi != spi0)
-        c.fail("only SPI0 is modelled");
+        c.failWith("only SPI0 is modelled");
     return c.spi;
 }
 
@@ -61,7 +61,7 @@ void spi_set_format(spi_inst_t* spi, uint data_bits, spi_cpol_t cpol, spi_cpha_t
                     spi_order_t order) {
     Chip& c = chip();
     if (data_bits < 4 || data_bits > 16)
-        c.fail("SPI frames are 4 to 16 bits long");
+        c.failWith("SPI frames are 4 to 16 bits long");
     // The format is written with the block disabled; its enable comes back.
     Spi& s = block(c, spi);
     const bool enabled = s.enabled();

@@ -14,13 +14,13 @@ spin_lock_t g_lockRegisters[NUM_SPIN_LOCKS];
 
 unsigned lockNumber(Chip& c, spin_lock_t* lock) {
     if (lock < g_lockRegisters || lock >= g_lockRegisters + NUM_SPIN_LOCKS)
-        c.fail("not a spin lock");
+        c.failWith("not a spin lock");
     return static_cast<unsigned>(lock - g_lockRegisters);
 }
 
 void checkLockNum(Chip& c, uint n) {
     if (n >= NUM_SPIN_LOCKS)
-        c.fail("spin lock " + std::to_string(n) + " does not exist");
+        c.failWith("spin lock " + std::to_string(n) + " does not exist");
 }
 
 } // namespace
@@ -132,7 +132,7 @@ void spin_lock_claim(uint lock_num) {
     checkLockNum(c, lock_num);
     std::uint32_t& claimed = c.sdkRuntime().spinLocksClaimed;
     if ((claimed >> lock_num) & 1u)
-        c.fail("spin lock " + std::to_string(lock_num) + " is already claimed");
+        c.failWith("spin lock " + std::to_string(lock_num) + " is already claimed");
     claimed |= 1u << lock_num;
     done(c);
 }
@@ -163,7 +163,7 @@ int spin_lock_claim_unused(bool required) {
         }
     }
     if (required)
-        c.fail("no spin locks are available");
+        c.failWith("no spin locks are available");
     done(c);
     return -1;
 }

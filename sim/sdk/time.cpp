@@ -37,7 +37,7 @@ constexpr unsigned kSleepLock = PICO_SPINLOCK_ID_TIMER;
 
 void checkPool(Chip& c, alarm_pool_t* pool) {
     if (pool != &g_defaultPool || !c.sdkRuntime().defaultPoolReady)
-        c.fail("alarm pool used before the runtime set it up");
+        c.failWith("alarm pool used before the runtime set it up");
 }
 
 std::uint32_t lockPool(Chip& c) {
@@ -216,7 +216,7 @@ bool alarm_pool_cancel_alarm(alarm_pool_t* pool, alarm_id_t alarm_id) {
 void sleep_until(absolute_time_t t) {
     Chip& c = chip();
     if (c.inInterrupt())
-        c.fail("sleep inside an interrupt handler (use a busy-wait there)");
+        c.failWith("sleep inside an interrupt handler (use a busy-wait there)");
     const std::uint64_t deadline = to_us_since_boot(t);
     std::uint64_t early = deadline - PICO_TIME_SLEEP_OVERHEAD_ADJUST_US;
     if (early > deadline)

@@ -14,7 +14,7 @@ constexpr unsigned kTimerSpinLock = PICO_SPINLOCK_ID_TIMER;
 
 void checkAlarm(Chip& c, uint alarm) {
     if (alarm >= NUM_TIMERS)
-        c.fail("hardware alarm " + std::to_string(alarm) + " does not exist");
+        c.failWith("hardware alarm " + std::to_string(alarm) + " does not exist");
 }
 
 // The alarm interrupt: clear it, and call the callback if the alarm is still
@@ -102,7 +102,7 @@ void hardware_alarm_claim(uint alarm_num) {
     checkAlarm(c, alarm_num);
     std::uint8_t& claimed = c.sdkRuntime().alarmsClaimed;
     if ((claimed >> alarm_num) & 1u)
-        c.fail("hardware alarm " + std::to_string(alarm_num) + " is already claimed");
+        c.failWith("hardware alarm " + std::to_string(alarm_num) + " is already claimed");
     claimed = static_cast<std::uint8_t>(claimed | (1u << alarm_num));
     done(c);
 }
@@ -118,7 +118,7 @@ int hardware_alarm_claim_unused(bool required) {
         }
     }
     if (required)
-        c.fail("no hardware alarms are available");
+        c.failWith("no hardware alarms are available");
     done(c);
     return -1;
 }

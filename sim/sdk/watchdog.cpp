@@ -48,7 +48,7 @@ void watchdog_update(void) {
 void watchdog_reboot(uint32_t pc, uint32_t sp, uint32_t delay_ms) {
     Chip& c = chip();
     if (pc)
-        c.fail("watchdog_reboot to an address: the simulated chip only boots main");
+        c.failWith("watchdog_reboot to an address: the simulated chip only boots main");
     (void)sp;
     c.watchdog.setEnabled(false);
     c.watchdog.scratch()[4] = 0;

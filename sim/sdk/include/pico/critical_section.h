@@ -4,6 +4,7 @@
 #define _PICO_CRITICAL_SECTION_H
 
 #include "hardware/sync.h"
+#include "pico/time.h"
 
 #ifdef __cplusplus
 extern "C" {
