@@ -87,7 +87,9 @@ void Interpreter::run(const Args& args) {
 }
 
 void Interpreter::i2c(const Args& args) {
-    std::vector<sim::I2cMessage> messages = parseI2cTransfer(args);
+    int address = lastAddress_;
+    std::vector<sim::I2cMessage> messages = parseI2cTransfer(args, address);
+    lastAddress_ = address;
     checkRunning();
     sim::I2cTransferRecord r = bench_.i2c(messages);
     if (bench_.failed())

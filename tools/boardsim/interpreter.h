@@ -47,6 +47,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     unsigned current_ = 0;
+    int lastAddress_ = -1; // of the last i2c message, for messages without one
     std::map<std::string, Command> commands_;
 };
 

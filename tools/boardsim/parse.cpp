@@ -94,9 +94,10 @@ MessageHead parseHead(const std::string& w) {
 
 } // namespace
 
-std::vector<sim::I2cMessage> parseI2cTransfer(const std::vector<std::string>& words) {
+std::vector<sim::I2cMessage> parseI2cTransfer(const std::vector<std::string>& words,
+                                              int& lastAddress) {
     std::vector<sim::I2cMessage> messages;
-    int address = -1;
+    int address = lastAddress;
     std::size_t i = 0;
     if (words.empty())
         throw UsageError("i2c needs at least one message (w<N>@<addr> <bytes...> or r<N>@<addr>)");
@@ -108,7 +109,7 @@ std::vector<sim::I2cMessage> parseI2cTransfer(const std::vector<std::string>& wo
         if (head.address >= 0)
             address = head.address;
         if (address < 0)
-            throw UsageError("the first message needs an address: '" + w + "'");
+            throw UsageError("no address yet: '" + w + "' needs @<addr>");
         if (head.read) {
             messages.push_back(
                 sim::I2cMessage::readBytes(static_cast<std::uint8_t>(address), head.length));
@@ -135,6 +136,7 @@ std::vector<sim::I2cMessage> parseI2cTransfer(const std::vector<std::string>& wo
         }
         messages.push_back(sim::I2cMessage::write(static_cast<std::uint8_t>(address), data));
     }
+    lastAddress = address;
     return messages;
 }
 

@@ -28,10 +28,11 @@ long parseInteger(const std::string& word, long min, long max, const char* what)
 sim::Time parseDuration(const std::string& word);
 
 // One transfer in i2ctransfer's syntax: w<N>[@<addr>] <bytes...> and
-// r<N>[@<addr>], the first message naming the address. A data byte with a
-// suffix fills the rest of its message: 0x10+ counts up, 0x10- down, 0x10=
-// repeats.
-std::vector<sim::I2cMessage> parseI2cTransfer(const std::vector<std::string>& words);
+// r<N>[@<addr>]. A message without an address goes to the one before it;
+// `address` holds the address to start from (-1: none yet) and comes back
+// with the last one used. A data byte with a suffix fills the rest of its
+// message: 0x10+ counts up, 0x10- down, 0x10= repeats.
+std::vector<sim::I2cMessage> parseI2cTransfer(const std::vector<std::string>& words, int& address);
 
 // Microseconds, with the nanoseconds as a fraction when there are any.
 std::string formatMicroseconds(sim::Time t);
