@@ -87,6 +87,8 @@ void Chip::resetPeripherals() {
     // Every block of the chip starts over; the watchdog keeps its reason and
     // scratch registers, and the world keeps driving the pins.
     console.cut();
+    const std::string cause = resetLog().empty() ? std::string("reset") : resetLog().back().cause;
+    forEachObserver([&](ChipObserver& o) { o.chipReset(*this, cause); });
     coreLines_.fill(0);
     *sdk_ = sdk::Runtime{};
     gpio.reset();
@@ -96,8 +98,6 @@ void Chip::resetPeripherals() {
     timer.reset();
     i2c0Block.reset();
     watchdog.chipReset();
-    const std::string cause = resetLog().empty() ? std::string("reset") : resetLog().back().cause;
-    forEachObserver([&](ChipObserver& o) { o.chipReset(*this, cause); });
 }
 
 } // namespace sim

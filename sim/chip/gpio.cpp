@@ -285,9 +285,7 @@ void Gpio::updateIrqLines() {
         bool pending = false;
         for (unsigned pin = 0; pin < kGpioCount && !pending; ++pin)
             pending = irqStatus(core, pin) != 0;
-        if (pending != lines_[static_cast<unsigned>(core)]) {
-            lines_[static_cast<unsigned>(core)] = pending;
-        }
+        lines_[static_cast<unsigned>(core)] = pending;
     }
     chip_.setCoreIrqLine(0, kIoIrqBank0, lines_[0]);
     chip_.setCoreIrqLine(1, kIoIrqBank0, lines_[1]);
