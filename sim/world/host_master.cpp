@@ -108,6 +108,16 @@ void HostMaster::startNext() {
     after(std::max(sim_.now(), busFreeAt_) - sim_.now(), &HostMaster::startCondition);
 }
 
+void HostMaster::openMessage() {
+    const I2cMessage& m = message();
+    I2cMessageRecord r;
+    r.address = m.address;
+    r.read = m.read;
+    r.length = m.read ? m.length : m.data.size();
+    r.start = sim_.now();
+    record_.messages.push_back(std::move(r));
+}
+
 void HostMaster::startCondition() {
     if (job_.messages.empty()) {
         record_.start = record_.end = sim_.now();
@@ -119,13 +129,13 @@ void HostMaster::startCondition() {
         return;
     }
     record_.start = sim_.now();
-    record_.messages.push_back({message().address, message().read, sim_.now(), false, {}, {}});
+    openMessage();
     bus_.start(false);
     after(half_ + 8 * period_, &HostMaster::addressPhase);
 }
 
 void HostMaster::restartCondition() {
-    record_.messages.push_back({message().address, message().read, sim_.now(), false, {}, {}});
+    openMessage();
     bus_.start(true);
     after(half_ + 8 * period_, &HostMaster::addressPhase);
 }

@@ -63,6 +63,7 @@ private:
     void gaveUp();
 
     void startNext();
+    void openMessage();
     void startCondition();
     void restartCondition();
     void addressPhase();

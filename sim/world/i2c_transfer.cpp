@@ -10,8 +10,7 @@ std::string describe(const I2cTransferRecord& transfer) {
     for (const I2cMessageRecord& m : transfer.messages) {
         if (!s.empty())
             s += ", ";
-        std::snprintf(text, sizeof text, "%c%zu@0x%02x", m.read ? 'r' : 'w', m.bytes.size(),
-                      m.address);
+        std::snprintf(text, sizeof text, "%c%zu@0x%02x", m.read ? 'r' : 'w', m.length, m.address);
         s += text;
         if (!m.addressAcked) {
             s += " nack";

@@ -36,7 +36,8 @@ struct I2cMessage {
 struct I2cMessageRecord {
     std::uint8_t address = 0;
     bool read = false;
-    Time start = 0; // the START or repeated START that opened it
+    std::size_t length = 0; // bytes the master meant to move
+    Time start = 0;         // the START or repeated START that opened it
     bool addressAcked = false;
     // The bytes that crossed the bus: written by the master, or read by it.
     std::vector<std::uint8_t> bytes;
