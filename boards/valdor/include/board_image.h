@@ -17,8 +17,10 @@ constexpr bool HAS_INPUT_CHANGE_PIN = true;
 constexpr uint8_t INPUT_CHANGE_PIN = 17;
 
 // GPIO of each digital input, in input order: input k is bit k of the
-// input word in 0x12/0x13.
-inline constexpr uint8_t DIN_MAP[] = {15, 14, 13, 12};
+// input word in 0x12/0x13. One copy per file that uses it: a table shared
+// across files would be a unique symbol, which keeps the host build's image
+// module from ever being unloaded.
+constexpr uint8_t DIN_MAP[] = {15, 14, 13, 12};
 
 // Board events that a host write covering register `addr` raises, one bit
 // per event code.
