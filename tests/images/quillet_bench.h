@@ -1,0 +1,101 @@
+// A quillet in slot 1 (address 0x26) on the simulated backplane, and what
+// its tests read off the world: pin levels, pin changes, console lines.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "harness/bench.h"
+
+namespace quillet {
+
+constexpr sim::Time US = 1000;
+constexpr sim::Time MS = 1000 * US;
+
+constexpr uint8_t ADDRESS = 0x26; // slot 1
+constexpr unsigned CHANGE_LINE = 16;
+constexpr unsigned LED = 25;
+// Output n and input n of the board, by GPIO.
+constexpr unsigned DOUT[9] = {12, 22, 11, 26, 10, 27, 2, 1, 0};
+constexpr unsigned DIN[6] = {15, 17, 14, 18, 13, 19};
+// Converter-select lines A0, A1, A2 and the enable.
+constexpr unsigned SELECT[4] = {3, 5, 7, 8};
+
+// The first thermocouple scan starts 6 ms after power-on; one starts every
+// 201 ms (the 200-tick pause begins in the tick the scan ends in); its eight
+// frames of 16 clocks at 122 kHz follow each other without a gap.
+constexpr sim::Time FIRST_SCAN = 6 * MS;
+constexpr sim::Time SCAN_PERIOD = 201 * MS;
+constexpr sim::Time FRAME = 131072; // ns
+
+struct PinChange {
+    sim::Time at;
+    bool level;
+    bool operator==(const PinChange& o) const { return at == o.at && level == o.level; }
+};
+
+inline std::ostream& operator<<(std::ostream& os, const PinChange& c) {
+    return os << sim::Recorder::formatTime(c.at) << "=" << c.level;
+}
+
+class QuilletBench : public ::testing::Test {
+protected:
+    // `image` names the hardware around the chip: "quillet" brings the
+    // converters, any other name a bare board running the same module.
+    explicit QuilletBench(const std::string& image = "quillet")
+        : board(bench.insert(1, image, BOARD_IMAGE_DIR "/quillet.so")) {
+        bench.powerOn();
+    }
+
+    void runUntil(sim::Time t) { ASSERT_TRUE(bench.runUntil(t)) << bench.error(); }
+
+    bool level(unsigned pin) { return board.chip().gpio.level(pin); }
+
+    // The output word as the nine output pins show it.
+    uint32_t outputPins() {
+        uint32_t word = 0;
+        for (unsigned n = 0; n < 9; ++n) {
+            word |= level(DOUT[n]) ? 1u << n : 0;
+        }
+        return word;
+    }
+
+    // The recorded level changes of one pin from `from` on.
+    std::vector<PinChange> changes(unsigned pin, sim::Time from = 0) {
+        const std::string prefix = "GPIO" + std::to_string(pin) + "=";
+        std::vector<PinChange> out;
+        for (const sim::Record& r : bench.recorder().select("pin", board.name())) {
+            if (r.at >= from && r.text.compare(0, prefix.size(), prefix) == 0) {
+                out.push_back({r.at, r.text[prefix.size()] == '1'});
+            }
+        }
+        return out;
+    }
+
+    std::vector<std::string> console() {
+        std::vector<std::string> out;
+        for (const sim::Record& r : bench.recorder().select("console", board.name())) {
+            out.push_back(r.text);
+        }
+        return out;
+    }
+
+    std::vector<uint8_t> read(uint8_t reg, size_t n) {
+        return bench.readRegisters(ADDRESS, reg, n);
+    }
+
+    sim::I2cTransferRecord write(uint8_t reg, std::vector<uint8_t> data) {
+        sim::I2cTransferRecord r = bench.writeRegisters(ADDRESS, reg, std::move(data));
+        EXPECT_FALSE(r.nacked() || r.stuck) << describe(r);
+        return r;
+    }
+
+    sim::Bench bench;
+    sim::Board& board;
+};
+
+} // namespace quillet
