@@ -17,7 +17,8 @@ add_subdirectory(sim)
 
 # One loadable module per image: every power-on of a simulated chip loads a
 # fresh copy, so the firmware's static data starts as on silicon. printf and
-# friends are wrapped as the SDK does on the target, so the chip captures them.
+# friends are wrapped as the SDK does on the target, so the chip captures them;
+# static destructors are never registered, as the chip never runs them.
 function(board_image name)
     add_library(${name} MODULE ${ARGN})
     set_target_properties(${name} PROPERTIES PREFIX "" OUTPUT_NAME "${name}"
@@ -26,7 +27,8 @@ function(board_image name)
     target_include_directories(${name} PRIVATE ${FIRMWARE_INCLUDE_DIRS} ${${upper}_INCLUDE_DIRS})
     target_link_libraries(${name} PRIVATE simplatform)
     target_link_options(${name} PRIVATE -Wl,-z,defs -Wl,-Bsymbolic
-                        -Wl,--wrap=printf -Wl,--wrap=puts -Wl,--wrap=putchar -Wl,--wrap=vprintf)
+                        -Wl,--wrap=printf -Wl,--wrap=puts -Wl,--wrap=putchar -Wl,--wrap=vprintf
+                        -Wl,--wrap=__cxa_atexit)
 endfunction()
 
 foreach(image ${BOARD_IMAGES})

@@ -65,12 +65,7 @@ void Chip::setDebugHalt(bool halted) {
 }
 
 void Chip::setCoreIrqLine(int core, unsigned irq, bool level) {
-    std::uint32_t& lines = coreLines_.at(static_cast<unsigned>(core));
-    if (level)
-        lines |= 1u << irq;
-    else
-        lines &= ~(1u << irq);
-    setIrqLine(irq, ((coreLines_[0] | coreLines_[1]) >> irq) & 1u);
+    setIrqLine(core, irq, level);
 }
 
 void Chip::addObserver(ChipObserver& observer) {
@@ -89,7 +84,6 @@ void Chip::resetPeripherals() {
     console.cut();
     const std::string cause = resetLog().empty() ? std::string("reset") : resetLog().back().cause;
     forEachObserver([&](ChipObserver& o) { o.chipReset(*this, cause); });
-    coreLines_.fill(0);
     *sdk_ = sdk::Runtime{};
     gpio.reset();
     spi.reset();

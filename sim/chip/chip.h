@@ -52,15 +52,11 @@ public:
         fail(failMessage_);
     }
 
-    // A debugger halt of both cores. Hides Processor::setDebugHalt so that
-    // the watchdog hears of it.
-    void setDebugHalt(bool halted);
+    // A debugger halt of both cores; the watchdog pauses with it when asked to.
+    void setDebugHalt(bool halted) override;
 
     // --- interrupt outputs of the peripherals ------------------------------------
     // A block with one output per core (IO bank 0) raises it towards one core.
-    // The processor's lines are shared by both cores, so the line is up while
-    // either core's output is; only the core that enabled the interrupt in
-    // its NVIC takes it.
     void setCoreIrqLine(int core, unsigned irq, bool level);
 
     // --- probes --------------------------------------------------------------------
@@ -100,7 +96,6 @@ private:
     std::unique_ptr<FirmwareImage> image_;
     std::function<int()> main_;
     bool imageBooted_ = false;
-    std::array<std::uint32_t, 2> coreLines_{};
     std::string failMessage_;
 };
 

@@ -137,7 +137,7 @@ void Processor::performReset() {
     }
     handlers_.fill(nullptr);
     priorities_.fill(kDefaultIrqPriority);
-    lines_ = 0;
+    lines_.fill(0);
     spinLocks_.fill(SpinLock{});
     heldLocks_.fill(0);
     portCritical.fill(PortCritical{});
@@ -161,14 +161,15 @@ void Processor::wakeAt(Time t) {
 }
 
 bool Processor::step() {
-    if (!powered_ || debugHalt_)
+    if (!powered_)
         return false;
     g_executing = this;
+    // A reset is the hardware's doing; a debugger halt does not hold it off.
     if (resetPending_) {
         performReset();
         return true;
     }
-    if (halted_)
+    if (halted_ || debugHalt_)
         return false;
     bool ran = false;
     for (int core = 0; core < kCores && !sim_.stopped() && !resetPending_ && !halted_; ++core)
@@ -340,26 +341,29 @@ void Processor::setIrqPriority(unsigned irq, std::uint8_t priority) {
 }
 
 void Processor::setIrqLine(unsigned irq, bool level) {
-    if (irq >= kIrqCount)
+    for (int core = 0; core < kCores; ++core)
+        setIrqLine(core, irq, level);
+}
+
+void Processor::setIrqLine(int core, unsigned irq, bool level) {
+    if (irq >= kIrqCount || core < 0 || core >= kCores)
         return;
     const std::uint32_t bit = 1u << irq;
-    const bool was = (lines_ & bit) != 0;
+    const bool was = (lines_[core] & bit) != 0;
     if (level == was)
         return;
     if (level) {
-        lines_ |= bit;
-        for (int core = 0; core < kCores; ++core) {
-            irqs_[core].raisedAt[irq] = now();
-            if (irqs_[core].latency > 0)
-                wakeAt(now() + irqs_[core].latency);
-        }
+        lines_[core] |= bit;
+        irqs_[core].raisedAt[irq] = now();
+        if (irqs_[core].latency > 0)
+            wakeAt(now() + irqs_[core].latency);
     } else {
-        lines_ &= ~bit;
+        lines_[core] &= ~bit;
     }
 }
 
 int Processor::deliverableIrq(int core) const {
-    std::uint32_t pending = lines_ & irqs_[core].enabled;
+    std::uint32_t pending = lines_[core] & irqs_[core].enabled;
     int best = -1;
     while (pending) {
         int irq = __builtin_ctz(pending);
@@ -455,8 +459,8 @@ bool Processor::holdsSpinLock(int core) const {
 }
 
 int Processor::claimUnusedSpinLock(bool required) {
-    // The RTOS port keeps 14 and 15; the SDK hands out the rest from 16 up.
-    for (unsigned n = 16; n < kSpinLockCount; ++n) {
+    // The SDK hands out the locks from 24 up; the lower ones have fixed users.
+    for (unsigned n = 24; n < kSpinLockCount; ++n) {
         if (!spinLocks_[n].claimed) {
             spinLocks_[n].claimed = true;
             return static_cast<int>(n);

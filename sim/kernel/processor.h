@@ -76,7 +76,7 @@ public:
     bool running() const { return powered_ && !halted_; }
 
     // A debugger halt of both cores: nothing on the chip runs while halted.
-    void setDebugHalt(bool halted);
+    virtual void setDebugHalt(bool halted);
     bool debugHalted() const { return debugHalt_; }
 
     // --- execution -----------------------------------------------------------
@@ -111,7 +111,9 @@ public:
     void setIrqPriority(unsigned irq, std::uint8_t priority);
     // A peripheral's interrupt output. Level-sensitive, as on the chip.
     void setIrqLine(unsigned irq, bool level);
-    bool irqLine(unsigned irq) const { return (lines_ >> irq) & 1u; }
+    // An output that a peripheral drives per core (IO bank 0 has one per core).
+    void setIrqLine(int core, unsigned irq, bool level);
+    bool irqLine(unsigned irq) const { return ((lines_[0] | lines_[1]) >> irq) & 1u; }
     void setIrqLatency(int core, Time latency) { irqs_[core].latency = latency; }
 
     // PRIMASK of the executing core.
@@ -201,7 +203,7 @@ private:
 
     std::array<IrqHandler, kIrqCount> handlers_{};
     std::array<std::uint8_t, kIrqCount> priorities_{};
-    std::uint32_t lines_ = 0;
+    std::array<std::uint32_t, kCores> lines_{};
     std::array<CoreInterrupts, kCores> irqs_{};
     std::array<SpinLock, kSpinLockCount> spinLocks_{};
 
