@@ -1,0 +1,168 @@
+// brennic, the test build: its scan on its own select lines, the test line
+// on the console every 2000 ticks, and what its select lines on GPIO20/21 do
+// to the backplane bus.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "harness/bench.h"
+
+namespace {
+
+constexpr sim::Time US = 1000;
+constexpr sim::Time MS = 1000 * US;
+constexpr sim::Time FRAME = 131072; // ns: 16 clocks at 122 kHz
+constexpr uint8_t ADDRESS = 0x27;   // slot 0
+const std::string NOTICE = "[WARN] brennic: kein Host-Link, GPIO20/21 sind Demux-Leitungen A1/A2";
+
+class Brennic : public ::testing::Test {
+protected:
+    Brennic() : board(bench.insert(0, "brennic", BOARD_IMAGE_DIR "/brennic.so")) {}
+
+    void runUntil(sim::Time t) { ASSERT_TRUE(bench.runUntil(t)) << bench.error(); }
+
+    struct Line {
+        sim::Time at;
+        std::string text;
+        bool operator==(const Line& o) const { return at == o.at && text == o.text; }
+    };
+    friend std::ostream& operator<<(std::ostream& os, const Line& l) {
+        return os << sim::Recorder::formatTime(l.at) << " " << l.text;
+    }
+
+    std::vector<Line> console() {
+        std::vector<Line> out;
+        for (const sim::Record& r : bench.recorder().select("console", board.name())) {
+            out.push_back({r.at, r.text});
+        }
+        return out;
+    }
+
+    // The records of one kind for one pin of the board, from `from` on.
+    std::vector<std::string> pinRecords(const std::string& kind, unsigned pin, sim::Time from = 0) {
+        const std::string prefix = "GPIO" + std::to_string(pin);
+        std::vector<std::string> out;
+        for (const sim::Record& r : bench.recorder().select(kind, board.name())) {
+            const char after = r.text.size() > prefix.size() ? r.text[prefix.size()] : ' ';
+            if (r.at >= from && r.text.compare(0, prefix.size(), prefix) == 0 &&
+                (after == '=' || after == ' ')) {
+                out.push_back(sim::Recorder::formatTime(r.at) + " " + r.text);
+            }
+        }
+        return out;
+    }
+
+    sim::Bench bench;
+    sim::Board& board;
+};
+
+TEST_F(Brennic, PrintsTheFirstThreeChannelsEveryTwoSeconds) {
+    sim::ThermocoupleBank& bank = *board.thermocouples();
+    bank.setTemperature(1, 25.25);
+    bank.setOpen(2);
+    bank.setTemperature(3, 0.0);
+    bank.setTemperature(4, 300.0); // not printed
+    bench.powerOn();
+    runUntil(4500 * MS);
+    bank.setTemperature(1, 30.0);
+    bank.setFrame(3, 0x28F8); // out of range
+    runUntil(6500 * MS);
+
+    const std::string first = "temp1: 2525, temp2: 32772, temp3: 0";
+    // The board task serves only its own events, and none arrives: the
+    // notice and the test lines are all it ever prints.
+    EXPECT_EQ(console(),
+              (std::vector<Line>{{0, NOTICE},
+                                 {2000 * MS, first},
+                                 {4000 * MS, first},
+                                 {6000 * MS, "temp1: 3000, temp2: 32772, temp3: 32784"}}));
+}
+
+TEST_F(Brennic, ScansOnItsOwnPinsChannelKAtAddressKMinusOne) {
+    sim::ThermocoupleBank& bank = *board.thermocouples();
+    for (unsigned k = 1; k <= 8; ++k) {
+        bank.setTemperature(k, 5.0 * k);
+    }
+    bench.powerOn();
+    runUntil(10 * MS);
+    // SPI0 data in on GPIO16 (pulled up for silent converters), clock on GPIO18.
+    EXPECT_EQ(pinRecords("function", 16), (std::vector<std::string>{"1002.000us GPIO16 spi"}));
+    EXPECT_EQ(pinRecords("function", 18), (std::vector<std::string>{"1002.000us GPIO18 spi"}));
+    EXPECT_TRUE(board.chip().gpio.pulledUp(16));
+
+    // Enable GPIO9, A0 GPIO17, A1 GPIO20, A2 GPIO21: address k - 1 for
+    // channel k, one frame each, released at the end of the scan.
+    const sim::Time scan = 6 * MS;
+    auto at = [&](unsigned k) { return sim::Recorder::formatTime(scan + (k - 1) * FRAME) + " "; };
+    const std::string end = sim::Recorder::formatTime(scan + 8 * FRAME) + " ";
+    EXPECT_EQ(pinRecords("pin", 9), (std::vector<std::string>{at(1) + "GPIO9=1 (sio drives)",
+                                                              end + "GPIO9=0 (sio drives)"}));
+    std::vector<std::string> a0;
+    for (unsigned k = 2; k <= 8; ++k) {
+        a0.push_back(at(k) + "GPIO17=" + ((k - 1) & 1 ? "1" : "0") + " (sio drives)");
+    }
+    a0.push_back(end + "GPIO17=0 (sio drives)");
+    EXPECT_EQ(pinRecords("pin", 17), a0);
+    EXPECT_EQ(
+        pinRecords("pin", 20),
+        (std::vector<std::string>{at(3) + "GPIO20=1 (sio drives)", at(5) + "GPIO20=0 (sio drives)",
+                                  at(7) + "GPIO20=1 (sio drives)", end + "GPIO20=0 (sio drives)"}));
+    EXPECT_EQ(pinRecords("pin", 21), (std::vector<std::string>{at(5) + "GPIO21=1 (sio drives)",
+                                                               end + "GPIO21=0 (sio drives)"}));
+    const std::vector<sim::Record> frames = bench.recorder().select("spi", board.name());
+    ASSERT_EQ(frames.size(), 8u);
+    for (unsigned k = 1; k <= 8; ++k) {
+        EXPECT_EQ(frames[k - 1].at, scan + (k - 1) * FRAME);
+        char rx[16];
+        std::snprintf(rx, sizeof rx, "rx=0x%04x", bank.frame(k));
+        EXPECT_NE(frames[k - 1].text.find(rx), std::string::npos) << frames[k - 1].text;
+    }
+}
+
+// brennic sets up no host link: nothing answers at its address, and GPIO20
+// and GPIO21 never take the I2C function. From the moment the scan task
+// drives them as select lines they hold the backplane's SDA and SCL low,
+// except while a scan selects a channel with A1 or A2 set.
+TEST_F(Brennic, WhatAHostSeesOnTheBus) {
+    bench.powerOn();
+    runUntil(600 * US);
+    EXPECT_TRUE(bench.i2c({sim::I2cMessage::write(ADDRESS, {})}).nacked());
+    EXPECT_FALSE(board.pullsSdaLow());
+    EXPECT_FALSE(board.pullsSclLow());
+
+    for (sim::Time t : {2 * MS, 500 * MS, 1000 * MS, 2500 * MS}) {
+        runUntil(t);
+        EXPECT_TRUE(board.pullsSdaLow()) << sim::Recorder::formatTime(t);
+        EXPECT_TRUE(board.pullsSclLow()) << sim::Recorder::formatTime(t);
+    }
+    // Channel 7 (address 6) raises A1 and A2 for one frame of every scan;
+    // the fourteenth scan starts 13 periods of 201 ms after the first.
+    const sim::Time channel7 = 6 * MS + 13 * 201 * MS + 6 * FRAME;
+    runUntil(channel7 + FRAME / 2);
+    ASSERT_EQ(bench.now(), channel7 + FRAME / 2);
+    EXPECT_FALSE(board.pullsSdaLow());
+    EXPECT_FALSE(board.pullsSclLow());
+
+    EXPECT_EQ(pinRecords("function", 20), (std::vector<std::string>{"1002.000us GPIO20 sio"}));
+    EXPECT_EQ(pinRecords("function", 21), (std::vector<std::string>{"1002.000us GPIO21 sio"}));
+    EXPECT_EQ(console().front(), (Line{0, NOTICE}));
+}
+
+// So a brennic must not share a backplane: with one in slot 0, a quillet in
+// slot 1 cannot be read.
+TEST_F(Brennic, ABoardBesideItCannotBeRead) {
+    bench.insert(1, "quillet", BOARD_IMAGE_DIR "/quillet.so");
+    bench.powerOn();
+    runUntil(100 * MS);
+    EXPECT_NE(bench.readRegisters(0x26, 0x05, 1), (std::vector<uint8_t>{0x02}));
+
+    sim::Bench alone;
+    alone.insert(1, "quillet", BOARD_IMAGE_DIR "/quillet.so");
+    alone.powerOn();
+    ASSERT_TRUE(alone.runUntil(100 * MS)) << alone.error();
+    EXPECT_EQ(alone.readRegisters(0x26, 0x05, 1), (std::vector<uint8_t>{0x02}));
+}
+
+} // namespace
