@@ -226,11 +226,13 @@ void HostMaster::stopCondition() {
 void HostMaster::finish() {
     active_ = false;
     sim_.events().cancel(limitEvent_);
-    bus_.record(record_);
+    I2cTransferRecord record = std::move(record_);
+    record_ = I2cTransferRecord{};
+    bus_.record(record);
     Done done = std::move(job_.done);
     job_ = Job{};
     if (done)
-        done(bus_.transfers().back());
+        done(record);
     if (!active_ && !pending_.empty())
         startNext();
 }

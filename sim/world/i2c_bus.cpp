@@ -141,9 +141,8 @@ void I2cBus::acknowledge(bool ack) {
 }
 
 void I2cBus::record(const I2cTransferRecord& transfer) {
-    transfers_.push_back(transfer);
     if (observer_)
-        observer_(transfers_.back());
+        observer_(transfer);
 }
 
 } // namespace sim

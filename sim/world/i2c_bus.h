@@ -1,5 +1,5 @@
-// One I2C bus: two open-drain lines with pull-ups, the devices on them and a
-// record of every transfer. Lines are wired-AND: a byte read while two
+// One I2C bus: two open-drain lines with pull-ups, the devices on them, and
+// whoever listens for finished transfers. Lines are wired-AND: a byte read while two
 // devices answer is the AND of both, and SCL is low while any device holds it.
 #pragma once
 
@@ -65,9 +65,8 @@ public:
     void acknowledge(bool ack);
 
     // --- the record --------------------------------------------------------------
+    // A finished transfer, for whoever listens (tracing, recorders).
     void record(const I2cTransferRecord& transfer);
-    const std::vector<I2cTransferRecord>& transfers() const { return transfers_; }
-    // Called for every recorded transfer (tracing, recorders).
     void setTransferObserver(std::function<void(const I2cTransferRecord&)> observer) {
         observer_ = std::move(observer);
     }
@@ -86,7 +85,6 @@ private:
     int nextProbe_ = 1;
     std::function<void()> sclReleased_;
     CallbackEvent releaseEvent_;
-    std::vector<I2cTransferRecord> transfers_;
     std::function<void(const I2cTransferRecord&)> observer_;
 };
 

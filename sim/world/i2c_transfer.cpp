@@ -1,33 +1,45 @@
 #include "world/i2c_transfer.h"
 
-#include <cstdio>
-
 namespace sim {
+
+namespace {
+
+void appendHex(std::string& s, unsigned value) {
+    static const char digits[] = "0123456789abcdef";
+    s += "0x";
+    s += digits[(value >> 4) & 0xfu];
+    s += digits[value & 0xfu];
+}
+
+} // namespace
 
 std::string describe(const I2cTransferRecord& transfer) {
     std::string s;
-    char text[32];
+    s.reserve(32 + 5 * 8);
     for (const I2cMessageRecord& m : transfer.messages) {
         if (!s.empty())
             s += ", ";
-        std::snprintf(text, sizeof text, "%c%zu@0x%02x", m.read ? 'r' : 'w', m.length, m.address);
-        s += text;
+        s += m.read ? 'r' : 'w';
+        s += std::to_string(m.length);
+        s += '@';
+        appendHex(s, m.address);
         if (!m.addressAcked) {
             s += " nack";
             continue;
         }
         for (std::size_t i = 0; i < m.bytes.size(); ++i) {
-            std::snprintf(text, sizeof text, " 0x%02x", m.bytes[i]);
-            s += text;
+            s += ' ';
+            appendHex(s, m.bytes[i]);
             if (!m.read && i < m.acked.size() && !m.acked[i])
                 s += " nack";
         }
     }
     if (transfer.stuck)
         s += s.empty() ? "stuck" : " stuck";
-    std::snprintf(text, sizeof text, " (%lluus)",
-                  static_cast<unsigned long long>((transfer.end - transfer.start) / 1000));
-    return s + text;
+    s += " (";
+    s += std::to_string((transfer.end - transfer.start) / 1000);
+    s += "us)";
+    return s;
 }
 
 } // namespace sim
