@@ -20,7 +20,8 @@ Interpreter::Interpreter(sim::Bench& bench, std::ostream& out, std::ostream& err
                  {"dac", &Interpreter::dac},
                  {"console", &Interpreter::console},
                  {"time", &Interpreter::time},
-                 {"resets", &Interpreter::resets}};
+                 {"resets", &Interpreter::resets},
+                 {"help", &Interpreter::help}};
 }
 
 void Interpreter::select(unsigned slot) {
@@ -197,6 +198,25 @@ void Interpreter::resets(const Args& args) {
     out_ << "resets " << log.size() << "\n";
     for (const auto& r : log)
         out_ << formatMicroseconds(r.at) << " " << r.cause << "\n";
+}
+
+} // namespace boardsim
+
+namespace boardsim {
+
+void Interpreter::help(const Args& args) {
+    needArgs(args, 0, "help");
+    out_ << "run DURATION                  advance virtual time (10us, 5ms, 2s)\n"
+            "i2c MSG...                    one transfer: w<N>@<addr> <bytes...>, r<N>[@<addr>]\n"
+            "select SLOT                   the board in SLOT becomes the current one\n"
+            "pin N                         the level of pin N and what drives it\n"
+            "drive N low|high|open         the world drives pin N\n"
+            "adc N RAW                     ADC input N reads RAW (0..4095)\n"
+            "thermo CH CELSIUS|open|frame=0xHHHH   converter of channel CH (1..8)\n"
+            "dac                           the converter's outputs\n"
+            "console                       console lines since the last console\n"
+            "time                          the virtual time\n"
+            "resets                        the chip's resets with time and cause\n";
 }
 
 } // namespace boardsim
