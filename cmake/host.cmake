@@ -26,6 +26,10 @@ function(board_image name)
     string(TOUPPER ${name} upper)
     target_include_directories(${name} PRIVATE ${FIRMWARE_INCLUDE_DIRS} ${${upper}_INCLUDE_DIRS})
     target_link_libraries(${name} PRIVATE simplatform)
+    # A unique global (an inline variable in a header) would bind every later
+    # copy to the first copy's object and keep that copy from ever unloading,
+    # so its /proc/self/fd path could come back naming the wrong image.
+    target_compile_options(${name} PRIVATE -fno-gnu-unique)
     target_link_options(${name} PRIVATE -Wl,-z,defs -Wl,-Bsymbolic
                         -Wl,--wrap=printf -Wl,--wrap=puts -Wl,--wrap=putchar -Wl,--wrap=vprintf
                         -Wl,--wrap=__cxa_atexit)
