@@ -207,7 +207,10 @@ bool Processor::stepCore(int core) {
         }
         if (bootBusyUntil_ > now() || spinBlocked(core))
             return false;
-        sim_.countResume("main");
+        if (sim_.countResume()) {
+            sim_.stopLivelock("main");
+            return false;
+        }
         bootCo_->resume();
         if (s.started()) {
             booting_ = false;
@@ -233,7 +236,10 @@ bool Processor::stepCore(int core) {
     Task* t = s.running(core);
     if (!t || t->idle || t->busyUntil > now() || spinBlocked(core))
         return false;
-    sim_.countResume(t->name);
+    if (sim_.countResume()) {
+        sim_.stopLivelock(t->name);
+        return false;
+    }
     t->coroutine->resume();
     if (t->state == TaskState::Deleted)
         s.reap(t);
@@ -395,7 +401,10 @@ void Processor::startIsr(int core, unsigned irq) {
 }
 
 void Processor::resumeIsr(int core) {
-    sim_.countResume(contextName());
+    if (sim_.countResume()) {
+        sim_.stopLivelock(contextName());
+        return;
+    }
     isrCo_[core]->resume();
     if (isrDone_[core]) {
         inIsr_[core] = false;

@@ -49,13 +49,8 @@ void Simulation::stop(const std::string& message) {
     trace("stopped: " + message);
 }
 
-void Simulation::countResume(const std::string& who) {
-    if (resumesAt_ != now_) {
-        resumesAt_ = now_;
-        resumesNow_ = 0;
-    }
-    if (++resumesNow_ > livelockLimit_)
-        stop("livelock: " + who + " keeps running while virtual time cannot advance");
+void Simulation::stopLivelock(const std::string& who) {
+    stop("livelock: " + who + " keeps running while virtual time cannot advance");
 }
 
 // Runs every context that can run at this instant, processor by processor,

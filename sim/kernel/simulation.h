@@ -55,8 +55,16 @@ public:
     // How many times contexts may be resumed at one instant before the run is
     // declared a livelock.
     void setLivelockLimit(std::uint64_t limit) { livelockLimit_ = limit; }
-    // Counts a resume at the current instant; stops the run past the limit.
-    void countResume(const std::string& who);
+    // Counts a resume at the current instant. Past the limit it returns true,
+    // and the caller stops the run naming the context (built only then).
+    bool countResume() {
+        if (resumesAt_ != now_) {
+            resumesAt_ = now_;
+            resumesNow_ = 0;
+        }
+        return ++resumesNow_ > livelockLimit_;
+    }
+    void stopLivelock(const std::string& who);
 
     void attach(Processor& p);
     void detach(Processor& p);
