@@ -1,0 +1,148 @@
+// The I2C handler under conditions a quiet bench does not show: interrupts
+// taken late on core 1 (the last byte of a write then still waits in the
+// receive FIFO when the slave layer reports the end of the transfer), a host
+// that talks from the board's first moment on the bus, and a 16-bit value
+// updated while the host reads it.
+#include "link_bench.h"
+
+#include <string>
+
+namespace link_test {
+namespace {
+
+constexpr std::uint8_t kAddr = addressOfSlot(2);
+
+// Late interrupts, up to almost one byte time: the STOP is seen before the
+// interrupt for the last byte is taken.
+class LateInterrupts : public LinkTest,
+                       public ::testing::WithParamInterface<std::tuple<const char*, int>> {
+protected:
+    void SetUp() override {
+        sim::Board& board = insert(std::get<0>(GetParam()), 2);
+        board.chip().setIrqLatency(1, microseconds(std::get<1>(GetParam())));
+        start(milliseconds(2));
+    }
+};
+
+// The last data byte belongs to the write that ended: it is stored, and it
+// is not taken as the address byte of what follows. 0xFF taken as an address
+// would select the descriptor ("[" = 0x5B).
+TEST_P(LateInterrupts, LastByteOfAWriteStaysInItsWrite) {
+    write(kAddr, 0x00, {0xFF});
+    EXPECT_EQ(bareRead(kAddr, 2), (Bytes{0x02, 0xC0})); // 0x05, 0x09 follow 0x00
+    write(kAddr, 0x60, {0x12});
+    EXPECT_EQ(bareRead(kAddr, 1), Bytes{0x00}); // 0x61
+    write(kAddr, 0x61, {0x7E});
+    write(kAddr, 0x60, {0x12, 0x34, 0x56});
+    EXPECT_EQ(bareRead(kAddr, 1), Bytes{0x00}); // 0x63
+    EXPECT_EQ(read(kAddr, 0x00, 1), Bytes{0xFF});
+    EXPECT_EQ(read(kAddr, 0x60, 4), (Bytes{0x12, 0x34, 0x56, 0x00}));
+}
+
+TEST_P(LateInterrupts, RegisterSelectAndCombinedTransfersStillWork) {
+    write(kAddr, 0x50, {0xA5, 0x5A});
+    EXPECT_EQ(read(kAddr, 0x50, 2), (Bytes{0xA5, 0x5A}));
+    transfer({I2cMessage::write(kAddr, {0x09})});
+    EXPECT_EQ(bareRead(kAddr, 2), (Bytes{0xC0, 0x01}));
+    I2cTransferRecord r =
+        transfer({I2cMessage::write(kAddr, {0xFF}), I2cMessage::readBytes(kAddr, 7)});
+    EXPECT_EQ(r.messages[1].bytes, (Bytes{'[', '"', 'P', 'i', 'c', 'o', '"'}));
+}
+
+TEST_P(LateInterrupts, HeartbeatByteIsCopiedOnce) {
+    write(kAddr, 0x0B, {0x85});
+    EXPECT_EQ(read(kAddr, 0x05, 3), (Bytes{0x85, 0xC0, 0x85}));
+}
+
+std::string lateName(const ::testing::TestParamInfo<LateInterrupts::ParamType>& info) {
+    return std::string(std::get<0>(info.param)) + "_" + std::to_string(std::get<1>(info.param)) +
+           "us";
+}
+
+INSTANTIATE_TEST_SUITE_P(Latency, LateInterrupts,
+                         ::testing::Combine(::testing::Values("valdor", "quillet"),
+                                            ::testing::Values(10, 30, 60, 85)),
+                         lateName);
+
+// A host that writes heartbeats back to back from power-on: its transfers
+// are refused until the link is up and taken from the first one after, with
+// the handler's very first notification going to a task that exists.
+class EarlyHost : public LinkTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EarlyHost, TransfersFromPowerOnAreTakenOnceTheLinkIsUp) {
+    sim::Board& board = insert("valdor", 2);
+    board.chip().setIrqLatency(1, microseconds(GetParam()));
+    bench.powerOn();
+    Time firstAck = 0;
+    std::uint8_t value = 0x80;
+    while (now() < milliseconds(3)) {
+        const I2cTransferRecord r = transfer({I2cMessage::write(kAddr, {0x0B, value})});
+        if (!r.messages[0].addressAcked) {
+            ASSERT_EQ(firstAck, 0u);
+            // The address byte ended before the link came up.
+            EXPECT_LT(r.start + microseconds(85), kLinkUp);
+            continue;
+        }
+        if (firstAck == 0)
+            firstAck = r.start;
+        EXPECT_FALSE(r.nacked());
+        ++value;
+    }
+    EXPECT_LE(firstAck + microseconds(85), kLinkUp + microseconds(110));
+    runFor(milliseconds(1));
+    EXPECT_EQ(read(kAddr, 0x05, 3), (Bytes{static_cast<std::uint8_t>(value - 1), 0xC0,
+                                           static_cast<std::uint8_t>(value - 1)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Latency, EarlyHost, ::testing::Values(0, 40));
+
+// valdor publishes analog input 0 in 0x70 (low) and 0x71 (high) every 20
+// ticks, each conversion starting on the tick and the value stored when it
+// is done 2 us later. The input goes from 0x0FF to 0x100 and back, so a
+// torn reading (one byte from each value) shows as 0x1FF or 0x000.
+class PairReads : public LinkTest {
+protected:
+    void SetUp() override {
+        board_ = &insert("valdor", 2);
+        board_->analog().script(0, {0x0FF, 0x100, 0x0FF, 0x100});
+        bench.powerOn();
+    }
+    // The conversion of tick `tick` has stored its value.
+    static Time storedAt(std::uint64_t tick) { return milliseconds(tick) + microseconds(2); }
+
+    sim::Board* board_ = nullptr;
+};
+
+// In [W 0x70][Sr R 2] the board is asked for the low byte 290 us after the
+// START and for the high byte 90 us later.
+constexpr Time kLowByteAsked = microseconds(290);
+constexpr Time kHighByteAsked = microseconds(380);
+
+TEST_F(PairReads, LowThenHighInOneRunComeFromOneUpdate) {
+    // The update of tick 21 falls between the two bytes.
+    const Time start = storedAt(21) - microseconds(335);
+    runUntil(start);
+    ASSERT_LT(start + kLowByteAsked, storedAt(21));
+    ASSERT_GT(start + kHighByteAsked, storedAt(21));
+    EXPECT_EQ(read(kAddr, 0x70, 2), (Bytes{0xFF, 0x00}));
+    EXPECT_EQ(read(kAddr, 0x70, 2), (Bytes{0x00, 0x01}));
+
+    // The same inside a longer run: 0x63, then the pair.
+    runUntil(storedAt(41) - microseconds(425));
+    EXPECT_EQ(read(kAddr, 0x63, 3), (Bytes{0x00, 0x00, 0x01}));
+    EXPECT_EQ(read(kAddr, 0x70, 2), (Bytes{0xFF, 0x00}));
+}
+
+// A host that reads the pair one byte per transfer reads live values: each
+// byte as it stands when asked for, so it can get one byte of each value.
+TEST_F(PairReads, OneByteAtATimeReadsEachByteLive) {
+    // Low byte asked for 290 us after the START, high byte (a bare read
+    // after the bus free time) 490 us after it.
+    const Time start = storedAt(21) - microseconds(390);
+    runUntil(start);
+    EXPECT_EQ(read(kAddr, 0x70, 1), Bytes{0xFF});
+    EXPECT_EQ(bareRead(kAddr, 1), Bytes{0x01});
+}
+
+} // namespace
+} // namespace link_test
