@@ -19,6 +19,10 @@ const Descriptor kDescriptors[] = {
     {"quillet", R"(["Pico",{"dout":{"n":9},"din":{"n":6},"v":"0.1","thermo":{"n":8}}])"},
 };
 
+void PrintTo(const Descriptor& d, std::ostream* os) {
+    *os << d.image;
+}
+
 Bytes bytesOf(const std::string& text, std::size_t from = 0, std::size_t n = std::string::npos) {
     const std::string part = text.substr(from, n);
     return Bytes(part.begin(), part.end());

@@ -12,6 +12,10 @@ struct Image {
 };
 const Image kImages[] = {{"valdor", 17}, {"quillet", 16}};
 
+void PrintTo(const Image& image, std::ostream* os) {
+    *os << image.name;
+}
+
 std::string imageName(const ::testing::TestParamInfo<Image>& info) {
     return info.param.name;
 }

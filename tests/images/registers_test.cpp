@@ -14,6 +14,10 @@ struct Image {
 };
 const Image kImages[] = {{"valdor", 88}, {"quillet", 66}};
 
+void PrintTo(const Image& image, std::ostream* os) {
+    *os << image.name;
+}
+
 class Registers : public LinkTest, public ::testing::WithParamInterface<Image> {
 protected:
     void SetUp() override {
