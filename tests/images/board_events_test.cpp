@@ -1,0 +1,199 @@
+// The board task serves its event queue one event at a time, in arrival
+// order, whoever sent them (the host link, the input interrupt); a full
+// queue drops events without doing harm; an event code the image does not
+// know gets the warning on the console.
+#include "link_bench.h"
+
+#include "FreeRTOS.h"
+#include "queue.h"
+#include "task.h"
+
+#include <string>
+
+namespace link_test {
+namespace {
+
+constexpr std::uint8_t kAddr = addressOfSlot(1);
+constexpr unsigned kInputChange = 17; // valdor, active low
+constexpr unsigned kInput0 = 15;      // valdor input 0
+constexpr unsigned kInput1 = 14;      // valdor input 1
+
+class BoardEvents : public LinkTest {
+protected:
+    void SetUp() override {
+        board_ = &insert("valdor", 1);
+        start(milliseconds(20));
+        write(kAddr, 0x12, {0x00}); // take note of the inputs: the line goes high
+        ASSERT_TRUE(board_->chip().gpio.level(kInputChange));
+        runFor(milliseconds(1));
+    }
+    // What the board shows outside since `from`: the input-change line, output
+    // channel 0 (GPIO11) and the converter's latched values, in order.
+    std::vector<std::pair<Time, std::string>> effects(Time from) {
+        std::vector<std::pair<Time, std::string>> out;
+        for (const sim::Record& r : bench.recorder().records()) {
+            if (r.at < from || r.source != board_->name())
+                continue;
+            const std::string head = r.text.substr(0, r.text.find(' '));
+            if (r.kind == "pin" && (head == "GPIO17=0" || head == "GPIO17=1" ||
+                                    head == "GPIO11=0" || head == "GPIO11=1"))
+                out.emplace_back(r.at, head);
+            else if (r.kind == "dac")
+                out.emplace_back(r.at, r.text.substr(r.text.find("channel")));
+        }
+        return out;
+    }
+    using Effects = std::vector<std::pair<Time, std::string>>;
+
+    sim::Board* board_ = nullptr;
+};
+
+// One write covering 0x50, 0x60 and 0x62 raises three events, the outputs'
+// first: the pins change before the converter gets its two values.
+TEST_F(BoardEvents, EventsOfOneWriteInCodeOrder) {
+    const I2cTransferRecord w =
+        write(kAddr, 0x50, {0x01, 0x00, 0x00, 0xEE, 0xEE, 0xEE, 0xFF, 0x0F, 0x00, 0x08});
+    runFor(milliseconds(2));
+    const Effects e = effects(w.start);
+    ASSERT_EQ(e.size(), 3u);
+    EXPECT_EQ(e[0], (std::pair<Time, std::string>{w.end, "GPIO11=1"}));
+    EXPECT_EQ(e[1].second, "channel A value 4095");
+    EXPECT_EQ(e[2].second, "channel B value 2048");
+    EXPECT_LT(e[1].first, e[2].first);
+}
+
+// While the board task cannot run, an input edge, a host write to the
+// outputs, a second edge and a write to analog output A queue up; when it
+// runs again it serves them in that order at once.
+TEST_F(BoardEvents, QueuedEventsAreServedInArrivalOrder) {
+    const Time held = now();
+    holdCore(*board_, 0, milliseconds(5));
+    board_->contact(kInput0).close();
+    runFor(microseconds(100));
+    write(kAddr, 0x50, {0x01});
+    board_->contact(kInput1).close();
+    runFor(microseconds(100));
+    write(kAddr, 0x60, {0xFF, 0x0F});
+    EXPECT_TRUE(effects(held).empty());
+    runUntil(held + milliseconds(8));
+    const Time resumed = held + milliseconds(5);
+    const Effects e = effects(held);
+    ASSERT_EQ(e.size(), 3u);
+    EXPECT_EQ(e[0], (std::pair<Time, std::string>{resumed, "GPIO17=0"}));
+    EXPECT_EQ(e[1], (std::pair<Time, std::string>{resumed, "GPIO11=1"}));
+    EXPECT_EQ(e[2].second, "channel A value 4095");
+    EXPECT_EQ(read(kAddr, 0x12, 1), Bytes{0x03});
+}
+
+// The same with the write first: now the outputs change before the line.
+TEST_F(BoardEvents, AWriteBeforeAnEdgeIsServedFirst) {
+    const Time held = now();
+    holdCore(*board_, 0, milliseconds(3));
+    write(kAddr, 0x50, {0x01});
+    board_->contact(kInput0).close();
+    runUntil(held + milliseconds(4));
+    const Time resumed = held + milliseconds(3);
+    EXPECT_EQ(effects(held), (Effects{{resumed, "GPIO11=1"}, {resumed, "GPIO17=0"}}));
+}
+
+// 300 edges of a bouncing contact while the board task is held fill the
+// 250-item queue; the host's output event that comes after them is lost.
+// Nothing breaks: the edges that got in are served, the debounced state is
+// published, the stored output value is applied with the next output
+// event, and the link goes on.
+TEST_F(BoardEvents, FullQueueDropsEventsWithoutHarm) {
+    const Time held = now();
+    holdCore(*board_, 0, milliseconds(10));
+    std::vector<sim::Contact::Step> bounce;
+    for (int i = 0; i < 300; ++i)
+        bounce.push_back({microseconds(20), i % 2 == 0});
+    bounce.push_back({microseconds(20), true}); // settles closed
+    board_->contact(kInput0).bounce(bounce);
+    runFor(microseconds(20 * 302));
+    write(kAddr, 0x50, {0x01}); // its event finds the queue full
+    runUntil(held + milliseconds(40));
+    EXPECT_FALSE(board_->chip().gpio.level(11));
+    EXPECT_EQ(read(kAddr, 0x50, 1), Bytes{0x01});
+    EXPECT_EQ(read(kAddr, 0x12, 1), Bytes{0x01});
+    EXPECT_FALSE(board_->chip().gpio.level(kInputChange));
+    EXPECT_TRUE(records("console", board_->name(), held).empty());
+
+    const I2cTransferRecord w = write(kAddr, 0x51, {0x00});
+    EXPECT_TRUE(board_->chip().gpio.level(11));
+    EXPECT_EQ(effects(w.start), (Effects{{w.end, "GPIO11=1"}}));
+}
+
+// No input of any image produces an event code outside its set, so a
+// debugger puts one into the board's event queue, as the firmware's own
+// senders do, from a context on the board's core 0.
+class UnknownEvents : public LinkTest {
+protected:
+    void post(sim::Board& board, std::uint16_t item) {
+        auto* queue =
+            static_cast<QueueHandle_t*>(board.chip().image()->symbol("_g_boardEventQHandle"));
+        ASSERT_NE(queue, nullptr);
+        ASSERT_NE(*queue, nullptr);
+        posts_.push_back(std::make_unique<Post>(Post{*queue, item}));
+        ASSERT_NE(board.chip().scheduler().createTask(&UnknownEvents::postBody, "Debugger", 256,
+                                                      posts_.back().get(), 31, 0x1),
+                  nullptr);
+    }
+    std::vector<std::string> consoleSince(const sim::Board& board, Time from) {
+        std::vector<std::string> out;
+        for (const sim::Record& r : records("console", board.name(), from))
+            out.push_back(std::to_string(r.at / 1000) + "us " + r.text);
+        return out;
+    }
+
+private:
+    struct Post {
+        QueueHandle_t queue;
+        std::uint16_t item;
+    };
+    static void postBody(void* p) {
+        const Post* post = static_cast<const Post*>(p);
+        xQueueSend(post->queue, &post->item, 0);
+        vTaskDelete(nullptr);
+    }
+    std::vector<std::unique_ptr<Post>> posts_;
+};
+
+TEST_F(UnknownEvents, ValdorWarnsWithTheCodeAndGoesOn) {
+    sim::Board& board = insert("valdor", 1);
+    start(milliseconds(30));
+    const Time from = now();
+    post(board, 7);
+    runFor(milliseconds(1));
+    post(board, 0x0107); // the argument byte is not part of the code
+    runFor(milliseconds(1));
+    post(board, 0x00FF);
+    runFor(milliseconds(1));
+    EXPECT_EQ(consoleSince(board, from),
+              (std::vector<std::string>{"30000us [WARN] Unbekanntes event: 7",
+                                        "31000us [WARN] Unbekanntes event: 7",
+                                        "32000us [WARN] Unbekanntes event: 255"}));
+    // Known codes that arrive this way are served as usual: host activity.
+    post(board, 0);
+    runFor(milliseconds(1));
+    EXPECT_EQ(board.chip().gpio.function(1), sim::gpiofn::kSio);
+    EXPECT_EQ(consoleSince(board, from).size(), 3u);
+    write(kAddr, 0x00, {0x42});
+    EXPECT_EQ(readOne(kAddr, 0x00), 0x42);
+}
+
+// brennic serves host activity and the host timeout only; the output event
+// that valdor and quillet know is unknown to it.
+TEST_F(UnknownEvents, BrennicWarnsForAnOutputEvent) {
+    sim::Board& board = insert("brennic", 1);
+    start(milliseconds(30));
+    const Time from = now();
+    post(board, 4);
+    runFor(milliseconds(1));
+    post(board, 1);
+    runFor(milliseconds(1));
+    EXPECT_EQ(consoleSince(board, from),
+              (std::vector<std::string>{"30000us [WARN] Unbekanntes event: 4"}));
+}
+
+} // namespace
+} // namespace link_test
