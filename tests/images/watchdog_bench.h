@@ -1,0 +1,148 @@
+// One board in slot 0 (bus address 0x27) with a probe on its watchdog, and
+// the faults the supervision exists for. The faults are injected through the
+// simulated chip, never by changing the firmware: a stall is a test task made
+// by the chip's own scheduler (as a runaway task of the firmware would be), a
+// stuck timer service is a function call pended to it that never returns,
+// and a halt is the debugger's.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "FreeRTOS.h"
+#include "harness/bench.h"
+#include "kernel/timer_service.h"
+#include "task.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace watchdog_test {
+
+using sim::microseconds;
+using sim::milliseconds;
+using sim::seconds;
+using sim::Time;
+
+constexpr std::uint8_t kAddress = 0x27; // slot 0
+constexpr Time kTimeout = milliseconds(50);
+constexpr Time kBeat = milliseconds(26);
+// What the SDK loads for a 50 ms timeout: the count drops by two per us.
+constexpr std::uint32_t kFullCount = 50 * 1000 * 2;
+
+inline std::string imagePath(const std::string& image) {
+    return std::string(BOARD_IMAGE_DIR) + "/" + image + ".so";
+}
+
+// Every reload of the running watchdog count with the full timeout (the
+// arming and each feed) at its exact time. The model keeps the time of the
+// last load, so sampling it more often than two feeds can follow each other
+// loses none; the end of a debugger halt also restarts the count, but from
+// where it stopped, not from the full timeout, and is not a feed.
+class FeedLog {
+public:
+    static constexpr Time kSample = milliseconds(10);
+
+    explicit FeedLog(sim::Chip& chip) : chip_(chip) {
+        probe_.set([this] {
+            sample();
+            chip_.simulation().scheduleIn(probe_, kSample);
+        });
+        chip_.simulation().scheduleIn(probe_, 0);
+    }
+    ~FeedLog() { chip_.simulation().events().cancel(probe_); }
+    FeedLog(const FeedLog&) = delete;
+    FeedLog& operator=(const FeedLog&) = delete;
+
+    const std::vector<Time>& feeds() {
+        sample();
+        return feeds_;
+    }
+    Time last() {
+        sample();
+        return feeds_.empty() ? sim::kNever : feeds_.back();
+    }
+    // Feeds in [from, to).
+    std::vector<Time> between(Time from, Time to) {
+        std::vector<Time> out;
+        for (Time t : feeds())
+            if (t >= from && t < to)
+                out.push_back(t);
+        return out;
+    }
+
+private:
+    void sample() {
+        sim::Watchdog& w = chip_.watchdog;
+        if (!w.enabled() || chip_.debugHalted() || w.lastLoad() == seen_)
+            return;
+        seen_ = w.lastLoad();
+        const std::uint64_t usSince = (chip_.now() - seen_) / 1000;
+        if (w.count() + 2 * usSince == kFullCount)
+            feeds_.push_back(seen_);
+    }
+
+    sim::Chip& chip_;
+    sim::CallbackEvent probe_;
+    Time seen_ = sim::kNever;
+    std::vector<Time> feeds_;
+};
+
+// A task that never blocks: it only burns time on its core, where anything
+// of higher priority and every interrupt still preempts it.
+inline void spin(void*) {
+    for (;;)
+        sim::Processor::current().busyWaitFor(microseconds(100));
+}
+
+// Blocks the calling task for good: run by the timer service task, it stops
+// the service as a callback that never returns would.
+inline void blockForever(void*, std::uint32_t) {
+    for (;;)
+        ulTaskNotifyTake(pdTRUE, portMAX_DELAY);
+}
+
+class WatchdogBench : public ::testing::Test {
+protected:
+    void boot(const std::string& image) {
+        board_ = &bench_.insert(0, image, imagePath(image));
+        feeds_ = std::make_unique<FeedLog>(chip());
+        bench_.powerOn();
+    }
+
+    void runUntil(Time t) { ASSERT_TRUE(bench_.runUntil(t)) << bench_.error(); }
+    void runFor(Time d) { ASSERT_TRUE(bench_.run(d)) << bench_.error(); }
+    Time now() const { return bench_.now(); }
+
+    sim::Chip& chip() { return board_->chip(); }
+    FeedLog& feeds() { return *feeds_; }
+    const std::vector<sim::Processor::ResetRecord>& resets() { return chip().resetLog(); }
+
+    // A runaway task on the given cores, made by the chip's scheduler as the
+    // firmware's own tasks are.
+    sim::Task* stall(unsigned priority, std::uint32_t cores) {
+        sim::Task* t = chip().scheduler().createTask(&spin, "Stall", 256, nullptr, priority, cores);
+        EXPECT_NE(t, nullptr);
+        return t;
+    }
+    // Leaves the timer service task blocked inside a pended call.
+    void stopTimerService() {
+        bool woken = false;
+        EXPECT_TRUE(
+            chip().scheduler().timers().pendFunctionCall(&blockForever, nullptr, 0, &woken));
+    }
+
+    // Whether the board acknowledges its address; a read of the spare
+    // register 0x00, which has no effect on the board.
+    bool answers() {
+        sim::I2cTransferRecord r = bench_.i2c({sim::I2cMessage::write(kAddress, {0x00}),
+                                               sim::I2cMessage::readBytes(kAddress, 1)});
+        return !r.nacked() && !r.stuck;
+    }
+
+    sim::Bench bench_;
+    sim::Board* board_ = nullptr;
+    std::unique_ptr<FeedLog> feeds_;
+};
+
+} // namespace watchdog_test

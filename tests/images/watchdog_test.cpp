@@ -1,0 +1,166 @@
+// Watchdog supervision: the heartbeat from core 1 and the feed on core 0,
+// and the reset 50 ms after the last feed when either core, or the timer
+// service behind sleep_ms, stops. Faults come from watchdog_bench.h.
+#include "watchdog_bench.h"
+
+namespace watchdog_test {
+namespace {
+
+using sim::NotifyState;
+using sim::TaskState;
+
+// Beat k leaves core 1 at exactly k * 26 ms. On core 0 "Watchdog-0" shares
+// priority 2 with the board's tasks, so a feed may wait for the next time
+// slice, one tick, but never longer.
+void expectFeedsOnTheBeat(const std::vector<Time>& feeds, Time from, Time slack) {
+    for (std::size_t k = 0; k < feeds.size(); ++k) {
+        const Time beat = from + k * kBeat;
+        ASSERT_GE(feeds[k], beat) << "feed " << k;
+        ASSERT_LE(feeds[k], beat + slack) << "feed " << k;
+    }
+}
+
+class SteadyFeeding : public WatchdogBench,
+                      public ::testing::WithParamInterface<std::pair<const char*, Time>> {};
+
+// quillet runs for an hour: its converter scan keeps core 0 busy at
+// priority 2, the case where feeds are late by a time slice.
+TEST_P(SteadyFeeding, FeedsOnEveryBeatWithoutReset) {
+    const auto [image, duration] = GetParam();
+    boot(image);
+    runUntil(duration);
+
+    EXPECT_TRUE(resets().empty());
+    const std::vector<Time>& fed = feeds().feeds();
+    // Armed at power-on, fed at once by the first beat, then once per beat.
+    ASSERT_EQ(fed.size(), 1 + duration / kBeat);
+    EXPECT_EQ(fed.front(), 0u);
+    expectFeedsOnTheBeat(fed, 0, std::string(image) == "valdor" ? 0 : milliseconds(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, SteadyFeeding,
+                         ::testing::Values(std::make_pair("valdor", seconds(60)),
+                                           std::make_pair("quillet", seconds(3600)),
+                                           std::make_pair("brennic", seconds(60))),
+                         [](const auto& info) { return std::string(info.param.first); });
+
+// All faults are injected at 989 ms, just after the beat and feed of 988 ms
+// (quillet's feed may be a tick late; the tests take the last one seen).
+constexpr Time kFault = milliseconds(989);
+
+class Stall : public WatchdogBench, public ::testing::WithParamInterface<const char*> {
+protected:
+    bool hasHostLink() const { return std::string(GetParam()) != "brennic"; }
+
+    // Runs until the reset and checks that it came 50 ms after the last feed,
+    // with no feed after the fault. Stops 1 ms before it first, for `before`.
+    template <class F>
+    void expectResetAfterLastFeed(F before) {
+        const Time lastFeed = feeds().last();
+        ASSERT_LE(lastFeed, kFault);
+        ASSERT_GE(lastFeed, kFault - milliseconds(2));
+        runUntil(lastFeed + kTimeout - milliseconds(1));
+        ASSERT_TRUE(resets().empty());
+        before();
+        runUntil(lastFeed + kTimeout);
+        ASSERT_EQ(resets().size(), 1u);
+        EXPECT_EQ(resets()[0].at, lastFeed + kTimeout);
+        EXPECT_EQ(resets()[0].cause, "watchdog timeout");
+        EXPECT_TRUE(feeds().between(kFault, lastFeed + kTimeout).empty());
+    }
+
+    sim::Task* task(const char* name) { return chip().scheduler().findTask(name); }
+};
+
+TEST_P(Stall, Core1BusyAbovePriority2Resets) {
+    boot(GetParam());
+    runUntil(kFault);
+    stall(3, 0x2);
+    expectResetAfterLastFeed([this] {
+        // Core 0 is free: "Watchdog-0" waits for a beat that never comes, and
+        // the interrupt and "TWI-Task" above the runaway still serve the host.
+        EXPECT_EQ(task("Watchdog-0")->notifyState, NotifyState::Waiting);
+        if (hasHostLink()) {
+            EXPECT_TRUE(answers());
+        }
+    });
+}
+
+TEST_P(Stall, Watchdog1GoneResets) {
+    boot(GetParam());
+    runUntil(kFault);
+    chip().scheduler().deleteTask(task("Watchdog-1"));
+    expectResetAfterLastFeed([] {});
+}
+
+TEST_P(Stall, Core0BusyAbovePriority2Resets) {
+    boot(GetParam());
+    runUntil(kFault);
+    stall(3, 0x1);
+    expectResetAfterLastFeed([this] {
+        // Core 1 still beats: the notification waits, "Watchdog-0" cannot run.
+        EXPECT_EQ(task("Watchdog-0")->notifyState, NotifyState::Received);
+        EXPECT_EQ(task("Watchdog-0")->state, TaskState::Ready);
+        if (hasHostLink()) {
+            EXPECT_TRUE(answers());
+        }
+    });
+}
+
+TEST_P(Stall, StoppedTimerServiceEndsTheHeartbeat) {
+    boot(GetParam());
+    runUntil(kFault);
+    stopTimerService();
+    expectResetAfterLastFeed([this] {
+        // Both cores run; "Watchdog-1" never wakes from its sleep.
+        EXPECT_EQ(task("Watchdog-1")->state, TaskState::Blocked);
+        EXPECT_EQ(task("Watchdog-0")->notifyState, NotifyState::Waiting);
+        if (hasHostLink()) {
+            EXPECT_TRUE(answers());
+        }
+    });
+}
+
+TEST_P(Stall, BusyLoopAtPriority2OnCore0IsNoStall) {
+    boot(GetParam());
+    runUntil(kFault);
+    stall(2, 0x1);
+    runUntil(kFault + seconds(60));
+
+    EXPECT_TRUE(resets().empty());
+    const std::vector<Time> fed = feeds().between(kFault, now());
+    ASSERT_EQ(fed.size(), seconds(60) / kBeat);
+    const Time firstBeat = milliseconds(988) + kBeat;
+    expectFeedsOnTheBeat(fed, firstBeat, milliseconds(1));
+    // The loop did hold core 0: the feed of the first beat waited for its slice.
+    EXPECT_EQ(fed.front(), firstBeat + milliseconds(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, Stall, ::testing::Values("valdor", "quillet", "brennic"),
+                         [](const auto& info) { return std::string(info.param); });
+
+class DebugHalt : public WatchdogBench {};
+
+// The firmware arms the watchdog to pause while a debugger holds the cores:
+// a halt far past the timeout, taken 12 ms after a feed, resets nothing.
+TEST_F(DebugHalt, PausesTheWatchdog) {
+    boot("valdor");
+    runUntil(milliseconds(1000));
+    const std::uint32_t left = chip().watchdog.count();
+    EXPECT_EQ(left, kFullCount - 2 * 12000);
+    chip().setDebugHalt(true);
+    runUntil(milliseconds(6000));
+    EXPECT_EQ(chip().watchdog.count(), left);
+    chip().setDebugHalt(false);
+    runUntil(milliseconds(7000));
+
+    EXPECT_TRUE(resets().empty());
+    // The chip's timer ran on while halted, so the beat that fell due comes
+    // at once; the beats go on from there.
+    const std::vector<Time> fed = feeds().between(milliseconds(989), now());
+    ASSERT_EQ(fed.size(), 1 + seconds(1) / kBeat);
+    expectFeedsOnTheBeat(fed, milliseconds(6000), 0);
+}
+
+} // namespace
+} // namespace watchdog_test
