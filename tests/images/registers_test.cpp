@@ -127,6 +127,9 @@ TEST_P(Registers, OverLongWriteAppliesTheFirstHundredBytes) {
             expected[k] = data[i];
     }
     EXPECT_EQ(expected[indexOf(0x00)], 62);
+    // The 101st byte is dropped but still moves the cursor on: from 0x00,
+    // which it would have gone to, to 0x05.
+    EXPECT_EQ(bareRead(kAddr, 1), Bytes{expected[indexOf(0x05)]});
     EXPECT_EQ(table(), expected);
 }
 
