@@ -52,7 +52,9 @@ TEST_P(CreationFaults, EachFailedAllocationEndsInOneResetAndAWholeBoard) {
     EXPECT_GE(failedAt, 20u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Images, CreationFaults, ::testing::Values("valdor", "quillet", "brennic"));
+// quillet starts up as valdor does, with one side task less; brennic has its
+// own main task and set-up.
+INSTANTIATE_TEST_SUITE_P(Images, CreationFaults, ::testing::Values("valdor", "brennic"));
 
 } // namespace
 } // namespace link_test

@@ -101,28 +101,5 @@ TEST_P(DiscoveryTiming, AnswersRightAfterIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, DiscoveryTiming, ::testing::Values("valdor", "quillet"));
-
-// Eight boards in the eight slots share one bus; each answers at its own
-// address, and a write through one address reaches only that board.
-class DiscoveryBackplane : public LinkTest {};
-
-TEST_F(DiscoveryBackplane, EightBoardsShareTheBusEachAtItsSlotAddress) {
-    for (unsigned slot = 0; slot < 8; ++slot)
-        insert(slot % 2 == 0 ? "valdor" : "quillet", slot);
-    start();
-    std::vector<std::uint8_t> expected;
-    for (std::uint8_t a = 0x20; a <= 0x27; ++a)
-        expected.push_back(a);
-    EXPECT_EQ(answeringAddresses(), expected);
-
-    for (unsigned slot = 0; slot < 8; ++slot)
-        write(addressOfSlot(slot), 0x00, {static_cast<std::uint8_t>(0xA0 + slot)});
-    for (unsigned slot = 0; slot < 8; ++slot) {
-        EXPECT_EQ(readOne(addressOfSlot(slot), 0x00), 0xA0 + slot) << "slot " << slot;
-        // valdor reports 88 descriptor bytes, quillet 66.
-        EXPECT_EQ(readOne(addressOfSlot(slot), 0xFE), slot % 2 == 0 ? 0x58 : 0x42);
-    }
-}
-
 } // namespace
 } // namespace link_test
