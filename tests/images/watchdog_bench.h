@@ -135,8 +135,8 @@ protected:
     // Whether the board acknowledges its address; a read of the spare
     // register 0x00, which has no effect on the board.
     bool answers() {
-        sim::I2cTransferRecord r = bench_.i2c({sim::I2cMessage::write(kAddress, {0x00}),
-                                               sim::I2cMessage::readBytes(kAddress, 1)});
+        sim::I2cTransferRecord r = bench_.i2c(
+            {sim::I2cMessage::write(kAddress, {0x00}), sim::I2cMessage::readBytes(kAddress, 1)});
         return !r.nacked() && !r.stuck;
     }
 

@@ -20,12 +20,12 @@ void expectFeedsOnTheBeat(const std::vector<Time>& feeds, Time from, Time slack)
     }
 }
 
-class SteadyFeeding : public WatchdogBench,
-                      public ::testing::WithParamInterface<std::pair<const char*, Time>> {};
+class WatchdogFeeding : public WatchdogBench,
+                        public ::testing::WithParamInterface<std::pair<const char*, Time>> {};
 
 // quillet runs for an hour: its converter scan keeps core 0 busy at
 // priority 2, the case where feeds are late by a time slice.
-TEST_P(SteadyFeeding, FeedsOnEveryBeatWithoutReset) {
+TEST_P(WatchdogFeeding, FeedsOnEveryBeatWithoutReset) {
     const auto [image, duration] = GetParam();
     boot(image);
     runUntil(duration);
@@ -38,7 +38,7 @@ TEST_P(SteadyFeeding, FeedsOnEveryBeatWithoutReset) {
     expectFeedsOnTheBeat(fed, 0, std::string(image) == "valdor" ? 0 : milliseconds(1));
 }
 
-INSTANTIATE_TEST_SUITE_P(Images, SteadyFeeding,
+INSTANTIATE_TEST_SUITE_P(Images, WatchdogFeeding,
                          ::testing::Values(std::make_pair("valdor", seconds(60)),
                                            std::make_pair("quillet", seconds(3600)),
                                            std::make_pair("brennic", seconds(60))),
@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(Images, SteadyFeeding,
 // (quillet's feed may be a tick late; the tests take the last one seen).
 constexpr Time kFault = milliseconds(989);
 
-class Stall : public WatchdogBench, public ::testing::WithParamInterface<const char*> {
+class WatchdogStall : public WatchdogBench, public ::testing::WithParamInterface<const char*> {
 protected:
     bool hasHostLink() const { return std::string(GetParam()) != "brennic"; }
 
@@ -72,7 +72,7 @@ protected:
     sim::Task* task(const char* name) { return chip().scheduler().findTask(name); }
 };
 
-TEST_P(Stall, Core1BusyAbovePriority2Resets) {
+TEST_P(WatchdogStall, Core1BusyAbovePriority2Resets) {
     boot(GetParam());
     runUntil(kFault);
     stall(3, 0x2);
@@ -86,14 +86,14 @@ TEST_P(Stall, Core1BusyAbovePriority2Resets) {
     });
 }
 
-TEST_P(Stall, Watchdog1GoneResets) {
+TEST_P(WatchdogStall, Watchdog1GoneResets) {
     boot(GetParam());
     runUntil(kFault);
     chip().scheduler().deleteTask(task("Watchdog-1"));
     expectResetAfterLastFeed([] {});
 }
 
-TEST_P(Stall, Core0BusyAbovePriority2Resets) {
+TEST_P(WatchdogStall, Core0BusyAbovePriority2Resets) {
     boot(GetParam());
     runUntil(kFault);
     stall(3, 0x1);
@@ -107,7 +107,7 @@ TEST_P(Stall, Core0BusyAbovePriority2Resets) {
     });
 }
 
-TEST_P(Stall, StoppedTimerServiceEndsTheHeartbeat) {
+TEST_P(WatchdogStall, StoppedTimerServiceEndsTheHeartbeat) {
     boot(GetParam());
     runUntil(kFault);
     stopTimerService();
@@ -121,7 +121,7 @@ TEST_P(Stall, StoppedTimerServiceEndsTheHeartbeat) {
     });
 }
 
-TEST_P(Stall, BusyLoopAtPriority2OnCore0IsNoStall) {
+TEST_P(WatchdogStall, BusyLoopAtPriority2OnCore0IsNoStall) {
     boot(GetParam());
     runUntil(kFault);
     stall(2, 0x1);
@@ -136,14 +136,14 @@ TEST_P(Stall, BusyLoopAtPriority2OnCore0IsNoStall) {
     EXPECT_EQ(fed.front(), firstBeat + milliseconds(1));
 }
 
-INSTANTIATE_TEST_SUITE_P(Images, Stall, ::testing::Values("valdor", "quillet", "brennic"),
+INSTANTIATE_TEST_SUITE_P(Images, WatchdogStall, ::testing::Values("valdor", "quillet", "brennic"),
                          [](const auto& info) { return std::string(info.param); });
 
-class DebugHalt : public WatchdogBench {};
+class WatchdogDebugHalt : public WatchdogBench {};
 
 // The firmware arms the watchdog to pause while a debugger holds the cores:
 // a halt far past the timeout, taken 12 ms after a feed, resets nothing.
-TEST_F(DebugHalt, PausesTheWatchdog) {
+TEST_F(WatchdogDebugHalt, PausesTheWatchdog) {
     boot("valdor");
     runUntil(milliseconds(1000));
     const std::uint32_t left = chip().watchdog.count();
