@@ -43,13 +43,13 @@ static void _watchdog1(void*) {
     }
 }
 
-// Either task missing would leave the board running unsupervised (no
-// "Watchdog-0": never armed; no "Watchdog-1": notifications to nothing, or
-// a reset every 50 ms that nobody could explain), so a failed creation resets
-// the chip at once. These are the first allocations of a fresh heap: a
-// failure that repeats on every start is a build that does not fit its RAM,
-// and the board then keeps resetting and never answers on the bus, which the
-// host sees as a missing board.
+// Either task missing would leave the board unsupervised without anyone
+// knowing (no "Watchdog-0": never armed, and the beats go to a null handle;
+// no "Watchdog-1": a reset 50 ms into every start with no visible cause), so
+// a failed creation resets the chip at once, before any board code runs.
+// They are created first, on an almost empty heap: a failure that repeats on
+// every start is a build that does not fit its RAM, and the board then stays
+// in reset and never answers on the bus, which the host sees as an empty slot.
 void initWatchdog() {
     requireCreated(xTaskCreateAffinitySet(_watchdog0, "Watchdog-0", WATCHDOG_STACK_WORDS, nullptr,
                                           WATCHDOG_PRIORITY, 0x1, &_task0) == pdPASS);
