@@ -30,6 +30,25 @@ set(RP2040_IMAGE_LIBRARIES
 set(RP2040_WARNINGS -Wall -Wextra)
 set(RP2040_OWN_WARNINGS_AS_ERRORS -Werror)
 
+# SDK settings of every image (and of the bare image the checks compare with).
+# - The memory-copy wrappers run from RAM: the I2C interrupt copies each host
+#   write record with memcpy.
+# - printf formats no floating point: no message has a float, and the
+#   conversions alone took 376 bytes of a printing task's 1 KB stack.
+# - A failed allocation returns null instead of stopping the core in the SDK's
+#   panic: creation results then reach requireCreated, which resets the chip
+#   (before the watchdog runs, a panic would halt the board for good), and
+#   panic's formatting no longer sits under every allocation on MainTask's
+#   stack, which also holds the board object.
+set(RP2040_SDK_DEFINITIONS PICO_MEM_IN_RAM=1 PICO_PRINTF_SUPPORT_FLOAT=0 PICO_MALLOC_PANIC=0)
+
+# The I2C interrupt's task notification and the kernel and port functions it
+# calls go to RAM beside the handler (rp2040_isr_ram/ says how).
+set_property(SOURCE ${FREERTOS_KERNEL_PATH}/tasks.c APPEND PROPERTY COMPILE_OPTIONS
+             -include ${CMAKE_CURRENT_LIST_DIR}/rp2040_isr_ram/tasks_c.h)
+set_property(SOURCE ${FREERTOS_KERNEL_RP2040_PORT_DIR}/port.c APPEND PROPERTY COMPILE_OPTIONS
+             -include ${CMAKE_CURRENT_LIST_DIR}/rp2040_isr_ram/port_c.h)
+
 # add_rp2040_image(<name> <sources>...): one image with the common libraries,
 # no console driver and <name> as its program name. An optional
 # <NAME>_INCLUDE_DIRS list adds include directories for that image alone.
@@ -40,7 +59,11 @@ function(add_rp2040_image name)
     add_executable(${name} ${sources})
     target_include_directories(${name} PRIVATE ${${upper}_INCLUDE_DIRS} ${FIRMWARE_INCLUDE_DIRS})
     target_link_libraries(${name} PRIVATE ${RP2040_IMAGE_LIBRARIES})
-    target_compile_options(${name} PRIVATE ${RP2040_WARNINGS})
+    target_compile_definitions(${name} PRIVATE ${RP2040_SDK_DEFINITIONS})
+    # -fstack-usage leaves a .su file beside every object (ours, the SDK's and
+    # the kernel's) for the worst-case stack check; the code is unchanged.
+    target_compile_options(${name} PRIVATE ${RP2040_WARNINGS} -fstack-usage
+                           -fcallgraph-info=su)
     set_source_files_properties(${sources} PROPERTIES COMPILE_OPTIONS
                                 "${RP2040_OWN_WARNINGS_AS_ERRORS}")
 
@@ -71,3 +94,9 @@ endforeach()
 pico_enable_stdio_uart(brennic 1)
 target_compile_definitions(brennic PRIVATE PICO_DEFAULT_UART=0 PICO_DEFAULT_UART_TX_PIN=0
                            PICO_DEFAULT_UART_RX_PIN=1 PICO_DEFAULT_UART_BAUD_RATE=115200)
+# The binary information carries the SDK's standard entries only, so the
+# console driver adds neither its pins nor its feature line.
+set_property(SOURCE ${PICO_SDK_PATH}/src/rp2_common/pico_stdio_uart/stdio_uart.c APPEND
+             PROPERTY COMPILE_DEFINITIONS PICO_NO_BINARY_INFO=1)
+
+include(${CMAKE_SOURCE_DIR}/tools/image_checks/image_checks.cmake)
