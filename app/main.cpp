@@ -18,5 +18,9 @@ int main() {
     requireCreated(xTaskCreateAffinitySet(mainTask, "MainTask", 256, nullptr, 1, 0x1, nullptr) ==
                    pdPASS);
     vTaskStartScheduler();
+    // Only reached when the scheduler could not create its own idle and
+    // timer tasks: the watchdog is not armed yet, so returning would leave a
+    // dead board that nobody resets. Reset and try again instead.
+    requireCreated(false);
     return 0;
 }

@@ -225,20 +225,26 @@ void Scheduler::select(int core) {
     }
 }
 
-void Scheduler::start() {
+bool Scheduler::start() {
     if (started_)
-        return;
+        return true;
     for (int core = 0; core < kCores; ++core) {
         char name[8] = "IDLE0";
         name[4] = static_cast<char>('0' + core);
         idle_[core] = createTask(&idleBody, name, 256, nullptr, 0, kAllCores);
+        // Without its idle or timer task the scheduler does not start, and
+        // vTaskStartScheduler returns to main.
+        if (!idle_[core])
+            return false;
     }
-    timers_->createTask();
+    if (!timers_->createTask())
+        return false;
     started_ = true;
     startedAt_ = processor_.now();
     tick_ = 0;
     for (int core = 0; core < kCores; ++core)
         select(core);
+    return true;
 }
 
 bool Scheduler::block(WaitList* list, std::uint32_t ticks) {

@@ -93,7 +93,7 @@ public:
                      unsigned priority, std::uint32_t affinity);
     void deleteTask(Task* t); // nullptr: the calling task
     void delay(std::uint32_t ticks);
-    void start();
+    bool start(); // false: no memory for the idle or timer task
     bool started() const { return started_; }
     std::uint32_t tickCount() const { return static_cast<std::uint32_t>(tick_); }
     std::uint64_t tick64() const { return tick_; }

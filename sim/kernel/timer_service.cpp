@@ -37,13 +37,14 @@ SoftwareTimer* TimerService::create(const char* name, std::uint32_t period, bool
     return timers_.back().get();
 }
 
-void TimerService::createTask() {
+bool TimerService::createTask() {
     if (!queue_) {
         queue_ = std::make_unique<Queue>(scheduler_, configTIMER_QUEUE_LENGTH, sizeof(Message));
         scheduler_.registerQueue(queue_.get(), "TmrQ");
     }
     task_ = scheduler_.createTask(&TimerService::taskBody, "Tmr Svc", configTIMER_TASK_STACK_DEPTH,
                                   this, configTIMER_TASK_PRIORITY, kAllCores);
+    return task_ != nullptr;
 }
 
 bool TimerService::command(SoftwareTimer* t, std::int32_t id, std::uint32_t value, bool* woken,

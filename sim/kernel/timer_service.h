@@ -63,7 +63,7 @@ public:
                           bool* woken);
     bool isActive(const SoftwareTimer* t) const { return t && t->active; }
 
-    void createTask();
+    bool createTask();
     Task* task() const { return task_; }
     Queue& queue() { return *queue_; }
 

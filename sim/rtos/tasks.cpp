@@ -94,7 +94,8 @@ void vTaskStartScheduler(void) {
     Processor& p = chip();
     if (!p.inBoot())
         p.fail("vTaskStartScheduler called after the scheduler started");
-    p.scheduler().start();
+    if (!p.scheduler().start())
+        return;
     // The scheduler owns both cores from here; main never continues.
     for (;;)
         Coroutine::suspend();

@@ -184,3 +184,18 @@ TEST_F(Scheduling, TaskCreationFailsWhenTheHeapIsExhausted) {
     EXPECT_EQ(second, pdPASS);
     EXPECT_EQ(chip.heap().failedAllocations(), 1u);
 }
+
+TEST_F(Scheduling, SchedulerWithoutMemoryForItsOwnTasksReturnsToMain) {
+    static int mainReturned = 0;
+    chip.setEntry([this] {
+        // The first allocations of the start are the idle tasks' stacks.
+        chip.heap().failAllocations(1);
+        vTaskStartScheduler();
+        mainReturned = 1;
+        return 0;
+    });
+    chip.powerOn();
+    ASSERT_TRUE(sim.runFor(milliseconds(5))) << sim.error();
+    EXPECT_EQ(mainReturned, 1);
+    EXPECT_FALSE(chip.scheduler().started());
+}
