@@ -60,8 +60,10 @@ function(add_rp2040_image name)
     target_include_directories(${name} PRIVATE ${${upper}_INCLUDE_DIRS} ${FIRMWARE_INCLUDE_DIRS})
     target_link_libraries(${name} PRIVATE ${RP2040_IMAGE_LIBRARIES})
     target_compile_definitions(${name} PRIVATE ${RP2040_SDK_DEFINITIONS})
-    # -fstack-usage leaves a .su file beside every object (ours, the SDK's and
-    # the kernel's) for the worst-case stack check; the code is unchanged.
+    # For the worst-case stack check, beside every object (ours, the SDK's and
+    # the kernel's): -fstack-usage leaves the frame sizes (.su), and
+    # -fcallgraph-info=su the same under the names the linker uses (.ci).
+    # The code is unchanged.
     target_compile_options(${name} PRIVATE ${RP2040_WARNINGS} -fstack-usage
                            -fcallgraph-info=su)
     set_source_files_properties(${sources} PROPERTIES COMPILE_OPTIONS

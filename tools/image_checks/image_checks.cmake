@@ -29,7 +29,6 @@ pico_enable_stdio_semihosting(image_check_bare 0)
 set(_board_size_args)
 set(_check_depends image_check_bare)
 foreach(image IN LISTS BOARD_IMAGES)
-    string(TOUPPER ${image} upper)
     # sizeof(BoardTask) as the image compiles it: same includes and definitions.
     add_library(${image}_board_size OBJECT EXCLUDE_FROM_ALL ${_checks_dir}/board_object_size.cpp)
     target_include_directories(${image}_board_size PRIVATE
