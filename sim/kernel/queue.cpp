@@ -38,28 +38,34 @@ void Queue::take(void* item) {
     --count_;
 }
 
+// Blocks the caller on `list` until woken or until the deadline; false when
+// the caller may not wait (any more). Woken or timed out, the caller looks at
+// the queue once more before it gives up, as the RTOS does.
+bool Queue::wait(WaitList& list, std::uint32_t ticks, std::uint64_t deadline) {
+    // Before the scheduler runs nothing can block.
+    if (ticks == 0 || !scheduler_.started())
+        return false;
+    std::uint32_t remaining = kWaitForever;
+    if (ticks != kWaitForever) {
+        if (scheduler_.tick64() >= deadline)
+            return false;
+        remaining = static_cast<std::uint32_t>(deadline - scheduler_.tick64());
+    }
+    scheduler_.block(&list, remaining);
+    return true;
+}
+
 bool Queue::send(const void* item, std::uint32_t ticks, bool toFront) {
     const std::uint64_t deadline = scheduler_.tick64() + ticks;
-    for (;;) {
-        if (count_ < length_) {
-            put(item, toFront);
-            if (Task* r = receivers_.front())
-                scheduler_.wake(r);
-            scheduler_.yieldWithinApi();
-            return true;
-        }
-        // Before the scheduler runs nothing can block.
-        if (ticks == 0 || !scheduler_.started())
+    while (count_ >= length_) {
+        if (!wait(senders_, ticks, deadline))
             return false;
-        std::uint32_t remaining = kWaitForever;
-        if (ticks != kWaitForever) {
-            if (scheduler_.tick64() >= deadline)
-                return false;
-            remaining = static_cast<std::uint32_t>(deadline - scheduler_.tick64());
-        }
-        // Woken or timed out, the loop looks at the queue once more first.
-        scheduler_.block(&senders_, remaining);
     }
+    put(item, toFront);
+    if (Task* r = receivers_.front())
+        scheduler_.wake(r);
+    scheduler_.yieldWithinApi();
+    return true;
 }
 
 bool Queue::sendFromIsr(const void* item, bool toFront, bool* woken) {
@@ -75,24 +81,15 @@ bool Queue::sendFromIsr(const void* item, bool toFront, bool* woken) {
 
 bool Queue::receive(void* item, std::uint32_t ticks) {
     const std::uint64_t deadline = scheduler_.tick64() + ticks;
-    for (;;) {
-        if (count_ > 0) {
-            take(item);
-            if (Task* s = senders_.front())
-                scheduler_.wake(s);
-            scheduler_.yieldWithinApi();
-            return true;
-        }
-        if (ticks == 0 || !scheduler_.started())
+    while (count_ == 0) {
+        if (!wait(receivers_, ticks, deadline))
             return false;
-        std::uint32_t remaining = kWaitForever;
-        if (ticks != kWaitForever) {
-            if (scheduler_.tick64() >= deadline)
-                return false;
-            remaining = static_cast<std::uint32_t>(deadline - scheduler_.tick64());
-        }
-        scheduler_.block(&receivers_, remaining);
     }
+    take(item);
+    if (Task* s = senders_.front())
+        scheduler_.wake(s);
+    scheduler_.yieldWithinApi();
+    return true;
 }
 
 } // namespace sim

@@ -31,6 +31,7 @@ public:
     void setMemory(void* m) { memory_ = m; }
 
 private:
+    bool wait(WaitList& list, std::uint32_t ticks, std::uint64_t deadline);
     void put(const void* item, bool toFront);
     void take(void* item);
 
