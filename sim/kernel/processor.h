@@ -65,10 +65,10 @@ public:
     // What runs at power-on and after every reset on core 0: the image's main.
     using Entry = std::function<int()>;
     void setEntry(Entry entry) { entry_ = std::move(entry); }
-    void powerOn();
+    virtual void powerOn();
     // Resets the whole chip (every task gone, main again). From firmware
     // context the reset happens as soon as the caller's context is left.
-    void reset(const std::string& cause);
+    virtual void reset(const std::string& cause);
     // Called before main runs again after a reset, so that the owner can give
     // the firmware fresh static data.
     void setBeforeBoot(std::function<void()> hook) { beforeBoot_ = std::move(hook); }
@@ -112,7 +112,7 @@ public:
     // A peripheral's interrupt output. Level-sensitive, as on the chip.
     void setIrqLine(unsigned irq, bool level);
     // An output that a peripheral drives per core (IO bank 0 has one per core).
-    void setIrqLine(int core, unsigned irq, bool level);
+    virtual void setIrqLine(int core, unsigned irq, bool level);
     bool irqLine(unsigned irq) const { return ((lines_[0] | lines_[1]) >> irq) & 1u; }
     void setIrqLatency(int core, Time latency) { irqs_[core].latency = latency; }
 
@@ -151,6 +151,14 @@ public:
 protected:
     // Peripherals reset with the chip.
     virtual void resetPeripherals() {}
+    // For a processor that runs its code its own way (the instruction-level
+    // chip): the moment it came out of reset, and a reset in the log.
+    void markBoot() { resetAt_ = now(); }
+    void logReset(const std::string& cause) {
+        ++resets_;
+        trace("reset: " + cause);
+        resetLog_.push_back({now(), cause});
+    }
 
 private:
     friend class Scheduler;

@@ -41,6 +41,14 @@ void Simulation::detach(Processor& p) {
     processors_.erase(std::remove(processors_.begin(), processors_.end(), &p), processors_.end());
 }
 
+void Simulation::attach(TimedRunner& r) {
+    runners_.push_back(&r);
+}
+
+void Simulation::detach(TimedRunner& r) {
+    runners_.erase(std::remove(runners_.begin(), runners_.end(), &r), runners_.end());
+}
+
 void Simulation::stop(const std::string& message) {
     if (stopped_)
         return;
@@ -74,6 +82,20 @@ bool Simulation::runUntil(Time end) {
         if (stopped_)
             break;
         Time next = events_.nextTime();
+        const Time limit = std::min(next, end);
+        if (!runners_.empty() && limit > now_) {
+            // A round of the timed runners: each runs up to the bound, or up to
+            // an event that appears meanwhile. The events only come nearer
+            // during a round, so no runner ends behind the clock set here.
+            const Time bound = std::min(limit, now_ + runnerQuantum_);
+            roundStart_ = now_;
+            for (std::size_t i = 0; i < runners_.size() && !stopped_; ++i) {
+                if (runners_[i]->localTime() < bound)
+                    runners_[i]->runUntil(bound);
+            }
+            now_ = std::max(roundStart_, std::min(bound, events_.nextTime()));
+            continue;
+        }
         if (next > end) {
             if (end > now_)
                 now_ = end;

@@ -16,6 +16,24 @@ namespace sim {
 
 class Processor;
 
+// A processor whose code takes virtual time (the instruction-level chip that
+// runs a real binary). The run loop lets each one run in rounds of at most a
+// quantum; within a round a runner keeps its own time and stops where the
+// next event of the world is due, so it never runs past anything that could
+// change what it sees.
+class TimedRunner {
+public:
+    virtual ~TimedRunner() = default;
+    // The runner's own time: how far it has run.
+    virtual Time localTime() const = 0;
+    // Runs from localTime() towards `bound`, stopping as soon as its time
+    // reaches the world's next event (Simulation::events().nextTime()) or
+    // the bound; an instruction in progress may end a few cycles past it.
+    // While it runs, it keeps the world's clock at its own time with
+    // Simulation::runnerTime().
+    virtual void runUntil(Time bound) = 0;
+};
+
 // Receives one line per recorded happening (context switches, interrupts,
 // resets, and whatever the world's recorders add). Optional.
 using TraceSink = std::function<void(Time, const std::string&)>;
@@ -68,6 +86,18 @@ public:
 
     void attach(Processor& p);
     void detach(Processor& p);
+    void attach(TimedRunner& r);
+    void detach(TimedRunner& r);
+    // The longest round of the timed runners. Between two runners on one
+    // backplane, what one does reaches the other at most this late.
+    void setRunnerQuantum(Time q) { runnerQuantum_ = q > 0 ? q : 1; }
+    Time runnerQuantum() const { return runnerQuantum_; }
+    // Set by a timed runner as it runs: the world's clock is the runner's
+    // time while its code executes (never before the round began).
+    void runnerTime(Time t) {
+        if (t > roundStart_)
+            now_ = t;
+    }
 
 private:
     bool settle();
@@ -75,6 +105,9 @@ private:
     EventQueue events_;
     Time now_ = 0;
     std::vector<Processor*> processors_;
+    std::vector<TimedRunner*> runners_;
+    Time runnerQuantum_ = microseconds(1);
+    Time roundStart_ = 0;
     bool stopped_ = false;
     std::string error_;
     TraceSink trace_;
