@@ -102,3 +102,4 @@ set_property(SOURCE ${PICO_SDK_PATH}/src/rp2_common/pico_stdio_uart/stdio_uart.c
              PROPERTY COMPILE_DEFINITIONS PICO_NO_BINARY_INFO=1)
 
 include(${CMAKE_SOURCE_DIR}/tools/image_checks/image_checks.cmake)
+include(${CMAKE_SOURCE_DIR}/cmake/elf_runs.cmake)

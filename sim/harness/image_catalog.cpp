@@ -4,9 +4,14 @@ namespace sim {
 
 namespace {
 
+bool endsWith(const std::string& s, const char* suffix) {
+    const std::string tail(suffix);
+    return s.size() > tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 bool isPath(const std::string& image) {
-    return image.find('/') != std::string::npos ||
-           (image.size() > 3 && image.compare(image.size() - 3, 3, ".so") == 0);
+    return image.find('/') != std::string::npos || endsWith(image, ".so") ||
+           endsWith(image, ".elf");
 }
 
 } // namespace

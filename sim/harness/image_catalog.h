@@ -16,8 +16,9 @@ public:
     // directory, or one given by the user); later entries win.
     void addDirectory(const std::string& directory, const std::vector<std::string>& names);
 
-    // The module of `image`: a known name, or a path to a module itself
-    // (anything with a '/' or ending in ".so"). Empty when unknown.
+    // The module of `image`: a known name, or a path to a module or a real
+    // binary itself (anything with a '/' or ending in ".so" or ".elf").
+    // Empty when unknown.
     std::string find(const std::string& image) const;
     // The image name for a board (the file's stem for a path).
     static std::string nameOf(const std::string& image);

@@ -14,13 +14,13 @@ Backplane::~Backplane() {
 }
 
 Board& Backplane::insert(unsigned slot, BoardKind kind, const std::string& name,
-                         SlotCoding coding) {
+                         SlotCoding coding, const ChipFactory& makeChip) {
     if (slot >= kSlots)
         throw std::invalid_argument("slot " + std::to_string(slot) + " is not 0..7");
     if (slots_[slot])
         throw std::invalid_argument("slot " + std::to_string(slot) + " already holds " +
                                     slots_[slot]->name());
-    slots_[slot] = std::make_unique<Board>(sim_, bus_, slot, kind, name, coding);
+    slots_[slot] = std::make_unique<Board>(sim_, bus_, slot, kind, name, coding, makeChip);
     Board* board = slots_[slot].get();
     probes_[slot] = bus_.addLineProbe([board] {
         return I2cBus::Lines{board->pullsSdaLow(), board->pullsSclLow()};

@@ -33,7 +33,7 @@ public:
     // powered and runs nothing until given an image or a main. Throws
     // std::invalid_argument for a bad or filled slot.
     Board& insert(unsigned slot, BoardKind kind, const std::string& name,
-                  SlotCoding coding = SlotCoding::bySlot());
+                  SlotCoding coding = SlotCoding::bySlot(), const ChipFactory& makeChip = {});
     // Null for an empty slot.
     Board* board(unsigned slot);
 

@@ -15,28 +15,30 @@ BoardKind boardKindOf(const std::string& image) {
 }
 
 Board::Board(Simulation& sim, I2cBus& bus, unsigned slot, BoardKind kind, std::string name,
-             SlotCoding coding)
-    : slot_(slot), kind_(kind), bus_(bus), chip_(sim, std::move(name)), analog_(chip_),
-      divider_(analog_) {
+             SlotCoding coding, const ChipFactory& makeChip)
+    : slot_(slot), kind_(kind), bus_(bus),
+      chip_(makeChip ? makeChip(sim, std::move(name))
+                     : std::make_unique<Chip>(sim, std::move(name))),
+      analog_(*chip_), divider_(analog_) {
     setCoding(coding);
     switch (kind_) {
     case BoardKind::Valdor:
-        dac_ = std::make_unique<Dac>(chip_);
+        dac_ = std::make_unique<Dac>(*chip_);
         break;
     case BoardKind::Quillet:
-        thermo_ = std::make_unique<ThermocoupleBank>(chip_, ThermocoupleBank::quillet());
+        thermo_ = std::make_unique<ThermocoupleBank>(*chip_, ThermocoupleBank::quillet());
         break;
     case BoardKind::Brennic:
-        thermo_ = std::make_unique<ThermocoupleBank>(chip_, ThermocoupleBank::brennic());
+        thermo_ = std::make_unique<ThermocoupleBank>(*chip_, ThermocoupleBank::brennic());
         break;
     case BoardKind::Bare:
         break;
     }
     // The backplane's SDA and SCL reach the I2C block only while both pins
     // are in the I2C function.
-    chip_.i2c0Block.connect(bus_, [this] {
-        return chip_.gpio.function(kSda) == gpiofn::kI2c &&
-               chip_.gpio.function(kScl) == gpiofn::kI2c;
+    chip_->i2c0Block.connect(bus_, [this] {
+        return chip_->gpio.function(kSda) == gpiofn::kI2c &&
+               chip_->gpio.function(kScl) == gpiofn::kI2c;
     });
 }
 
@@ -59,13 +61,13 @@ void Board::setCoding(SlotCoding coding) {
 Contact& Board::contact(unsigned pin) {
     auto& c = contacts_[pin];
     if (!c)
-        c = std::make_unique<Contact>(chip_, pin);
+        c = std::make_unique<Contact>(*chip_, pin);
     return *c;
 }
 
 bool Board::pullsLow(unsigned pin) const {
     // The world's own drive on the pin is a drive on the line itself.
-    const Gpio& gpio = chip_.gpio;
+    const Gpio& gpio = chip_->gpio;
     if (gpio.worldDrive(pin) == Drive::Low)
         return true;
     return gpio.function(pin) != gpiofn::kI2c && gpio.chipDrive(pin) == Drive::Low;

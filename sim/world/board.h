@@ -13,6 +13,7 @@
 #include "world/thermocouple_bank.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -38,23 +39,28 @@ enum class BoardKind { Valdor, Quillet, Brennic, Bare };
 // valdor, quillet, brennic; anything else is a bare board.
 BoardKind boardKindOf(const std::string& image);
 
+// Makes the board's chip: the host model that runs an image module, or the
+// instruction-level one that runs a real binary.
+using ChipFactory = std::function<std::unique_ptr<Chip>(Simulation&, std::string name)>;
+
 class Board {
 public:
     static constexpr unsigned kSda = 20;
     static constexpr unsigned kScl = 21;
 
     // A board whose chip is not yet powered; `name` names it in records.
+    // Without a factory the chip is the host model.
     Board(Simulation& sim, I2cBus& bus, unsigned slot, BoardKind kind, std::string name,
-          SlotCoding coding);
+          SlotCoding coding, const ChipFactory& makeChip = {});
     ~Board();
     Board(const Board&) = delete;
     Board& operator=(const Board&) = delete;
 
     unsigned slot() const { return slot_; }
     BoardKind kind() const { return kind_; }
-    const std::string& name() const { return chip_.name(); }
+    const std::string& name() const { return chip_->name(); }
 
-    Chip& chip() { return chip_; }
+    Chip& chip() { return *chip_; }
     AnalogSource& analog() { return analog_; }
     SlotDivider& divider() { return divider_; }
     void setCoding(SlotCoding coding);
@@ -75,7 +81,7 @@ private:
     unsigned slot_;
     BoardKind kind_;
     I2cBus& bus_;
-    Chip chip_;
+    std::unique_ptr<Chip> chip_;
     AnalogSource analog_;
     SlotDivider divider_;
     std::unique_ptr<Dac> dac_;

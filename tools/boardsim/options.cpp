@@ -9,8 +9,10 @@ namespace boardsim {
 const char* const kUsage =
     "usage: boardsim [--trace] [--script FILE] BOARD...\n"
     "  BOARD is IMAGE (slot 0), IMAGE@SLOT (0..7), IMAGE@raw=N (coding reading N)\n"
-    "  or IMAGE@none (no coding voltage); IMAGE is valdor, quillet, brennic or a\n"
-    "  path to an image module. Commands come from FILE or standard input.\n";
+    "  or IMAGE@none (no coding voltage); IMAGE is valdor, quillet, brennic, a\n"
+    "  path to an image module, or a path to a real binary (.elf of the rp2040\n"
+    "  build, run instruction by instruction; its name says the board, e.g.\n"
+    "  build/rp2040/valdor.elf). Commands come from FILE or standard input.\n";
 
 BoardArgument parseBoard(const std::string& arg) {
     BoardArgument b;

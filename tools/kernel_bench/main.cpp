@@ -1,6 +1,7 @@
 // How fast the simulation kernel runs a mix like a real board: six tasks
 // waking every 10 to 2000 ms on both cores, a software timer every 500 ms,
 // for one simulated hour. Prints simulated seconds per wall-clock second.
+#include "built_images.h"
 #include "bus_load.h"
 #include "kernel/processor.h"
 
@@ -56,7 +57,7 @@ void boardTask(void*) {
 // kernel_bench --bus [SECONDS]  a valdor board under continuous host traffic (default 60 s)
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--bus") == 0)
-        return runBusLoad(argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 60);
+        return runBusLoad(kValdorModule, argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 60);
     const std::uint64_t simulatedSeconds = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 3600;
     sim::Simulation sim;
     sim::Processor chip(sim, "bench");

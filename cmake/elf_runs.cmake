@@ -1,0 +1,25 @@
+# The images of this build, run instruction by instruction on the simulated
+# chip: the target elf_runs builds the simulator for this machine beside the
+# images (a host build of the same tree, in simulator/) and runs its tests
+# of the .elf files.
+#
+#   cmake --workflow --preset rp2040-check
+
+find_program(HOST_CXX NAMES g++ c++)
+find_program(HOST_CC NAMES gcc cc)
+if(NOT HOST_CXX OR NOT HOST_CC)
+    message(FATAL_ERROR "Running the images needs a compiler for this machine (g++).")
+endif()
+
+set(_sim_dir ${CMAKE_BINARY_DIR}/simulator)
+add_custom_target(elf_runs
+    COMMAND ${CMAKE_COMMAND} -S ${CMAKE_SOURCE_DIR} -B ${_sim_dir}
+            -DBOARDS_TARGET=host -DCMAKE_BUILD_TYPE=Release -DBOARDS_SANITIZE=OFF
+            -DCMAKE_C_COMPILER=${HOST_CC} -DCMAKE_CXX_COMPILER=${HOST_CXX}
+            -DBOARDS_ELF_IMAGE_DIR=${CMAKE_BINARY_DIR}
+    COMMAND ${CMAKE_COMMAND} --build ${_sim_dir} --target elf_tests boardsim elf_bench -j 2
+    COMMAND ${CMAKE_CTEST_COMMAND} --test-dir ${_sim_dir} -L elf --output-on-failure -j 2
+    COMMENT "Running ${BOARD_IMAGES} on the simulated chip"
+    USES_TERMINAL
+    VERBATIM)
+add_dependencies(elf_runs ${BOARD_IMAGES})
