@@ -19,6 +19,24 @@ constexpr std::uint32_t kConReset = I2cController::kConMasterMode | I2cControlle
                                     I2cController::kConRestartEn | I2cController::kConSlaveDisable;
 constexpr std::uint32_t kSarReset = 0x055;
 constexpr std::uint32_t kIntrMaskReset = 0x8ff;
+constexpr std::uint32_t kCompParam1Value = 0;
+constexpr std::uint32_t kCompVersionValue = 0x3230312a;
+constexpr std::uint32_t kCompTypeValue = 0x44570140;
+
+// Registers kept as written: offset, reset value, writable bits.
+struct Stored {
+    std::uint32_t offset;
+    std::uint32_t reset;
+    std::uint32_t mask;
+};
+constexpr Stored kStored[] = {
+    {I2cController::kTar, 0x055, 0xfff},       {I2cController::kSsSclHcnt, 0x28, 0xffff},
+    {I2cController::kSsSclLcnt, 0x2f, 0xffff}, {I2cController::kFsSclHcnt, 0x06, 0xffff},
+    {I2cController::kFsSclLcnt, 0x0d, 0xffff}, {I2cController::kSdaHold, 0x01, 0xffffff},
+    {I2cController::kDmaCr, 0, 0x3},           {I2cController::kDmaTdlr, 0, 0xf},
+    {I2cController::kDmaRdlr, 0, 0xf},         {I2cController::kSdaSetup, 0x64, 0xff},
+    {I2cController::kFsSpklen, 0x07, 0xff},
+};
 
 } // namespace
 
@@ -63,6 +81,8 @@ void I2cController::resetBlock() {
     ackGeneralCall_ = 1;
     slvDataNackOnly_ = 0;
     plain_.clear();
+    for (const Stored& r : kStored)
+        plain_[r.offset] = r.reset;
     rx_.clear();
     tx_.clear();
     role_ = Role::Idle;
@@ -138,17 +158,45 @@ bool I2cController::writableWhileEnabled(std::uint32_t offset) const {
     }
 }
 
-std::uint32_t I2cController::read(std::uint32_t offset) {
-    std::uint32_t value = 0;
-    std::uint32_t clear = 0;
+std::uint32_t I2cController::clearBits(std::uint32_t offset) {
+    switch (offset) {
+    case kClrIntr:
+        return kLatchedBits;
+    case kClrRxUnder:
+        return kRxUnder;
+    case kClrRxOver:
+        return kRxOver;
+    case kClrTxOver:
+        return kTxOver;
+    case kClrRdReq:
+        return kRdReq;
+    case kClrTxAbrt:
+        return kTxAbrt;
+    case kClrRxDone:
+        return kRxDone;
+    case kClrActivity:
+        return kActivity;
+    case kClrStopDet:
+        return kStopDet;
+    case kClrStartDet:
+        return kStartDet;
+    case kClrGenCall:
+        return kGenCall;
+    case kClrRestartDet:
+        return kRestartDet;
+    default:
+        return 0;
+    }
+}
+
+std::uint32_t I2cController::peek(std::uint32_t offset) const {
     switch (offset) {
     case kCon:
         return con_;
     case kSar:
         return sar_;
     case kDataCmd:
-        value = popRx();
-        break;
+        return rx_.empty() ? 0 : rx_.front();
     case kIntrStat:
         return rawInterrupts() & intrMask_;
     case kIntrMask:
@@ -159,43 +207,6 @@ std::uint32_t I2cController::read(std::uint32_t offset) {
         return rxTl_;
     case kTxTl:
         return txTl_;
-    case kClrIntr:
-        clear = kLatchedBits;
-        value = (latched_ & kLatchedBits) ? 1 : 0;
-        break;
-    case kClrRxUnder:
-        clear = kRxUnder;
-        break;
-    case kClrRxOver:
-        clear = kRxOver;
-        break;
-    case kClrTxOver:
-        clear = kTxOver;
-        break;
-    case kClrRdReq:
-        clear = kRdReq;
-        break;
-    case kClrTxAbrt:
-        clear = kTxAbrt;
-        break;
-    case kClrRxDone:
-        clear = kRxDone;
-        break;
-    case kClrActivity:
-        clear = kActivity;
-        break;
-    case kClrStopDet:
-        clear = kStopDet;
-        break;
-    case kClrStartDet:
-        clear = kStartDet;
-        break;
-    case kClrGenCall:
-        clear = kGenCall;
-        break;
-    case kClrRestartDet:
-        clear = kRestartDet;
-        break;
     case kEnable:
         return enable_;
     case kStatus:
@@ -212,20 +223,37 @@ std::uint32_t I2cController::read(std::uint32_t offset) {
         return ackGeneralCall_;
     case kEnableStatus:
         return enable_ & 1u;
-    default: {
-        auto it = plain_.find(offset);
-        return it == plain_.end() ? 0 : it->second;
+    case kCompParam1:
+        return kCompParam1Value;
+    case kCompVersion:
+        return kCompVersionValue;
+    case kCompType:
+        return kCompTypeValue;
+    default:
+        break;
     }
+    // The IC_CLR_* registers read 1 while their interrupt is set.
+    if (std::uint32_t bits = clearBits(offset))
+        return (latched_ & bits) ? 1 : 0;
+    auto it = plain_.find(offset);
+    return it == plain_.end() ? 0 : it->second;
+}
+
+std::uint32_t I2cController::read(std::uint32_t offset) {
+    if (offset == kDataCmd) {
+        std::uint32_t value = popRx();
+        updateIrq();
+        return value;
     }
-    if (clear) {
-        if (offset != kClrIntr)
-            value = (latched_ & clear) ? 1 : 0;
-        latched_ &= ~clear;
-        // Clearing the abort also clears its reason, and lets the TX FIFO
-        // take bytes again.
-        if (clear & kTxAbrt)
-            txAbrtSource_ = 0;
-    }
+    const std::uint32_t bits = clearBits(offset);
+    if (!bits)
+        return peek(offset);
+    const std::uint32_t value = peek(offset);
+    latched_ &= ~bits;
+    // Clearing the abort also clears its reason, and lets the TX FIFO take
+    // bytes again.
+    if (bits & kTxAbrt)
+        txAbrtSource_ = 0;
     updateIrq();
     return value;
 }
@@ -271,7 +299,10 @@ void I2cController::write(std::uint32_t offset, std::uint32_t value) {
         ackGeneralCall_ = value & 1u;
         break;
     default:
-        plain_[offset] = value;
+        for (const Stored& r : kStored) {
+            if (r.offset == offset)
+                plain_[offset] = value & r.mask;
+        }
         break;
     }
     updateIrq();

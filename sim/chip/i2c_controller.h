@@ -27,8 +27,11 @@
 // - Disabling the block (IC_ENABLE = 0) flushes both FIFOs.
 // The block hears the bus only while the board routes its pins to it; that
 // wiring is given by whoever connects the block to a bus.
+// Timing, DMA and spike-filter registers are stored with their reset values
+// and masks but change nothing: the bus runs at its own pace.
 #pragma once
 
+#include "chip/register_block.h"
 #include "world/i2c_bus.h"
 #include "world/i2c_device.h"
 
@@ -42,7 +45,7 @@ namespace sim {
 
 class Processor;
 
-class I2cController : public I2cDevice {
+class I2cController : public I2cDevice, public RegisterBlock {
 public:
     // Register offsets.
     static constexpr std::uint32_t kCon = 0x00;
@@ -77,10 +80,16 @@ public:
     static constexpr std::uint32_t kTxAbrtSource = 0x80;
     static constexpr std::uint32_t kSlvDataNackOnly = 0x84;
     static constexpr std::uint32_t kDmaCr = 0x88;
+    static constexpr std::uint32_t kDmaTdlr = 0x8c;
+    static constexpr std::uint32_t kDmaRdlr = 0x90;
+    static constexpr std::uint32_t kSdaSetup = 0x94;
     static constexpr std::uint32_t kAckGeneralCall = 0x98;
     static constexpr std::uint32_t kEnableStatus = 0x9c;
     static constexpr std::uint32_t kFsSpklen = 0xa0;
     static constexpr std::uint32_t kClrRestartDet = 0xa8;
+    static constexpr std::uint32_t kCompParam1 = 0xf4;
+    static constexpr std::uint32_t kCompVersion = 0xf8;
+    static constexpr std::uint32_t kCompType = 0xfc;
 
     // Interrupt bits (IC_RAW_INTR_STAT, IC_INTR_STAT, IC_INTR_MASK).
     static constexpr std::uint32_t kRxUnder = 1u << 0;
@@ -144,9 +153,11 @@ public:
     void disconnect();
 
     // Register access from the processor, with the datasheet's side effects
-    // (clear-on-read, FIFO pops and pushes).
-    std::uint32_t read(std::uint32_t offset);
-    void write(std::uint32_t offset, std::uint32_t value);
+    // (clear-on-read, FIFO pops and pushes). Unknown offsets read 0 and
+    // ignore writes.
+    std::uint32_t read(std::uint32_t offset) override;
+    std::uint32_t peek(std::uint32_t offset) const override;
+    void write(std::uint32_t offset, std::uint32_t value) override;
 
     // The reset controller's reset of the block: registers back to their
     // reset values, FIFOs empty, SCL let go.
@@ -183,6 +194,7 @@ private:
     }
     bool writableWhileEnabled(std::uint32_t offset) const;
     std::uint32_t statusRegister() const;
+    static std::uint32_t clearBits(std::uint32_t offset);
     std::uint32_t popRx();
     void pushRx(std::uint8_t byte);
     void pushTx(std::uint32_t value);
