@@ -55,6 +55,11 @@ void Gpio::reset() {
     edges_.fill(0);
     for (auto& e : enables_)
         e.fill(0);
+    for (auto& f : forces_)
+        f.fill(0);
+    voltageSelect_ = 0;
+    padSwclk_ = 0xda;
+    padSwd_ = 0x5a;
     // The world keeps driving its wires through a reset; only the chip's side
     // starts over. Pulled down at reset, every undriven pin reads low.
     update();
@@ -65,25 +70,85 @@ void Gpio::setFunction(unsigned pin, unsigned function) {
     Pin& p = pins_.at(pin);
     // Selecting a function also turns the pad's input on and its output
     // disable off, so the selected peripheral both drives and hears the pin.
-    p.inputEnabled = true;
-    if (p.function != function) {
-        p.function = function;
+    p.pad = static_cast<std::uint8_t>((p.pad | kPadInputEnable) & ~kPadOutputDisable);
+    writeControl(pin, function & 0x1fu);
+}
+
+void Gpio::writeControl(unsigned pin, std::uint32_t ctrl) {
+    Pin& p = pins_.at(pin);
+    const unsigned before = function(pin);
+    p.ctrl = ctrl & kCtrlMask;
+    if (function(pin) != before) {
         PinState s = resolve(pin);
         chip_.forEachObserver([&](ChipObserver& o) { o.pinFunctionChanged(chip_, pin, s); });
     }
     update();
 }
 
+void Gpio::writePad(unsigned pin, std::uint32_t pad) {
+    pins_.at(pin).pad = static_cast<std::uint8_t>(pad);
+    update();
+}
+
 void Gpio::setPulls(unsigned pin, bool up, bool down) {
     Pin& p = pins_.at(pin);
-    p.pullUp = up;
-    p.pullDown = down;
+    p.pad = static_cast<std::uint8_t>((p.pad & ~(kPadPullUp | kPadPullDown)) |
+                                      (up ? kPadPullUp : 0) | (down ? kPadPullDown : 0));
     update();
 }
 
 void Gpio::setInputEnabled(unsigned pin, bool enabled) {
-    pins_.at(pin).inputEnabled = enabled;
+    Pin& p = pins_.at(pin);
+    p.pad =
+        static_cast<std::uint8_t>(enabled ? (p.pad | kPadInputEnable) : (p.pad & ~kPadInputEnable));
     update();
+}
+
+bool Gpio::applyOverride(bool value, std::uint32_t ctrl, unsigned shift) {
+    // 0 passes the signal, 1 inverts it, 2 forces it low (or off), 3 high.
+    switch ((ctrl >> shift) & 3u) {
+    case 0:
+        return value;
+    case 1:
+        return !value;
+    case 2:
+        return false;
+    default:
+        return true;
+    }
+}
+
+Gpio::PeripheralOutput Gpio::peripheralOutput(unsigned pin) const {
+    const unsigned fn = function(pin);
+    if (fn == gpiofn::kSio)
+        return {((out_ >> pin) & 1u) != 0, ((oe_ >> pin) & 1u) != 0};
+    if (fn < drivers_.size() && drivers_[fn]) {
+        const Drive d = drivers_[fn]->drive(pin);
+        return {isHigh(d), d != Drive::None};
+    }
+    return {};
+}
+
+std::uint32_t Gpio::status(unsigned pin) const {
+    const std::uint32_t ctrl = pins_.at(pin).ctrl;
+    const PeripheralOutput p = peripheralOutput(pin);
+    const bool in = (inputs_ >> pin) & 1u;
+    std::uint32_t s = 0;
+    if (p.out)
+        s |= kStatusOutFromPeri;
+    if (applyOverride(p.out, ctrl, kOutOverShift))
+        s |= kStatusOutToPad;
+    if (p.oe)
+        s |= kStatusOeFromPeri;
+    if (applyOverride(p.oe, ctrl, kOeOverShift))
+        s |= kStatusOeToPad;
+    if (in)
+        s |= kStatusInFromPad | kStatusIrqFromPad;
+    if (applyOverride(in, ctrl, kInOverShift))
+        s |= kStatusInToPeri;
+    if ((irqInputs_ >> pin) & 1u)
+        s |= kStatusIrqToProc;
+    return s;
 }
 
 void Gpio::writeOut(std::uint32_t value) {
@@ -97,7 +162,12 @@ void Gpio::writeOutputEnable(std::uint32_t value) {
 }
 
 std::uint32_t Gpio::in() const {
-    return inputs_;
+    std::uint32_t in = 0;
+    for (unsigned pin = 0; pin < kGpioCount; ++pin) {
+        if (applyOverride((inputs_ >> pin) & 1u, pins_[pin].ctrl, kInOverShift))
+            in |= 1u << pin;
+    }
+    return in;
 }
 
 void Gpio::setIrqEnabled(int core, unsigned pin, std::uint32_t events, bool enabled) {
@@ -113,6 +183,15 @@ std::uint32_t Gpio::irqEnabled(int core, unsigned pin) const {
     return enables_.at(static_cast<unsigned>(core)).at(pin);
 }
 
+void Gpio::setIrqForced(int core, unsigned pin, std::uint32_t events) {
+    forces_.at(static_cast<unsigned>(core)).at(pin) = static_cast<std::uint8_t>(events & 0xFu);
+    updateIrqLines();
+}
+
+std::uint32_t Gpio::irqForced(int core, unsigned pin) const {
+    return forces_.at(static_cast<unsigned>(core)).at(pin);
+}
+
 void Gpio::acknowledge(unsigned pin, std::uint32_t events) {
     // Only edge events latch; a level event stays while the level does.
     edges_.at(pin) = static_cast<std::uint8_t>(edges_[pin] & ~events);
@@ -120,12 +199,12 @@ void Gpio::acknowledge(unsigned pin, std::uint32_t events) {
 }
 
 std::uint32_t Gpio::rawEvents(unsigned pin) const {
-    bool in = (inputs_ >> pin) & 1u;
+    bool in = (irqInputs_ >> pin) & 1u;
     return edges_.at(pin) | (in ? gpioirq::kLevelHigh : gpioirq::kLevelLow);
 }
 
 std::uint32_t Gpio::irqStatus(int core, unsigned pin) const {
-    return rawEvents(pin) & irqEnabled(core, pin);
+    return (rawEvents(pin) & irqEnabled(core, pin)) | irqForced(core, pin);
 }
 
 void Gpio::drive(unsigned pin, Drive d) {
@@ -137,29 +216,29 @@ void Gpio::drive(unsigned pin, Drive d) {
 
 Drive Gpio::chipDrive(unsigned pin) const {
     const Pin& p = pins_.at(pin);
-    if (p.function == gpiofn::kSio) {
-        if (!((oe_ >> pin) & 1u))
-            return Drive::None;
-        return ((out_ >> pin) & 1u) ? Drive::High : Drive::Low;
-    }
-    if (p.function < drivers_.size() && drivers_[p.function])
-        return drivers_[p.function]->drive(pin);
-    return Drive::None;
+    const PeripheralOutput o = peripheralOutput(pin);
+    // The overrides act in IO bank 0; the pad's output disable after them.
+    if (!applyOverride(o.oe, p.ctrl, kOeOverShift) || (p.pad & kPadOutputDisable))
+        return Drive::None;
+    return applyOverride(o.out, p.ctrl, kOutOverShift) ? Drive::High : Drive::Low;
 }
 
 PinState Gpio::resolve(unsigned pin) const {
     const Pin& p = pins_.at(pin);
+    const unsigned fn = function(pin);
     PinState s;
-    s.function = p.function;
+    s.function = fn;
     s.outputEnabled = (oe_ >> pin) & 1u;
     s.outLevel = (out_ >> pin) & 1u;
-    s.pullUp = p.pullUp;
-    s.pullDown = p.pullDown;
-    s.inputEnabled = p.inputEnabled;
+    s.pullUp = pulledUp(pin);
+    s.pullDown = pulledDown(pin);
+    s.inputEnabled = inputEnabled(pin);
     s.chip = chipDrive(pin);
     s.world = world_[pin];
-    if (p.function < drivers_.size() && drivers_[p.function])
-        s.toggling = drivers_[p.function]->toggling(pin);
+    // A forced output level does not toggle.
+    if (fn < drivers_.size() && drivers_[fn] && s.chip != Drive::None &&
+        ((p.ctrl >> kOutOverShift) & 3u) < 2)
+        s.toggling = drivers_[fn]->toggling(pin);
     if (s.chip != Drive::None && s.world != Drive::None && s.chip != s.world) {
         // A pin driven against a contact to ground: the contact wins.
         s.contention = true;
@@ -168,11 +247,11 @@ PinState Gpio::resolve(unsigned pin) const {
         s.level = isHigh(s.chip);
     } else if (s.world != Drive::None) {
         s.level = isHigh(s.world);
-    } else if (p.pullUp && p.pullDown) {
+    } else if (s.pullUp && s.pullDown) {
         // Both pulls on make the pad's bus keeper: it holds the last level.
         s.level = (levels_ >> pin) & 1u;
-    } else if (p.pullUp || p.pullDown) {
-        s.level = p.pullUp;
+    } else if (s.pullUp || s.pullDown) {
+        s.level = s.pullUp;
     } else {
         s.floating = true;
         s.level = false;
@@ -257,11 +336,15 @@ void Gpio::update() {
                 levels_ ^= bit;
                 changed |= bit;
             }
-            // Edges are seen behind the input buffer, whatever the function.
+            // Edges are seen behind the input buffer and the interrupt
+            // override, whatever the function.
             const bool in = s.inputEnabled && s.level;
-            if (((inputs_ & bit) != 0) != in) {
+            if (((inputs_ & bit) != 0) != in)
                 inputs_ ^= bit;
-                edges_[pin] |= in ? gpioirq::kEdgeRise : gpioirq::kEdgeFall;
+            const bool irq = applyOverride(in, pins_[pin].ctrl, kIrqOverShift);
+            if (((irqInputs_ & bit) != 0) != irq) {
+                irqInputs_ ^= bit;
+                edges_[pin] |= irq ? gpioirq::kEdgeRise : gpioirq::kEdgeFall;
             }
         }
         updateIrqLines();

@@ -2,8 +2,17 @@
 // output and output-enable registers, IO bank 0 with the function select and
 // the interrupt logic of every pin, and the pads with their pulls and input
 // buffers. The world outside the chip drives pins through drive().
+//
+// IO bank 0 and the pads are register blocks (ioBank(), pads()). Modelled:
+// FUNCSEL, the output, output-enable, input and interrupt overrides of
+// GPIOn_CTRL, GPIOn_STATUS as far as the pin's state tells it, the raw
+// interrupt latches (INTR, write 1 to clear an edge) with the enables, forces
+// and status of both processors and of dormant wake; the pads' pulls, input
+// enable and output disable. Stored only: slew, Schmitt trigger, drive
+// strength, the bank voltage and the SWCLK/SWD pads.
 #pragma once
 
+#include "chip/register_block.h"
 #include "kernel/time.h"
 
 #include <array>
@@ -69,6 +78,45 @@ const char* functionName(unsigned function);
 
 class Gpio {
 public:
+    // GPIOn_CTRL overrides (two bits each) and pad bits.
+    static constexpr unsigned kOutOverShift = 8;
+    static constexpr unsigned kOeOverShift = 12;
+    static constexpr unsigned kInOverShift = 16;
+    static constexpr unsigned kIrqOverShift = 28;
+    static constexpr std::uint32_t kCtrlMask = 0x3003331f;
+    static constexpr std::uint8_t kPadSlewFast = 1u << 0;
+    static constexpr std::uint8_t kPadSchmitt = 1u << 1;
+    static constexpr std::uint8_t kPadPullDown = 1u << 2;
+    static constexpr std::uint8_t kPadPullUp = 1u << 3;
+    static constexpr std::uint8_t kPadDrive4mA = 1u << 4;
+    static constexpr std::uint8_t kPadInputEnable = 1u << 6;
+    static constexpr std::uint8_t kPadOutputDisable = 1u << 7;
+    static constexpr std::uint8_t kPadReset =
+        kPadInputEnable | kPadDrive4mA | kPadPullDown | kPadSchmitt;
+    // GPIOn_STATUS bits.
+    static constexpr std::uint32_t kStatusOutFromPeri = 1u << 8;
+    static constexpr std::uint32_t kStatusOutToPad = 1u << 9;
+    static constexpr std::uint32_t kStatusOeFromPeri = 1u << 12;
+    static constexpr std::uint32_t kStatusOeToPad = 1u << 13;
+    static constexpr std::uint32_t kStatusInFromPad = 1u << 17;
+    static constexpr std::uint32_t kStatusInToPeri = 1u << 19;
+    static constexpr std::uint32_t kStatusIrqFromPad = 1u << 24;
+    static constexpr std::uint32_t kStatusIrqToProc = 1u << 26;
+    // IO bank 0 offsets.
+    static constexpr std::uint32_t kIntr0 = 0x0f0;
+    static constexpr std::uint32_t kProc0Inte0 = 0x100;
+    static constexpr std::uint32_t kProc1Inte0 = 0x130;
+    static constexpr std::uint32_t kDormantWakeInte0 = 0x160;
+    static constexpr std::uint32_t kInteToIntf = 0x10;
+    static constexpr std::uint32_t kInteToInts = 0x20;
+    // Pads offsets.
+    static constexpr std::uint32_t kVoltageSelect = 0x00;
+    static constexpr std::uint32_t kPadGpio0 = 0x04;
+    static constexpr std::uint32_t kPadSwclk = 0x7c;
+    static constexpr std::uint32_t kPadSwd = 0x80;
+    // The interrupt targets of the bank: the two processors and dormant wake.
+    static constexpr unsigned kDormantWake = 2;
+
     explicit Gpio(Chip& chip);
     Gpio(const Gpio&) = delete;
     Gpio& operator=(const Gpio&) = delete;
@@ -77,14 +125,25 @@ public:
     // enabled, SIO outputs off, no interrupt enabled.
     void reset();
 
-    // --- IO bank 0 and pads --------------------------------------------------
+    // --- IO bank 0 and pads as the bus fabric reaches them ----------------------
+    RegisterBlock& ioBank() { return ioBank_; }
+    RegisterBlock& pads() { return pads_; }
+
+    // --- IO bank 0 and pads as the SDK layer programs them ------------------------
+    // What gpio_set_function does: the pad's input on, its output disable off,
+    // then CTRL = function (which also clears the overrides).
     void setFunction(unsigned pin, unsigned function);
-    unsigned function(unsigned pin) const { return pins_.at(pin).function; }
+    unsigned function(unsigned pin) const { return pins_.at(pin).ctrl & 0x1fu; }
     void setPulls(unsigned pin, bool up, bool down);
-    bool pulledUp(unsigned pin) const { return pins_.at(pin).pullUp; }
-    bool pulledDown(unsigned pin) const { return pins_.at(pin).pullDown; }
+    bool pulledUp(unsigned pin) const { return pins_.at(pin).pad & kPadPullUp; }
+    bool pulledDown(unsigned pin) const { return pins_.at(pin).pad & kPadPullDown; }
     void setInputEnabled(unsigned pin, bool enabled);
-    bool inputEnabled(unsigned pin) const { return pins_.at(pin).inputEnabled; }
+    bool inputEnabled(unsigned pin) const { return pins_.at(pin).pad & kPadInputEnable; }
+    void writeControl(unsigned pin, std::uint32_t ctrl);
+    std::uint32_t control(unsigned pin) const { return pins_.at(pin).ctrl; }
+    void writePad(unsigned pin, std::uint32_t pad);
+    std::uint32_t pad(unsigned pin) const { return pins_.at(pin).pad; }
+    std::uint32_t status(unsigned pin) const;
 
     // --- SIO -------------------------------------------------------------------
     std::uint32_t out() const { return out_; }
@@ -97,15 +156,20 @@ public:
     void setOutputEnable(std::uint32_t mask) { writeOutputEnable(oe_ | mask); }
     void clearOutputEnable(std::uint32_t mask) { writeOutputEnable(oe_ & ~mask); }
     void toggleOutputEnable(std::uint32_t mask) { writeOutputEnable(oe_ ^ mask); }
-    // GPIO_IN: the input of every pad (0 where the input buffer is off).
+    // GPIO_IN: the input of every pad (0 where the input buffer is off), after
+    // the input override.
     std::uint32_t in() const;
 
     // --- interrupts --------------------------------------------------------------
     // Edge events latch in one raw register shared by both cores; each core
-    // has its own enables, and the bank raises IO_IRQ_BANK0 towards a core
-    // while an event it enabled is pending.
+    // has its own enables and forces, and the bank raises IO_IRQ_BANK0
+    // towards a core while an event it enabled (or forced) is pending. The
+    // events are seen behind the interrupt override. `core` may also be
+    // kDormantWake, whose status raises nothing here.
     void setIrqEnabled(int core, unsigned pin, std::uint32_t events, bool enabled);
     std::uint32_t irqEnabled(int core, unsigned pin) const;
+    void setIrqForced(int core, unsigned pin, std::uint32_t events);
+    std::uint32_t irqForced(int core, unsigned pin) const;
     void acknowledge(unsigned pin, std::uint32_t events);
     std::uint32_t rawEvents(unsigned pin) const;
     std::uint32_t irqStatus(int core, unsigned pin) const;
@@ -130,11 +194,35 @@ public:
     void removeListener(int id);
 
 private:
+    class IoBankRegisters : public RegisterBlock {
+    public:
+        explicit IoBankRegisters(Gpio& gpio) : gpio_(gpio) {}
+        std::uint32_t read(std::uint32_t offset) override { return peek(offset); }
+        std::uint32_t peek(std::uint32_t offset) const override;
+        void write(std::uint32_t offset, std::uint32_t value) override;
+
+    private:
+        Gpio& gpio_;
+    };
+    class PadsRegisters : public RegisterBlock {
+    public:
+        explicit PadsRegisters(Gpio& gpio) : gpio_(gpio) {}
+        std::uint32_t read(std::uint32_t offset) override { return peek(offset); }
+        std::uint32_t peek(std::uint32_t offset) const override;
+        void write(std::uint32_t offset, std::uint32_t value) override;
+
+    private:
+        Gpio& gpio_;
+    };
+
     struct Pin {
-        unsigned function = gpiofn::kNull;
-        bool pullUp = false;
-        bool pullDown = true;
-        bool inputEnabled = true;
+        std::uint32_t ctrl = gpiofn::kNull;
+        std::uint8_t pad = kPadReset;
+    };
+    // The peripheral's output and output enable before the overrides.
+    struct PeripheralOutput {
+        bool out = false;
+        bool oe = false;
     };
     struct ListenerEntry {
         int id;
@@ -142,9 +230,15 @@ private:
         Listener fn;
     };
 
+    PeripheralOutput peripheralOutput(unsigned pin) const;
+    static bool applyOverride(bool value, std::uint32_t ctrl, unsigned shift);
     PinState resolve(unsigned pin) const;
     void update();
     void updateIrqLines();
+    // 8 pins of 4 event bits per interrupt register.
+    std::uint32_t packed(unsigned reg, std::uint32_t (Gpio::*events)(unsigned) const) const;
+    std::uint32_t enabledOf(int target, unsigned pin) const;
+    std::uint32_t forcedOf(int target, unsigned pin) const;
 
     Chip& chip_;
     std::array<Pin, kGpioCount> pins_{};
@@ -152,11 +246,18 @@ private:
     std::array<PinDriver*, 32> drivers_{};
     std::uint32_t out_ = 0;
     std::uint32_t oe_ = 0;
-    std::uint32_t levels_ = 0; // settled level of every pin as last resolved
-    std::uint32_t inputs_ = 0; // after the input buffers
+    std::uint32_t levels_ = 0;    // settled level of every pin as last resolved
+    std::uint32_t inputs_ = 0;    // after the input buffers
+    std::uint32_t irqInputs_ = 0; // after the interrupt override
     std::uint32_t toggling_ = 0;
     std::array<std::uint8_t, kGpioCount> edges_{}; // raw edge latches
-    std::array<std::array<std::uint8_t, kGpioCount>, 2> enables_{};
+    std::array<std::array<std::uint8_t, kGpioCount>, 3> enables_{};
+    std::array<std::array<std::uint8_t, kGpioCount>, 3> forces_{};
+    std::uint32_t voltageSelect_ = 0;
+    std::uint8_t padSwclk_ = 0;
+    std::uint8_t padSwd_ = 0;
+    IoBankRegisters ioBank_{*this};
+    PadsRegisters pads_{*this};
     std::array<bool, 2> lines_{};
     std::vector<ListenerEntry> listeners_;
     int nextListener_ = 1;

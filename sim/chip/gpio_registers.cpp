@@ -1,0 +1,121 @@
+// IO bank 0 and the pads of bank 0 as register blocks. Every register is a
+// view of Gpio's own state, so the SDK layer's calls and the processor's
+// register accesses meet on the same pins.
+#include "chip/gpio.h"
+
+namespace sim {
+
+namespace {
+
+constexpr std::uint32_t kInterruptGroup = 0x30; // INTE, INTF, INTS of one target
+constexpr std::uint32_t kInterruptEnd = Gpio::kProc0Inte0 + 3 * kInterruptGroup;
+
+// The four event bits of eight pins in one interrupt register.
+template <class F>
+std::uint32_t pack(unsigned reg, F events) {
+    std::uint32_t value = 0;
+    for (unsigned i = 0; i < 8; ++i) {
+        const unsigned pin = reg * 8 + i;
+        if (pin < kGpioCount)
+            value |= (events(pin) & 0xFu) << (4 * i);
+    }
+    return value;
+}
+
+} // namespace
+
+std::uint32_t Gpio::IoBankRegisters::peek(std::uint32_t offset) const {
+    if (offset < kIntr0) {
+        const unsigned pin = offset / 8;
+        if (pin >= kGpioCount)
+            return 0;
+        if (offset % 8 == 0)
+            return gpio_.status(pin);
+        return offset % 8 == 4 ? gpio_.control(pin) : 0;
+    }
+    if (offset < kProc0Inte0)
+        return pack((offset - kIntr0) / 4, [&](unsigned pin) { return gpio_.rawEvents(pin); });
+    if (offset >= kInterruptEnd)
+        return 0;
+    const int target = static_cast<int>((offset - kProc0Inte0) / kInterruptGroup);
+    const std::uint32_t within = (offset - kProc0Inte0) % kInterruptGroup;
+    const unsigned reg = (within % kInteToIntf) / 4;
+    switch (within / kInteToIntf) {
+    case 0:
+        return pack(reg, [&](unsigned pin) { return gpio_.irqEnabled(target, pin); });
+    case 1:
+        return pack(reg, [&](unsigned pin) { return gpio_.irqForced(target, pin); });
+    default:
+        return pack(reg, [&](unsigned pin) { return gpio_.irqStatus(target, pin); });
+    }
+}
+
+void Gpio::IoBankRegisters::write(std::uint32_t offset, std::uint32_t value) {
+    if (offset < kIntr0) {
+        const unsigned pin = offset / 8;
+        if (pin < kGpioCount && offset % 8 == 4)
+            gpio_.writeControl(pin, value);
+        return; // STATUS is read-only
+    }
+    auto forEachPin = [&](unsigned reg, auto apply) {
+        for (unsigned i = 0; i < 8; ++i) {
+            const unsigned pin = reg * 8 + i;
+            if (pin < kGpioCount)
+                apply(pin, static_cast<std::uint8_t>((value >> (4 * i)) & 0xFu));
+        }
+        gpio_.updateIrqLines();
+    };
+    if (offset < kProc0Inte0) {
+        // Write 1 to clear: only the edge latches hold anything to clear.
+        forEachPin((offset - kIntr0) / 4, [&](unsigned pin, std::uint8_t events) {
+            gpio_.edges_[pin] = static_cast<std::uint8_t>(gpio_.edges_[pin] & ~events);
+        });
+        return;
+    }
+    if (offset >= kInterruptEnd)
+        return;
+    const unsigned target = (offset - kProc0Inte0) / kInterruptGroup;
+    const std::uint32_t within = (offset - kProc0Inte0) % kInterruptGroup;
+    const unsigned reg = (within % kInteToIntf) / 4;
+    switch (within / kInteToIntf) {
+    case 0:
+        forEachPin(
+            reg, [&](unsigned pin, std::uint8_t events) { gpio_.enables_[target][pin] = events; });
+        break;
+    case 1:
+        forEachPin(reg,
+                   [&](unsigned pin, std::uint8_t events) { gpio_.forces_[target][pin] = events; });
+        break;
+    default:
+        break; // INTS is read-only
+    }
+}
+
+std::uint32_t Gpio::PadsRegisters::peek(std::uint32_t offset) const {
+    if (offset == kVoltageSelect)
+        return gpio_.voltageSelect_;
+    if (offset == kPadSwclk)
+        return gpio_.padSwclk_;
+    if (offset == kPadSwd)
+        return gpio_.padSwd_;
+    const unsigned pin = (offset - kPadGpio0) / 4;
+    if (offset % 4 == 0 && pin < kGpioCount)
+        return gpio_.pad(pin);
+    return 0;
+}
+
+void Gpio::PadsRegisters::write(std::uint32_t offset, std::uint32_t value) {
+    if (offset == kVoltageSelect) {
+        gpio_.voltageSelect_ = value & 1u;
+    } else if (offset == kPadSwclk) {
+        gpio_.padSwclk_ = static_cast<std::uint8_t>(value);
+    } else if (offset == kPadSwd) {
+        gpio_.padSwd_ = static_cast<std::uint8_t>(value);
+    } else {
+        const unsigned pin = (offset - kPadGpio0) / 4;
+        if (offset % 4 == 0 && pin < kGpioCount)
+            gpio_.writePad(pin, value & 0xFFu);
+    }
+}
+
+} // namespace sim
