@@ -36,14 +36,15 @@ class Core {
 public:
     enum class State {
         Running,
-        Sleeping,      // WFI: until an interrupt becomes pending
-        WaitForEvent,  // WFE: until the event register is set
-        Stopped,       // a fault or a breakpoint stopped the core; see stopReason()
+        Sleeping,     // WFI: until an interrupt becomes pending
+        WaitForEvent, // WFE: until the event register is set
+        Stopped,      // a fault or a breakpoint stopped the core; see stopReason()
     };
 
     // The core's view of where it stopped.
     struct Stop {
-        std::string reason; // "HardFault: undefined instruction 0xde12", "bus error loading 0x...", ...
+        std::string
+            reason; // "HardFault: undefined instruction 0xde12", "bus error loading 0x...", ...
         std::uint32_t pc = 0;
     };
 
@@ -57,8 +58,7 @@ public:
     // Plain memory the core reads (and, if writable, writes) directly through
     // a host pointer, without asking the bus: ROM, flash, SRAM. Checked before
     // the bus on every access and fetch.
-    void addDirectRegion(std::uint32_t base, std::uint32_t size, std::uint8_t* host,
-                         bool writable);
+    void addDirectRegion(std::uint32_t base, std::uint32_t size, std::uint8_t* host, bool writable);
     void clearDirectRegions();
 
     // --- reset -----------------------------------------------------------------
@@ -139,6 +139,121 @@ public:
 
 private:
     // The implementation's own members follow.
+
+    // One stretch of directly mapped memory. Base and size are word aligned.
+    struct Region {
+        std::uint32_t base = 0;
+        std::uint32_t size = 0; // 0: no region
+        std::uint8_t* host = nullptr;
+        bool writable = false;
+    };
+    // An exception that could be taken: its number and priority (lower wins).
+    struct Candidate {
+        unsigned number = 0; // 0: none
+        int priority = kNoPriority;
+    };
+    // Below every configurable priority: the execution priority of Thread
+    // mode with nothing active.
+    static constexpr int kNoPriority = 4;
+
+    // thumb.cpp: one instruction.
+    unsigned execute(std::uint32_t insn);
+    unsigned execute32(std::uint32_t hw1);
+    bool fetchSlow(std::uint32_t address, std::uint32_t& halfword);
+    // The value of BX/BLX/POP {pc}: interworking branch or exception return.
+    unsigned branchExchange(std::uint32_t target, unsigned cycles);
+
+    // memory_access.h / memory.cpp: data accesses as an instruction makes them.
+    template <unsigned Size>
+    bool load(std::uint32_t address, std::uint32_t& value);
+    template <unsigned Size>
+    bool store(std::uint32_t address, std::uint32_t value);
+    bool loadSlow(std::uint32_t address, unsigned size, std::uint32_t& value);
+    bool storeSlow(std::uint32_t address, unsigned size, std::uint32_t value);
+    bool unaligned(const char* what, std::uint32_t address, unsigned size);
+    const Region* findRegion(std::uint32_t address, unsigned size) const;
+    void rebuildPages();
+
+    // special_registers.cpp: MRS, MSR, CPS.
+    std::uint32_t readSpecial(unsigned sysm) const;
+    void writeSpecial(unsigned sysm, std::uint32_t value);
+    bool privileged() const { return ipsr_ != 0 || (control_ & 1u) == 0; }
+    void selectStack(bool process);
+    std::uint32_t apsr() const;
+
+    // exceptions.cpp: priorities, entry, return, sleep.
+    int priorityOf(unsigned number) const;
+    int executionPriority(bool withPrimask) const;
+    Candidate bestPending() const;
+    bool isPending(unsigned number) const;
+    void setPending(unsigned number);
+    void clearPending(unsigned number);
+    void deactivate(unsigned number);
+    unsigned activeCount() const;
+    unsigned takeException(unsigned number, bool tailChain, std::uint32_t excReturn);
+    unsigned exceptionReturn(std::uint32_t excReturn);
+    bool raiseSvc(unsigned imm);
+    bool wakeCondition();
+    unsigned checkExceptions();
+    void fault(const std::string& what);
+    void refreshLevels();
+
+    // system_control.cpp: the private peripheral bus.
+    bool ppbRead(std::uint32_t address, std::uint32_t& value, bool sideEffects);
+    bool ppbWrite(std::uint32_t address, std::uint32_t value);
+    std::uint32_t icsr() const;
+
+    SystemBus& bus_;
+    int id_;
+    State state_ = State::Running;
+    Stop stop_;
+    std::function<void()> sendEvent_;
+    std::function<void()> resetRequest_;
+    bool resetRequested_ = false;
+
+    // Registers. r_[13] is the stack pointer in use; otherSp_ the banked one.
+    std::array<std::uint32_t, 16> r_{};
+    std::uint32_t otherSp_ = 0;
+    std::uint32_t pc_ = 0;
+    std::uint32_t curPc_ = 0; // address of the instruction executing
+    bool n_ = false, z_ = false, c_ = false, v_ = false;
+    unsigned ipsr_ = 0;
+    std::uint32_t control_ = 0; // bit 0 nPRIV, bit 1 SPSEL
+    bool primask_ = false;
+    std::uint32_t vtor_ = 0;
+    bool event_ = false;
+    // Something that decides whether an exception is taken has changed.
+    bool attention_ = true;
+    int stall_ = 0; // cycles added by the accesses of this step
+
+    // NVIC and the system exceptions, by exception number.
+    std::uint32_t lines_ = 0;
+    std::uint32_t nvicEnabled_ = 0;
+    std::uint32_t nvicPending_ = 0;
+    std::uint32_t nvicActive_ = 0;
+    std::array<std::uint8_t, 32> irqPriority_{};
+    std::uint32_t sysPending_ = 0; // bits 2 (NMI), 11, 14, 15
+    std::uint32_t sysActive_ = 0;
+    std::uint8_t svcPriority_ = 0, pendSvPriority_ = 0, sysTickPriority_ = 0;
+    std::uint32_t scr_ = 0;
+
+    // SysTick.
+    std::uint32_t systCsr_ = 0;
+    std::uint32_t systReload_ = 0;
+    std::uint32_t systCurrent_ = 0;
+    bool countFlag_ = false;
+
+    // Direct memory: the first region of each 16 MiB page for the fast path,
+    // all of them for the rest.
+    std::array<Region, 256> pages_{};
+    std::vector<Region> regions_;
+    const std::uint8_t* fetchHost_ = nullptr;
+    std::uint32_t fetchBase_ = 0;
+    std::uint32_t fetchLimit_ = 0; // pc - fetchBase_ below this reads two bytes
+
+    std::uint64_t instructions_ = 0;
+    std::array<std::uint32_t, 32> recent_{};
+    std::uint32_t recentCount_ = 0;
 };
 
 } // namespace sim::arm
