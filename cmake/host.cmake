@@ -41,6 +41,9 @@ foreach(image ${BOARD_IMAGES})
     board_image(${image} ${image_sources})
 endforeach()
 
+# The host controller's library, before the tools and tests that use it.
+add_subdirectory(host)
+
 foreach(dir tools tests)
     if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt)
         add_subdirectory(${dir})

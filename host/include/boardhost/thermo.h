@@ -1,0 +1,37 @@
+// A thermocouple channel's 16-bit value: a temperature in hundredths of a
+// degree Celsius, or, with bit 15 set, what went wrong.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace boardhost {
+
+enum class ThermoFault {
+    None,
+    OpenInput,   // 0x8004: open thermocouple or a converter that does not answer
+    BadFrame,    // 0x8002: a frame no converter sends
+    OutOfRange,  // 0x8010: 327.75 degrees or more
+    Unsupported, // 0xC000: converter type not implemented
+    Unknown,     // any other value with bit 15 set
+};
+
+struct ThermoReading {
+    std::uint16_t raw = 0;
+    ThermoFault fault = ThermoFault::None;
+    unsigned hundredths = 0; // when fault is None
+
+    bool ok() const { return fault == ThermoFault::None; }
+};
+
+ThermoReading decodeThermo(std::uint16_t raw);
+
+// "open input", "bad frame", ...; empty for None.
+std::string faultName(ThermoFault fault);
+// One word per fault for scripts: "open", "frame", "range", "unsupported", "unknown".
+std::string faultCode(ThermoFault fault);
+
+// "123.25", or the fault's name with its value: "open input (0x8004)".
+std::string describe(const ThermoReading& reading);
+
+} // namespace boardhost
