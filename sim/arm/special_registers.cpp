@@ -17,12 +17,13 @@ constexpr unsigned kControl = 20;
 
 std::uint32_t Core::readSpecial(unsigned sysm) const {
     if (sysm < 8) {
-        // The xPSR views: bit 0 adds IPSR, bit 1 leaves out APSR; EPSR reads as zero.
+        // The xPSR views: bit 0 adds IPSR, bit 2 leaves out APSR; EPSR
+        // (bit 1) reads as zero.
         std::uint32_t value = 0;
         if (sysm & 1u) {
             value |= ipsr_;
         }
-        if ((sysm & 2u) == 0) {
+        if ((sysm & 4u) == 0) {
             value |= apsr();
         }
         return value;

@@ -8,6 +8,9 @@
 namespace armtest {
 
 TestMachine::TestMachine(int cores) : ram_(kRamSize, 0), rom_(kRomSize, 0) {
+    // The native routine's entry: UDF #0x42.
+    rom_[kNativeAddress] = 0x42;
+    rom_[kNativeAddress + 1] = 0xDE;
     for (int n = 0; n < cores; ++n) {
         cores_.push_back(std::make_unique<sim::arm::Core>(n, *this));
         auto& c = *cores_.back();
@@ -134,7 +137,8 @@ bool TestMachine::store(int core, std::uint32_t address, unsigned size, std::uin
     if (size != 4) {
         return false;
     }
-    auto& self = *cores_[static_cast<std::size_t>(core)];
+    // Interrupt lines: the line number, and in bits 8-9 the core it goes to.
+    const auto target = static_cast<std::size_t>((value >> 8) & 3u);
     switch (address) {
     case kDevExit:
         exited_ = true;
@@ -147,10 +151,11 @@ bool TestMachine::store(int core, std::uint32_t address, unsigned size, std::uin
         trace_.push_back({value, times_[static_cast<std::size_t>(core)], core});
         return true;
     case kDevIrqRaise:
-        self.setIrqLine(value, true);
-        return true;
     case kDevIrqLower:
-        self.setIrqLine(value, false);
+        if (target >= cores_.size()) {
+            return false;
+        }
+        cores_[target]->setIrqLine(value & 31u, address == kDevIrqRaise);
         return true;
     case kDevSlow:
         slow_ = value;

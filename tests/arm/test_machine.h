@@ -1,7 +1,7 @@
 // A small machine around one or two cores for the core's tests: RAM with the
 // program at 0x20000000, a read-only ROM at 0, and a test device at
 // 0x40000000 where programs report (exit code, characters, a timed trace) and
-// raise their own interrupt lines. Cores run in lockstep on virtual time.
+// raise interrupt lines. Cores run in lockstep on virtual time.
 #pragma once
 
 #include "arm/core.h"
