@@ -1,0 +1,181 @@
+// The instruction-level RP2040: two Cortex-M0+ cores running a real binary
+// (an .elf built against the Pico SDK), in the same simulated world as the
+// host model. The chip around the cores is modelled here: the bus fabric
+// with ROM, flash and SRAM, the SIO, the boot ROM, clocks, resets, the
+// power-on state machine and the other system blocks. The peripherals are
+// the host model's (sim::Chip's gpio, spi, adc, pwm, timer, watchdog, i2c),
+// reached through their registers.
+//
+// Time: the cores run at 125 MHz, 8 ns a cycle. The chip is a TimedRunner:
+// the simulation gives it rounds, and within a round it interleaves the two
+// cores one instruction at a time, always stepping the core that is behind
+// (core 0 on a tie), and stops where the world's next event is due. Before
+// every instruction the world's clock is set to that core's time, so the
+// peripherals see exactly when an access happens.
+//
+// The host RTOS model inside sim::Processor is never powered; everything
+// runs on the cores.
+#pragma once
+
+#include "arm/core.h"
+#include "chip/chip.h"
+#include "kernel/simulation.h"
+#include "rp2040/bootrom.h"
+#include "rp2040/bus_fabric.h"
+#include "rp2040/clocks.h"
+#include "rp2040/core1_launch.h"
+#include "rp2040/elf_image.h"
+#include "rp2040/pll.h"
+#include "rp2040/psm.h"
+#include "rp2040/resets.h"
+#include "rp2040/rosc.h"
+#include "rp2040/rtos_view.h"
+#include "rp2040/sio.h"
+#include "rp2040/stored_block.h"
+#include "rp2040/xosc.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace sim::rp2040 {
+
+class Rp2040 : public Chip, public TimedRunner, private BootromHost {
+public:
+    // Loads the executable at `elfPath`; throws std::runtime_error naming
+    // the file when it cannot be read or is not an ARM executable that fits
+    // the chip's flash and SRAM.
+    Rp2040(Simulation& sim, std::string name, const std::string& elfPath);
+    ~Rp2040() override;
+
+    // --- sim::Processor / sim::Chip -------------------------------------------
+    // Joins the simulation's run loop, puts the image into flash and boots
+    // both cores through the ROM.
+    void powerOn() override;
+    // A chip reset: every block and both cores start over and boot again
+    // through the ROM; SRAM keeps its contents, as on silicon. A reset that
+    // an instruction asks for takes effect once that instruction is done.
+    void reset(const std::string& cause) override;
+    using Chip::setIrqLine;
+    void setIrqLine(int core, unsigned irq, bool level) override;
+    // Both cores stop executing; time and the world go on.
+    void setDebugHalt(bool halted) override;
+
+    // --- sim::TimedRunner ---------------------------------------------------------
+    Time localTime() const override;
+    void runUntil(Time bound) override;
+
+    // --- options ------------------------------------------------------------------
+    // Jumping over idle time (both cores asleep or in the kernel's idle
+    // loop); on by default. Off, every instruction is executed.
+    void setIdleSkip(bool on) { idleSkip_ = on; }
+    bool idleSkip() const { return idleSkip_; }
+
+    // --- inspection -----------------------------------------------------------------
+    arm::Core& core(int n) { return *cores_.at(std::size_t(n)); }
+    Time coreTime(int n) const { return slots_.at(std::size_t(n)).time; }
+    // Core 1 waits in the ROM to be launched.
+    bool parked(int n) const { return slots_.at(std::size_t(n)).mode == Mode::Parked; }
+    const ElfImage& elf() const { return *elf_; }
+    BusFabric& fabric() { return fabric_; }
+    Sio& sio() { return sio_; }
+    Resets& resets() { return resets_; }
+    Psm& psm() { return psm_; }
+    Clocks& clocks() { return clocks_; }
+    const RtosView& rtos() const { return rtos_; }
+    // Reads memory as a debugger would, without side effects.
+    bool readMemory(std::uint32_t address, void* out, std::uint32_t size) const {
+        return fabric_.readMemory(address, out, size);
+    }
+    std::uint32_t readWord(std::uint32_t address) const;
+
+    struct Stats {
+        std::uint64_t instructions[2] = {0, 0};
+        std::uint64_t idleSkips = 0;
+        Time idleSkipped = 0; // virtual time jumped over in idle skips
+    };
+    const Stats& stats() const { return stats_; }
+
+protected:
+    void resetPeripherals() override;
+
+private:
+    enum class Mode {
+        Executing, // the core runs (or sleeps in WFI/WFE)
+        Parked,    // core 1 in the ROM's launch protocol
+        Held,      // held in reset by the power-on state machine
+    };
+    struct Slot {
+        Time time = 0;
+        Mode mode = Mode::Executing;
+        bool mayWake = true; // something changed that a waiting core may wake on
+        unsigned extraCycles = 0;
+        std::uint32_t lines = 0; // its interrupt lines as the blocks drive them
+    };
+
+    // BootromHost
+    std::array<std::uint32_t, 8>& watchdogScratch() override { return watchdog.scratch(); }
+    void releaseResets(std::uint32_t mask) override { resets_.release(mask); }
+    void disableAdcPadInputs() override;
+    std::uint8_t* flash() override { return fabric_.flash(); }
+    void parkForLaunch(arm::Core& core) override;
+    void chargeCycles(arm::Core& core, unsigned cycles) override {
+        slots_[std::size_t(core.id())].extraCycles += cycles;
+    }
+
+    void mapBlocks();
+    void loadFlash();
+    void bootCores(Time at);
+    void startCore(int n);
+    void performReset(std::string cause);
+    void resetSystemBlocks();
+    void blocksReset(std::uint32_t entered, std::uint32_t left);
+    void mailboxesChanged();
+    void wake(int n) { slots_[std::size_t(n)].mayWake = true; }
+
+    // The run loop's parts.
+    bool ready(int n) const;
+    Time wakeTime(int n) const;
+    void advanceIdle(int n, Time to);
+    void execute(int n);
+    void stepLauncher();
+    bool idleAt(int n) const;
+    bool bothIdle() const;
+    void skipIdle(Time limit);
+    bool checkStack(int n);
+    void reportStop(int n, const std::string& reason, std::uint32_t pc);
+
+    std::unique_ptr<ElfImage> elf_;
+    Sio sio_;
+    Bootrom rom_;
+    BusFabric fabric_;
+    std::array<std::unique_ptr<arm::Core>, 2> cores_;
+    std::array<Slot, 2> slots_{};
+    Core1Launch launch_;
+
+    Resets resets_;
+    Psm psm_;
+    Xosc xosc_;
+    Pll pllSys_;
+    Pll pllUsb_;
+    Rosc rosc_;
+    Clocks clocks_;
+    std::vector<StoredBlock> stored_;
+
+    RtosView rtos_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> idleCode_; // [begin, end)
+    std::uint32_t readyListsAt_ = 0;     // pxReadyTasksLists, 0 if absent
+    std::uint32_t deletedWaitingAt_ = 0; // uxDeletedTasksWaitingCleanUp
+
+    bool powered_ = false;
+    bool idleSkip_ = true;
+    int executing_ = -1; // the core inside step(), or -1
+    bool resetPending_ = false;
+    std::string resetCause_;
+    Stats stats_;
+};
+
+} // namespace sim::rp2040

@@ -1,0 +1,280 @@
+// The chip's run loop: the two cores interleaved one instruction at a time,
+// waiting cores, idle skips, and the stop of a core that cannot go on.
+#include "rp2040/rp2040.h"
+
+#include "rp2040/address_map.h"
+#include "rp2040/fault_report.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace sim::rp2040 {
+
+namespace {
+constexpr std::uint32_t kIcsr = 0xe000ed04;
+constexpr std::uint32_t kIcsrPendingMask = (0x1ffu << 12) | (1u << 26) | (1u << 28);
+// A list's item count is its first word; the idle tasks alone fill the
+// lowest priority's list with one entry per core.
+constexpr std::uint32_t kIdleTasks = 2;
+
+std::string hex(std::uint32_t v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08x", v);
+    return buf;
+}
+} // namespace
+
+Time Rp2040::localTime() const {
+    return std::min(slots_[0].time, slots_[1].time);
+}
+
+bool Rp2040::ready(int n) const {
+    const Slot& s = slots_[std::size_t(n)];
+    if (debugHalted())
+        return false;
+    switch (s.mode) {
+    case Mode::Held:
+        return false;
+    case Mode::Parked:
+        return s.mayWake;
+    case Mode::Executing:
+        break;
+    }
+    const arm::Core& c = *cores_[std::size_t(n)];
+    if (c.state() == arm::Core::State::Stopped)
+        return false;
+    return c.running() || s.mayWake;
+}
+
+Time Rp2040::wakeTime(int n) const {
+    // What a core that cannot act now waits for by itself: its SysTick.
+    const Slot& s = slots_[std::size_t(n)];
+    if (debugHalted() || s.mode != Mode::Executing)
+        return kNever;
+    const arm::Core& c = *cores_[std::size_t(n)];
+    if (c.state() == arm::Core::State::Stopped)
+        return kNever;
+    const std::uint64_t cycles = std::max<std::uint64_t>(c.cyclesToSysTick(), 1);
+    const Time cycleStart = s.time / kNsPerCycle * kNsPerCycle;
+    if (cycles >= (kNever - cycleStart) / kNsPerCycle)
+        return kNever;
+    return cycleStart + cycles * kNsPerCycle;
+}
+
+void Rp2040::advanceIdle(int n, Time to) {
+    Slot& s = slots_[std::size_t(n)];
+    if (to <= s.time)
+        return;
+    if (s.mode != Mode::Held && !debugHalted()) {
+        // SysTick counts the clock's edges passed on the way.
+        arm::Core& c = *cores_[std::size_t(n)];
+        const std::uint64_t cycles = to / kNsPerCycle - s.time / kNsPerCycle;
+        if (cycles > 0) {
+            if (cycles >= c.cyclesToSysTick())
+                s.mayWake = true;
+            c.tick(cycles);
+        }
+    }
+    s.time = to;
+}
+
+void Rp2040::runUntil(Time bound) {
+    Simulation& sim = simulation();
+    while (!sim.stopped()) {
+        if (resetPending_)
+            performReset(resetCause_);
+        const Time limit = std::min(bound, sim.events().nextTime());
+        // The core that acts next: the one behind, of those that can act
+        // now or wake by themselves (core 0 on a tie).
+        int next = -1;
+        Time at = kNever;
+        for (int n = 0; n < 2; ++n) {
+            const Time t = ready(n) ? slots_[std::size_t(n)].time : wakeTime(n);
+            if (t < at) {
+                next = n;
+                at = t;
+            }
+        }
+        if (next < 0 || at >= limit) {
+            for (int n = 0; n < 2; ++n)
+                advanceIdle(n, limit);
+            break;
+        }
+        // A waiting core keeps pace with the one acting, so that whatever
+        // wakes it finds it at the waker's time.
+        for (int n = 0; n < 2; ++n) {
+            if (n != next && !ready(n))
+                advanceIdle(n, at);
+        }
+        if (!ready(next)) {
+            advanceIdle(next, at); // its SysTick wraps now
+            continue;
+        }
+        if (slots_[std::size_t(next)].mode == Mode::Parked) {
+            stepLauncher();
+            continue;
+        }
+        if (idleSkip_ && idleAt(next) && bothIdle()) {
+            skipIdle(limit);
+            continue;
+        }
+        execute(next);
+    }
+}
+
+void Rp2040::execute(int n) {
+    Slot& s = slots_[std::size_t(n)];
+    arm::Core& c = *cores_[std::size_t(n)];
+    simulation().runnerTime(s.time);
+    executing_ = n;
+    const unsigned cycles = c.step();
+    executing_ = -1;
+    if (cycles == 0) {
+        s.mayWake = false; // still asleep: nothing it waits for has happened
+        if (c.state() == arm::Core::State::Stopped)
+            reportStop(n, c.stopInfo().reason, c.stopInfo().pc);
+        return;
+    }
+    ++stats_.instructions[n];
+    const unsigned total = cycles + s.extraCycles;
+    s.extraCycles = 0;
+    c.tick(total);
+    s.time += Time{total} * kNsPerCycle;
+    if (c.state() == arm::Core::State::Stopped) {
+        reportStop(n, c.stopInfo().reason, c.stopInfo().pc);
+        return;
+    }
+    if (s.mode == Mode::Executing && !checkStack(n))
+        return;
+    if (resetPending_)
+        performReset(resetCause_);
+}
+
+void Rp2040::stepLauncher() {
+    Slot& s = slots_[1];
+    arm::Core& c = *cores_[1];
+    simulation().runnerTime(s.time);
+    const Core1Launch::Result r = launch_.advance(sio_.mailboxes(), [this] {
+        cores_[0]->signalEvent();
+        wake(0);
+    });
+    if (r == Core1Launch::Result::Waiting) {
+        s.mayWake = false;
+        return;
+    }
+    c.tick(Core1Launch::kStepCycles);
+    s.time += Time{Core1Launch::kStepCycles} * kNsPerCycle;
+    if (r != Core1Launch::Result::Launched)
+        return;
+    const Core1Launch::Target& t = launch_.target();
+    s.mode = Mode::Executing;
+    s.mayWake = true;
+    c.setVtor(t.vtor);
+    c.setMsp(t.sp);
+    // Should the entry return, the ROM lets the core sleep for good.
+    c.setReg(14, Bootrom::parkingLoop() | 1);
+    if (!(t.entry & 1)) {
+        c.setPc(t.entry);
+        c.stop("launched at " + hex(t.entry) + " without the Thumb bit (a HardFault on silicon)");
+        reportStop(1, c.stopInfo().reason, t.entry & ~1u);
+        return;
+    }
+    c.setPc(t.entry);
+    trace("core 1 launched at " + describeAddress(*elf_, t.entry & ~1u));
+}
+
+bool Rp2040::checkStack(int n) {
+    arm::Core& c = *cores_[std::size_t(n)];
+    const std::uint32_t sp = c.reg(13);
+    const bool inSram = sp > addr::kSram && sp <= addr::kSram + addr::kSramSize;
+    const bool inXipRam =
+        sp > addr::kXipCacheRam && sp <= addr::kXipCacheRam + addr::kXipCacheRamSize;
+    if (inSram || inXipRam)
+        return true;
+    c.stop("stack pointer " + hex(sp) + " left SRAM");
+    reportStop(n, c.stopInfo().reason, c.pc());
+    return false;
+}
+
+// --- idle -----------------------------------------------------------------------------
+
+bool Rp2040::idleAt(int n) const {
+    const Slot& s = slots_[std::size_t(n)];
+    const arm::Core& c = *cores_[std::size_t(n)];
+    if (s.mode != Mode::Executing || !c.running() || c.handlerMode() || c.primask())
+        return false;
+    const std::uint32_t pc = c.pc();
+    for (const auto& [begin, end] : idleCode_) {
+        if (pc >= begin && pc < end)
+            return true;
+    }
+    return false;
+}
+
+bool Rp2040::bothIdle() const {
+    for (int n = 0; n < 2; ++n) {
+        if (!ready(n))
+            continue; // asleep, parked or held: waits for something to change
+        if (!idleAt(n))
+            return false;
+        arm::Core& c = *cores_[std::size_t(n)];
+        if ((c.irqPending() | c.irqLines()) & c.irqEnabled())
+            return false;
+        std::uint32_t icsr = 0;
+        if (c.read(kIcsr, 4, icsr) && (icsr & kIcsrPendingMask))
+            return false;
+    }
+    // The kernel state the idle loop reads: a task waiting to be cleaned up,
+    // or another task of the idle priority ready, would make it act.
+    std::uint32_t word = 0;
+    if (deletedWaitingAt_ && (!readMemory(deletedWaitingAt_, &word, 4) || word != 0))
+        return false;
+    if (readyListsAt_ && (!readMemory(readyListsAt_, &word, 4) || word > kIdleTasks))
+        return false;
+    return true;
+}
+
+// Both cores idle: each is asleep, waiting in the ROM, or going round the
+// kernel's idle loop with no interrupt pending. That loop only reads kernel
+// state (tasks to clean up, idle-priority tasks ready) that nothing but an
+// interrupt or the other core changes, and neither can happen before the
+// next event of the world or the next SysTick wrap; so running it until then
+// ends where jumping there ends, but for the position within the loop,
+// which no code can observe. The jump is to the earliest of the bound, the
+// next event and the next SysTick wrap of either core.
+void Rp2040::skipIdle(Time limit) {
+    Time target = limit;
+    for (int n = 0; n < 2; ++n)
+        target = std::min(target, wakeTime(n));
+    const Time from = localTime();
+    if (target <= from) {
+        // Nothing to jump over: the next wrap is now.
+        const int n = slots_[0].time <= slots_[1].time ? 0 : 1;
+        if (ready(n) && slots_[std::size_t(n)].mode == Mode::Executing)
+            execute(n);
+        else
+            advanceIdle(n, target);
+        return;
+    }
+    ++stats_.idleSkips;
+    stats_.idleSkipped += target - from;
+    for (int n = 0; n < 2; ++n)
+        advanceIdle(n, target);
+}
+
+void Rp2040::reportStop(int n, const std::string& reason, std::uint32_t pc) {
+    FaultReport r;
+    r.chip = name();
+    r.core = n;
+    r.reason = reason;
+    if (reason.find("bus error") != std::string::npos && !fabric_.lastError().empty())
+        r.reason += " (" + fabric_.lastError() + ")";
+    r.pc = pc;
+    r.task = rtos_.currentTask(n);
+    r.recentPcs = cores_[std::size_t(n)]->recentPcs();
+    simulation().stop(r.text(*elf_, [this](std::uint32_t a, void* out, std::uint32_t size) {
+        return readMemory(a, out, size);
+    }));
+}
+
+} // namespace sim::rp2040
