@@ -17,27 +17,71 @@ Timer::~Timer() {
 void Timer::reset() {
     for (auto& e : events_)
         chip_.simulation().events().cancel(e);
+    offset_ = 0;
+    paused_ = false;
+    frozen_ = 0;
+    lowWritten_ = highLatched_ = 0;
+    dbgPause_ = kDbgPauseReset;
+    targets_.fill(0);
     armed_ = raw_ = enable_ = force_ = 0;
     updateLines();
 }
 
 std::uint64_t Timer::microseconds() const {
-    return chip_.sinceReset() / 1000;
+    if (paused_)
+        return frozen_;
+    return chip_.sinceReset() / 1000 + offset_;
 }
 
 Time Timer::worldTimeOf(std::uint64_t us) const {
-    return chip_.now() - chip_.sinceReset() + sim::microseconds(us);
+    if (paused_)
+        return kNever;
+    // Modulo 2^64, like the count: a count already passed gives a past time.
+    return chip_.now() - chip_.sinceReset() + sim::microseconds(us - offset_);
+}
+
+void Timer::setTime(std::uint64_t us) {
+    if (paused_)
+        frozen_ = us;
+    else
+        offset_ = us - chip_.sinceReset() / 1000;
+    for (unsigned n = 0; n < kAlarms; ++n)
+        scheduleAlarm(n);
+}
+
+void Timer::setPaused(bool paused) {
+    if (paused == paused_)
+        return;
+    if (paused) {
+        frozen_ = microseconds();
+        paused_ = true;
+    } else {
+        paused_ = false;
+        offset_ = frozen_ - chip_.sinceReset() / 1000;
+    }
+    for (unsigned n = 0; n < kAlarms; ++n)
+        scheduleAlarm(n);
 }
 
 void Timer::setAlarm(unsigned alarm, std::uint32_t target) {
+    targets_.at(alarm) = target;
+    armed_ |= 1u << alarm;
+    scheduleAlarm(alarm);
+}
+
+void Timer::scheduleAlarm(unsigned alarm) {
+    EventQueue& events = chip_.simulation().events();
+    if (!((armed_ >> alarm) & 1u) || paused_) {
+        events.cancel(events_[alarm]);
+        return;
+    }
     const std::uint64_t now = microseconds();
     // The next tick at which the low word equals the target; the tick that
     // has already passed does not count, so the same value waits a full turn.
-    std::uint64_t at = (now & ~std::uint64_t{0xFFFFFFFF}) | target;
+    std::uint64_t at = (now & ~std::uint64_t{0xFFFFFFFF}) | targets_[alarm];
     if (at <= now)
         at += std::uint64_t{1} << 32;
-    armed_ |= 1u << alarm;
-    chip_.simulation().schedule(events_.at(alarm), worldTimeOf(at));
+    chip_.simulation().schedule(events_[alarm], worldTimeOf(at));
 }
 
 void Timer::disarm(std::uint32_t mask) {
@@ -63,6 +107,81 @@ void Timer::updateLines() {
     const std::uint32_t status = interruptStatus();
     for (unsigned n = 0; n < kAlarms; ++n)
         chip_.setIrqLine(n, (status >> n) & 1u); // TIMER_IRQ_0..3 are 0..3
+}
+
+std::uint32_t Timer::read(std::uint32_t offset) {
+    if (offset == kTimeLr) {
+        const std::uint64_t us = microseconds();
+        highLatched_ = static_cast<std::uint32_t>(us >> 32);
+        return static_cast<std::uint32_t>(us);
+    }
+    return peek(offset);
+}
+
+std::uint32_t Timer::peek(std::uint32_t offset) const {
+    const std::uint64_t us = microseconds();
+    if (offset >= kAlarm0 && offset < kArmed)
+        return targets_[(offset - kAlarm0) / 4];
+    switch (offset) {
+    case kTimeHr:
+        return highLatched_;
+    case kTimeLr:
+    case kTimeRawL:
+        return static_cast<std::uint32_t>(us);
+    case kTimeRawH:
+        return static_cast<std::uint32_t>(us >> 32);
+    case kArmed:
+        return armed_;
+    case kDbgPause:
+        return dbgPause_;
+    case kPause:
+        return paused_ ? 1u : 0u;
+    case kIntr:
+        return raw_;
+    case kInte:
+        return enable_;
+    case kIntf:
+        return force_;
+    case kInts:
+        return interruptStatus();
+    default:
+        return 0; // TIMEHW and TIMELW are write-only
+    }
+}
+
+void Timer::write(std::uint32_t offset, std::uint32_t value) {
+    if (offset >= kAlarm0 && offset < kArmed) {
+        setAlarm((offset - kAlarm0) / 4, value);
+        return;
+    }
+    switch (offset) {
+    case kTimeLw:
+        lowWritten_ = value;
+        break;
+    case kTimeHw:
+        setTime(std::uint64_t{value} << 32 | lowWritten_);
+        break;
+    case kArmed:
+        disarm(value & 0xFu);
+        break;
+    case kDbgPause:
+        dbgPause_ = value & 0x6u;
+        break;
+    case kPause:
+        setPaused(value & 1u);
+        break;
+    case kIntr:
+        clearInterrupts(value & 0xFu);
+        break;
+    case kInte:
+        setInterruptEnable(value);
+        break;
+    case kIntf:
+        setForce(value);
+        break;
+    default:
+        break;
+    }
 }
 
 } // namespace sim
