@@ -14,7 +14,8 @@ Watchdog::~Watchdog() {
 
 void Watchdog::chipReset() {
     enabled_ = false;
-    pauseOnDebug_ = false;
+    pauseBits_ = kCtrlPauseBits;
+    tick_ = kTickEnable;
     loaded_ = 0;
     loadedAt_ = chip_.now();
     chip_.simulation().events().cancel(expiry_);
@@ -27,7 +28,7 @@ void Watchdog::powerOnReset() {
 }
 
 bool Watchdog::paused() const {
-    return halted_ && pauseOnDebug_;
+    return halted_ && pausesOnDebug();
 }
 
 std::uint32_t Watchdog::count() const {
@@ -49,11 +50,16 @@ void Watchdog::setEnabled(bool enabled) {
 }
 
 void Watchdog::setPauseOnDebug(bool pause) {
-    if (pause == pauseOnDebug_)
+    setPauseBits(pause ? kCtrlPauseBits : 0);
+}
+
+void Watchdog::setPauseBits(std::uint32_t bits) {
+    bits &= kCtrlPauseBits;
+    if (bits == pauseBits_)
         return;
     loaded_ = count();
     loadedAt_ = chip_.now();
-    pauseOnDebug_ = pause;
+    pauseBits_ = bits;
     reschedule();
 }
 
@@ -89,6 +95,44 @@ void Watchdog::trigger() {
     // A reset from firmware context does not return: no temporary string.
     static const std::string cause = "watchdog trigger";
     chip_.reset(cause);
+}
+
+std::uint32_t Watchdog::peek(std::uint32_t offset) const {
+    if (offset >= kScratch0 && offset < kTick)
+        return scratch_[(offset - kScratch0) / 4];
+    switch (offset) {
+    case kCtrl:
+        return count() | pauseBits_ | (enabled_ ? kCtrlEnable : 0u);
+    case kReason:
+        return reason_;
+    case kTick:
+        return tick_ | ((tick_ & kTickEnable) ? kTickRunning : 0u);
+    default:
+        return 0; // LOAD is write-only
+    }
+}
+
+void Watchdog::write(std::uint32_t offset, std::uint32_t value) {
+    if (offset >= kScratch0 && offset < kTick) {
+        scratch_[(offset - kScratch0) / 4] = value;
+        return;
+    }
+    switch (offset) {
+    case kCtrl:
+        setPauseBits(value);
+        setEnabled(value & kCtrlEnable);
+        if (value & kCtrlTrigger)
+            trigger();
+        break;
+    case kLoad:
+        load(value);
+        break;
+    case kTick:
+        tick_ = value & (kTickEnable | 0x1FFu);
+        break;
+    default:
+        break; // REASON is read-only
+    }
 }
 
 void Watchdog::expire() {

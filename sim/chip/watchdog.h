@@ -3,8 +3,16 @@
 // by two per tick, which is why the SDK loads twice the microseconds. It can
 // pause while a debugger halts the cores. The reason of the last reset and the
 // scratch registers survive a watchdog reset; the count stops with it.
+//
+// Registers: CTRL (TIME, the count now, read-only; the three pause bits;
+// ENABLE; TRIGGER, which resets at once), LOAD (write-only), REASON,
+// SCRATCH0..7 and TICK. A debugger halt stops both cores, so the count pauses
+// while PAUSE_DBG0 or PAUSE_DBG1 is set; PAUSE_JTAG is stored only. TICK's
+// CYCLES and ENABLE are stored: the model ticks every microsecond whatever
+// they say, RUNNING follows ENABLE and COUNT reads 0.
 #pragma once
 
+#include "chip/register_block.h"
 #include "kernel/event_queue.h"
 #include "kernel/time.h"
 
@@ -15,15 +23,31 @@ namespace sim {
 
 class Chip;
 
-class Watchdog {
+class Watchdog : public RegisterBlock {
 public:
     static constexpr std::uint32_t kMaxLoad = 0xFFFFFF;
     // Reason bits of the last reset.
     static constexpr std::uint32_t kReasonTimer = 1;
     static constexpr std::uint32_t kReasonForce = 2;
 
+    // Register offsets and bits.
+    static constexpr std::uint32_t kCtrl = 0x00;
+    static constexpr std::uint32_t kLoad = 0x04;
+    static constexpr std::uint32_t kReason = 0x08;
+    static constexpr std::uint32_t kScratch0 = 0x0c;
+    static constexpr std::uint32_t kTick = 0x2c;
+    static constexpr std::uint32_t kCtrlPauseJtag = 1u << 24;
+    static constexpr std::uint32_t kCtrlPauseDbg0 = 1u << 25;
+    static constexpr std::uint32_t kCtrlPauseDbg1 = 1u << 26;
+    static constexpr std::uint32_t kCtrlEnable = 1u << 30;
+    static constexpr std::uint32_t kCtrlTrigger = 1u << 31;
+    static constexpr std::uint32_t kCtrlPauseBits =
+        kCtrlPauseJtag | kCtrlPauseDbg0 | kCtrlPauseDbg1;
+    static constexpr std::uint32_t kTickEnable = 1u << 9;
+    static constexpr std::uint32_t kTickRunning = 1u << 10;
+
     explicit Watchdog(Chip& chip);
-    ~Watchdog();
+    ~Watchdog() override;
 
     // After a chip reset: disabled, reason and scratch kept.
     void chipReset();
@@ -33,8 +57,10 @@ public:
     // --- registers ---------------------------------------------------------------
     void setEnabled(bool enabled);
     bool enabled() const { return enabled_; }
+    // All three pause bits at once, as the SDK sets them.
     void setPauseOnDebug(bool pause);
-    bool pausesOnDebug() const { return pauseOnDebug_; }
+    bool pausesOnDebug() const { return (pauseBits_ & (kCtrlPauseDbg0 | kCtrlPauseDbg1)) != 0; }
+    void setPauseBits(std::uint32_t bits);
     // LOAD: the count starts over from `count` (two per microsecond).
     void load(std::uint32_t count);
     // CTRL.TIME: the count now.
@@ -51,6 +77,11 @@ public:
     Time expiresAt() const { return expiry_.scheduled() ? expiry_.when() : kNever; }
     Time lastLoad() const { return loadedAt_; }
 
+    // RegisterBlock
+    std::uint32_t read(std::uint32_t offset) override { return peek(offset); }
+    std::uint32_t peek(std::uint32_t offset) const override;
+    void write(std::uint32_t offset, std::uint32_t value) override;
+
 private:
     bool paused() const;
     void reschedule();
@@ -58,7 +89,8 @@ private:
 
     Chip& chip_;
     bool enabled_ = false;
-    bool pauseOnDebug_ = false;
+    std::uint32_t pauseBits_ = kCtrlPauseBits;
+    std::uint32_t tick_ = kTickEnable;
     bool halted_ = false;
     std::uint32_t loaded_ = 0; // the count at `loadedAt_` (or when it was frozen)
     Time loadedAt_ = 0;
