@@ -7,16 +7,37 @@
 
 namespace sim {
 
-Spi::Spi(Chip& chip) : chip_(chip) {}
+namespace {
+
+// SSPPERIPHID0..3 and SSPPCELLID0..3.
+constexpr std::uint32_t kIds[8] = {0x22, 0x10, 0x34, 0x00, 0x0d, 0xf0, 0x05, 0xb1};
+// The receive timeout: words left unread this many bit periods.
+constexpr Time kTimeoutBits = 32;
+
+} // namespace
+
+Spi::Spi(Chip& chip) : chip_(chip) {
+    frameEvent_.set([this] { endFrame(); });
+    timeoutEvent_.set([this] { receiveTimeout(); });
+}
+
+Spi::~Spi() {
+    chip_.simulation().events().cancel(frameEvent_);
+    chip_.simulation().events().cancel(timeoutEvent_);
+}
 
 void Spi::reset() {
-    enabled_ = false;
-    dataBits_ = 8;
-    cpol_ = false;
-    cpha_ = false;
-    msbFirst_ = true;
-    prescale_ = 0;
-    postdiv_ = 1;
+    chip_.simulation().events().cancel(frameEvent_);
+    chip_.simulation().events().cancel(timeoutEvent_);
+    const bool wasCpol = cpol();
+    cr0_ = cr1_ = cpsr_ = imsc_ = dmacr_ = 0;
+    overrun_ = timedOut_ = false;
+    tx_.clear();
+    rx_.clear();
+    inFrame_ = false;
+    updateIrq();
+    if (wasCpol)
+        chip_.gpio.peripheralOutputsChanged(); // SCK idles low again
 }
 
 unsigned Spi::setBaudrate(unsigned baudrate) {
@@ -31,29 +52,41 @@ unsigned Spi::setBaudrate(unsigned baudrate) {
     unsigned postdiv = 256;
     while (postdiv > 1 && freq / (std::uint64_t{prescale} * (postdiv - 1)) <= rate)
         --postdiv;
-    prescale_ = prescale;
-    postdiv_ = postdiv;
+    cpsr_ = prescale;
+    cr0_ = (cr0_ & 0xFFu) | (postdiv - 1) << kCr0ScrShift;
     return baudrate ? this->baudrate() : 0;
 }
 
 unsigned Spi::baudrate() const {
-    if (prescale_ == 0)
+    if (cpsr_ == 0)
         return 0;
-    return static_cast<unsigned>(kPeripheralClockHz / (prescale_ * postdiv_));
+    return static_cast<unsigned>(kPeripheralClockHz / (cpsr_ * ((cr0_ >> kCr0ScrShift) + 1)));
+}
+
+unsigned Spi::dataBits() const {
+    // DSS is the size minus one; sizes below 4 bits are reserved.
+    return std::max(4u, (cr0_ & 0xFu) + 1);
+}
+
+std::uint16_t Spi::mask() const {
+    return static_cast<std::uint16_t>(dataBits() >= 16 ? 0xFFFFu : (1u << dataBits()) - 1u);
 }
 
 void Spi::setFormat(unsigned dataBits, bool cpol, bool cpha, bool msbFirst) {
-    dataBits_ = std::min(16u, std::max(4u, dataBits));
-    cpol_ = cpol;
-    cpha_ = cpha;
+    dataBits = std::min(16u, std::max(4u, dataBits));
+    // Motorola frames (FRF 0), SCR kept.
+    cr0_ = (cr0_ & 0xFF00u) | (dataBits - 1) | (cpol ? kCr0Spo : 0u) | (cpha ? kCr0Sph : 0u);
     if (!msbFirst)
         chip_.trace("spi0: LSB-first asked for; the PL022 shifts MSB first regardless");
-    msbFirst_ = true;
     chip_.gpio.peripheralOutputsChanged(); // SCK idles at the new polarity
 }
 
 void Spi::setEnabled(bool enabled) {
-    enabled_ = enabled;
+    catchUp();
+    cr1_ = enabled ? (cr1_ | kCr1Sse) : (cr1_ & ~kCr1Sse);
+    if (canStart())
+        startFrame();
+    updateIrq();
 }
 
 Spi::Role Spi::role(unsigned pin) {
@@ -76,7 +109,7 @@ Spi::Role Spi::role(unsigned pin) {
 Drive Spi::drive(unsigned pin) const {
     switch (role(pin)) {
     case Role::Sck:
-        return cpol_ ? Drive::High : Drive::Low;
+        return cpol() ? Drive::High : Drive::Low;
     case Role::Tx:
         return Drive::Low;
     case Role::Csn:
@@ -99,27 +132,199 @@ void Spi::detach(SpiDevice& device) {
 
 void Spi::transfer(const std::uint16_t* tx, std::uint16_t repeatedTx, std::uint16_t* rx,
                    std::size_t len) {
-    if (!enabled_ || prescale_ == 0)
+    if (!enabled() || cpsr_ < 2)
         chip_.failWith("spi0 used while the block is disabled: the transfer would never finish");
-    // The transmit FIFO takes the words at once and the block shifts them back
-    // to back; the frames keep the block's pace even if the core is interrupted.
-    const Time t0 = chip_.now();
-    const Time frame = frameTime();
-    for (std::size_t k = 0; k < len; ++k) {
-        const Time start = t0 + frame * k;
-        if (chip_.now() < start)
-            chip_.busyWaitUntil(start);
-        std::uint16_t word = shift(tx ? tx[k] : repeatedTx, start, start + frame);
-        chip_.busyWaitUntil(start + frame);
-        if (rx)
-            rx[k] = word;
+    catchUp();
+    // At most a FIFO's worth of words in flight, so that none is lost.
+    std::size_t sent = 0;
+    std::size_t got = 0;
+    while (got < len) {
+        while (sent < len && tx_.size() < kFifoDepth && sent - got < kFifoDepth) {
+            pushTx(tx ? tx[sent] : repeatedTx);
+            ++sent;
+        }
+        if (!rx_.empty()) {
+            const std::uint16_t word = popRx();
+            if (rx)
+                rx[got] = word;
+            ++got;
+            continue;
+        }
+        if (!inFrame_)
+            chip_.failWith("spi0 stopped shifting in the middle of a transfer");
+        chip_.busyWaitUntil(frameEnd_);
+        catchUp();
     }
+}
+
+bool Spi::canStart() const {
+    // A prescaler below 2 gives the block no clock.
+    return enabled() && !inFrame_ && !tx_.empty() && cpsr_ >= 2;
+}
+
+void Spi::startFrame() {
+    const std::uint16_t word = tx_.front();
+    tx_.pop_front();
+    inFrame_ = true;
+    const Time start = chip_.now();
+    frameEnd_ = start + frameTime();
+    const std::uint16_t answer = shift(word, start, frameEnd_);
+    frameRx_ = (cr1_ & kCr1Lbm) ? static_cast<std::uint16_t>(word & mask()) : answer;
+    chip_.simulation().schedule(frameEvent_, frameEnd_);
+}
+
+void Spi::endFrame() {
+    inFrame_ = false;
+    if (rx_.size() < kFifoDepth)
+        rx_.push_back(frameRx_);
+    else
+        overrun_ = true;
+    chip_.simulation().schedule(timeoutEvent_, chip_.now() + kTimeoutBits * clockPeriod());
+    if (canStart())
+        startFrame();
+    updateIrq();
+}
+
+void Spi::catchUp() {
+    while (inFrame_ && frameEnd_ <= chip_.now()) {
+        chip_.simulation().events().cancel(frameEvent_);
+        endFrame();
+    }
+}
+
+void Spi::receiveTimeout() {
+    if (!rx_.empty())
+        timedOut_ = true;
+    updateIrq();
+}
+
+void Spi::pushTx(std::uint16_t word) {
+    if (tx_.size() < kFifoDepth)
+        tx_.push_back(word);
+    if (canStart())
+        startFrame();
+    updateIrq();
+}
+
+std::uint16_t Spi::popRx() {
+    if (rx_.empty())
+        return 0;
+    const std::uint16_t word = rx_.front();
+    rx_.pop_front();
+    // A read starts the timeout over.
+    if (rx_.empty())
+        chip_.simulation().events().cancel(timeoutEvent_);
+    else
+        chip_.simulation().schedule(timeoutEvent_, chip_.now() + kTimeoutBits * clockPeriod());
+    updateIrq();
+    return word;
+}
+
+std::uint32_t Spi::rawInterrupts() const {
+    std::uint32_t raw = 0;
+    if (overrun_)
+        raw |= kIntRor;
+    if (timedOut_)
+        raw |= kIntRt;
+    if (rx_.size() >= kFifoDepth / 2)
+        raw |= kIntRx;
+    if (tx_.size() <= kFifoDepth / 2)
+        raw |= kIntTx;
+    return raw;
+}
+
+void Spi::updateIrq() {
+    chip_.setIrqLine(kSpi0Irq, (rawInterrupts() & imsc_) != 0);
+}
+
+std::uint32_t Spi::read(std::uint32_t offset) {
+    catchUp();
+    if (offset == kDr)
+        return popRx();
+    return peek(offset);
+}
+
+std::uint32_t Spi::peek(std::uint32_t offset) const {
+    if (offset >= kPeriphId0 && offset < 0x1000)
+        return offset % 4 ? 0 : kIds[(offset - kPeriphId0) / 4];
+    switch (offset) {
+    case kCr0:
+        return cr0_;
+    case kCr1:
+        return cr1_;
+    case kDr:
+        return rx_.empty() ? 0 : rx_.front();
+    case kSr: {
+        std::uint32_t sr = 0;
+        if (tx_.empty())
+            sr |= kSrTfe;
+        if (tx_.size() < kFifoDepth)
+            sr |= kSrTnf;
+        if (!rx_.empty())
+            sr |= kSrRne;
+        if (rx_.size() == kFifoDepth)
+            sr |= kSrRff;
+        if (busy())
+            sr |= kSrBsy;
+        return sr;
+    }
+    case kCpsr:
+        return cpsr_;
+    case kImsc:
+        return imsc_;
+    case kRis:
+        return rawInterrupts();
+    case kMis:
+        return rawInterrupts() & imsc_;
+    case kDmaCr:
+        return dmacr_;
+    default:
+        return 0;
+    }
+}
+
+void Spi::write(std::uint32_t offset, std::uint32_t value) {
+    catchUp();
+    switch (offset) {
+    case kCr0: {
+        const bool wasCpol = cpol();
+        cr0_ = value & 0xFFFFu;
+        if (cpol() != wasCpol)
+            chip_.gpio.peripheralOutputsChanged();
+        break;
+    }
+    case kCr1:
+        cr1_ = value & 0xFu;
+        break;
+    case kDr:
+        pushTx(static_cast<std::uint16_t>(value));
+        return;
+    case kCpsr:
+        cpsr_ = value & 0xFEu; // always even
+        break;
+    case kImsc:
+        imsc_ = value & 0xFu;
+        break;
+    case kIcr:
+        if (value & kIntRor)
+            overrun_ = false;
+        if (value & kIntRt)
+            timedOut_ = false;
+        break;
+    case kDmaCr:
+        dmacr_ = value & 0x3u;
+        break;
+    default:
+        return;
+    }
+    if (canStart())
+        startFrame();
+    updateIrq();
 }
 
 std::uint16_t Spi::shift(std::uint16_t tx, Time start, Time end) {
     Gpio& gpio = chip_.gpio;
-    const std::uint16_t mask =
-        static_cast<std::uint16_t>(dataBits_ >= 16 ? 0xFFFFu : (1u << dataBits_) - 1u);
+    const std::uint16_t mask = this->mask();
     tx = static_cast<std::uint16_t>(tx & mask);
     auto routed = [&](int pin, Role r) {
         return pin >= 0 && pin < static_cast<int>(kGpioCount) &&
@@ -127,7 +332,7 @@ std::uint16_t Spi::shift(std::uint16_t tx, Time start, Time end) {
                role(static_cast<unsigned>(pin)) == r;
     };
 
-    SpiFrame f{start, end, dataBits_, cpol_, cpha_, msbFirst_, tx};
+    SpiFrame f{start, end, dataBits(), cpol(), cpha(), true, tx};
     std::map<int, std::uint16_t> driven; // device data-out wires and their words
     for (const Attached& a : devices_) {
         if (!routed(a.wiring.sck, Role::Sck))

@@ -1,8 +1,19 @@
 // SPI0, an ARM PL022 synchronous serial port, as a master. The block runs
-// from clk_peri (125 MHz) through an even prescaler and a post-divider, so
-// the rate is what the SDK's divider search finds, not the rate asked for:
-// 100 kHz asked gives 122070 Hz. A frame is `bits` clock periods long and
-// the calling core busy-waits for it, as the SDK's blocking calls do.
+// from clk_peri (125 MHz) through an even prescaler (SSPCPSR) and a
+// post-divider (SSPCR0.SCR + 1), so the rate is what the SDK's divider search
+// finds, not the rate asked for: 100 kHz asked gives 122070 Hz.
+//
+// Eight-word transmit and receive FIFOs. While the block is enabled, a word
+// in the transmit FIFO starts a frame; a frame lasts `bits` clock periods and
+// the next one follows at once while words wait (the devices use GPIO chip
+// selects, so the PL022's select pulse between frames is not modelled). The
+// devices are clocked as the frame starts, and their answer enters the
+// receive FIFO as it ends (lost, with the overrun interrupt, when the FIFO is
+// full). Interrupts: RX (four or more words received), TX (four or fewer
+// waiting to go), receive timeout (words left unread for 32 bit periods) and
+// overrun, combined on SPI0_IRQ. Loopback mode receives what is sent.
+// Stored only: the frame format (Motorola, TI, Microwire frames all shift as
+// Motorola frames), slave mode, slave output disable and DMA enables.
 //
 // The PL022 shifts the most significant bit first; it has no LSB-first mode.
 // Devices hang on the chip's pins: a device hears the clock only on a pin
@@ -11,10 +22,13 @@
 #pragma once
 
 #include "chip/gpio.h"
+#include "chip/register_block.h"
+#include "kernel/event_queue.h"
 #include "kernel/time.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,35 +63,83 @@ public:
     virtual std::optional<std::uint16_t> clock(const SpiFrame& frame) = 0;
 };
 
-class Spi : public PinDriver {
+class Spi : public PinDriver, public RegisterBlock {
 public:
     static constexpr std::uint32_t kPeripheralClockHz = 125000000;
     static constexpr Time kPeripheralClockPeriod = 8; // ns
+    static constexpr unsigned kFifoDepth = 8;
+    static constexpr unsigned kSpi0Irq = 18;
+
+    // Register offsets.
+    static constexpr std::uint32_t kCr0 = 0x00;
+    static constexpr std::uint32_t kCr1 = 0x04;
+    static constexpr std::uint32_t kDr = 0x08;
+    static constexpr std::uint32_t kSr = 0x0c;
+    static constexpr std::uint32_t kCpsr = 0x10;
+    static constexpr std::uint32_t kImsc = 0x14;
+    static constexpr std::uint32_t kRis = 0x18;
+    static constexpr std::uint32_t kMis = 0x1c;
+    static constexpr std::uint32_t kIcr = 0x20;
+    static constexpr std::uint32_t kDmaCr = 0x24;
+    static constexpr std::uint32_t kPeriphId0 = 0xfe0;
+    // SSPCR0 and SSPCR1 bits.
+    static constexpr std::uint32_t kCr0Spo = 1u << 6;
+    static constexpr std::uint32_t kCr0Sph = 1u << 7;
+    static constexpr unsigned kCr0ScrShift = 8;
+    static constexpr std::uint32_t kCr1Lbm = 1u << 0;
+    static constexpr std::uint32_t kCr1Sse = 1u << 1;
+    static constexpr std::uint32_t kCr1Ms = 1u << 2;
+    static constexpr std::uint32_t kCr1Sod = 1u << 3;
+    // SSPSR bits.
+    static constexpr std::uint32_t kSrTfe = 1u << 0;
+    static constexpr std::uint32_t kSrTnf = 1u << 1;
+    static constexpr std::uint32_t kSrRne = 1u << 2;
+    static constexpr std::uint32_t kSrRff = 1u << 3;
+    static constexpr std::uint32_t kSrBsy = 1u << 4;
+    // Interrupt bits (SSPIMSC, SSPRIS, SSPMIS, SSPICR).
+    static constexpr std::uint32_t kIntRor = 1u << 0;
+    static constexpr std::uint32_t kIntRt = 1u << 1;
+    static constexpr std::uint32_t kIntRx = 1u << 2;
+    static constexpr std::uint32_t kIntTx = 1u << 3;
 
     explicit Spi(Chip& chip);
+    ~Spi() override;
 
     void reset();
 
-    // --- the block's registers, as the SDK programs them ---------------------
+    // --- the block's registers, as the SDK layer programs them ------------------
     // Picks the smallest even prescaler and the largest post-divider whose
     // rate does not exceed `baudrate`; returns the rate it gives.
     unsigned setBaudrate(unsigned baudrate);
     unsigned baudrate() const;
     void setFormat(unsigned dataBits, bool cpol, bool cpha, bool msbFirst);
     void setEnabled(bool enabled);
-    bool enabled() const { return enabled_; }
-    unsigned dataBits() const { return dataBits_; }
-    bool cpol() const { return cpol_; }
-    bool cpha() const { return cpha_; }
-    Time clockPeriod() const { return Time{prescale_} * postdiv_ * kPeripheralClockPeriod; }
-    Time frameTime() const { return clockPeriod() * dataBits_; }
+    bool enabled() const { return (cr1_ & kCr1Sse) != 0; }
+    unsigned dataBits() const;
+    bool cpol() const { return (cr0_ & kCr0Spo) != 0; }
+    bool cpha() const { return (cr0_ & kCr0Sph) != 0; }
+    Time clockPeriod() const {
+        return Time{cpsr_} * ((cr0_ >> kCr0ScrShift) + 1) * kPeripheralClockPeriod;
+    }
+    Time frameTime() const { return clockPeriod() * dataBits(); }
 
-    // Shifts `len` frames out and in, back to back from now, and busy-waits
-    // the calling core until the last one is through. `tx` null sends
-    // `repeatedTx` every frame; `rx` may be null.
+    // What the SDK's blocking calls do: keeps the transmit FIFO topped up,
+    // drains the receive FIFO, and busy-waits the calling core until the last
+    // frame is through. `tx` null sends `repeatedTx` every frame; `rx` may be
+    // null.
     void transfer(const std::uint16_t* tx, std::uint16_t repeatedTx, std::uint16_t* rx,
                   std::size_t len);
     unsigned framesSent() const { return frames_; }
+    bool busy() const { return inFrame_ || !tx_.empty(); }
+    std::size_t txLevel() const { return tx_.size(); }
+    std::size_t rxLevel() const { return rx_.size(); }
+
+    // --- RegisterBlock ------------------------------------------------------------
+    // Reading SSPDR pops the receive FIFO; writing it pushes the transmit FIFO
+    // (a word written to a full FIFO is lost).
+    std::uint32_t read(std::uint32_t offset) override;
+    std::uint32_t peek(std::uint32_t offset) const override;
+    void write(std::uint32_t offset, std::uint32_t value) override;
 
     // --- devices on the pins ----------------------------------------------------
     void attach(SpiDevice& device, SpiWiring wiring);
@@ -90,7 +152,18 @@ public:
 private:
     enum class Role { None, Rx, Csn, Sck, Tx };
     static Role role(unsigned pin);
+    std::uint16_t mask() const;
     std::uint16_t shift(std::uint16_t tx, Time start, Time end);
+    bool canStart() const;
+    void startFrame();
+    void endFrame();
+    // Frames whose end has come but whose event has not yet fired.
+    void catchUp();
+    void pushTx(std::uint16_t word);
+    std::uint16_t popRx();
+    std::uint32_t rawInterrupts() const;
+    void updateIrq();
+    void receiveTimeout();
 
     struct Attached {
         SpiDevice* device;
@@ -98,13 +171,20 @@ private:
     };
 
     Chip& chip_;
-    bool enabled_ = false;
-    unsigned dataBits_ = 8;
-    bool cpol_ = false;
-    bool cpha_ = false;
-    bool msbFirst_ = true;
-    unsigned prescale_ = 0;
-    unsigned postdiv_ = 1;
+    std::uint32_t cr0_ = 0;
+    std::uint32_t cr1_ = 0;
+    std::uint32_t cpsr_ = 0;
+    std::uint32_t imsc_ = 0;
+    std::uint32_t dmacr_ = 0;
+    bool overrun_ = false;
+    bool timedOut_ = false;
+    std::deque<std::uint16_t> tx_;
+    std::deque<std::uint16_t> rx_;
+    bool inFrame_ = false;
+    Time frameEnd_ = 0;
+    std::uint16_t frameRx_ = 0;
+    CallbackEvent frameEvent_;
+    CallbackEvent timeoutEvent_;
     unsigned frames_ = 0;
     std::vector<Attached> devices_;
 };
