@@ -2,20 +2,61 @@
 
 #include "chip/chip.h"
 
+#include <algorithm>
+
 namespace sim {
 
-Adc::Adc(Chip& chip) : chip_(chip) {}
+namespace {
+constexpr std::uint32_t kCsStored = Adc::kCsEn | Adc::kCsTsEn | Adc::kCsStartMany |
+                                    7u << Adc::kCsAinselShift | 0x1Fu << Adc::kCsRrobinShift;
+constexpr std::uint32_t kFcsStored =
+    Adc::kFcsEn | Adc::kFcsShift | Adc::kFcsErr | Adc::kFcsDreqEn | 0xFu << Adc::kFcsThreshShift;
+} // namespace
+
+Adc::Adc(Chip& chip) : chip_(chip) {
+    endEvent_.set([this] { endConversion(); });
+    nextEvent_.set([this] {
+        if (enabled() && (cs_ & kCsStartMany) && !converting_)
+            startConversion();
+    });
+}
+
+Adc::~Adc() {
+    chip_.simulation().events().cancel(endEvent_);
+    chip_.simulation().events().cancel(nextEvent_);
+}
 
 void Adc::reset() {
-    enabled_ = false;
-    selected_ = 0;
-    roundRobin_ = 0;
-    tempSensor_ = false;
+    chip_.simulation().events().cancel(endEvent_);
+    chip_.simulation().events().cancel(nextEvent_);
+    cs_ = fcs_ = div_ = inte_ = intf_ = 0;
+    result_ = 0;
+    fifo_.clear();
+    converting_ = false;
+    updateIrq();
+}
+
+void Adc::setEnabled(bool enabled) {
+    cs_ = enabled ? (cs_ | kCsEn) : (cs_ & ~kCsEn);
+}
+
+void Adc::setAinsel(unsigned input) {
+    cs_ = (cs_ & ~(7u << kCsAinselShift)) | (input & 7u) << kCsAinselShift;
+}
+
+void Adc::setRoundRobin(std::uint32_t mask) {
+    cs_ = (cs_ & ~(0x1Fu << kCsRrobinShift)) | (mask & 0x1Fu) << kCsRrobinShift;
+}
+
+void Adc::setTemperatureSensorEnabled(bool enabled) {
+    cs_ = enabled ? (cs_ | kCsTsEn) : (cs_ & ~kCsTsEn);
 }
 
 std::uint16_t Adc::sample(unsigned input) {
     if (input == 4)
-        return tempSensor_ ? kTemperatureReading : 0;
+        return (cs_ & kCsTsEn) ? kTemperatureReading : 0;
+    if (input > 4)
+        return 0; // AINSEL 5..7 select nothing
     if (source_) {
         if (std::optional<std::uint16_t> v = source_->sample(input))
             return static_cast<std::uint16_t>(*v > kFullScale ? kFullScale : *v);
@@ -26,21 +67,160 @@ std::uint16_t Adc::sample(unsigned input) {
     return s.floating ? 0 : (s.level ? kFullScale : 0);
 }
 
-std::uint16_t Adc::convert() {
-    if (!enabled_)
-        chip_.failWith("ADC read while the ADC is off (adc_init missing): it never becomes ready");
-    const unsigned input = selected_;
-    const std::uint16_t value = sample(input);
+void Adc::startConversion() {
+    converting_ = true;
+    started_ = chip_.now();
+    ends_ = started_ + kConversionTime;
+    sampled_ = sample(selected());
     ++conversions_;
-    if (roundRobin_) {
-        unsigned next = input;
+    chip_.simulation().schedule(endEvent_, ends_);
+    updateIrq();
+}
+
+void Adc::endConversion() {
+    converting_ = false;
+    result_ = sampled_;
+    if (fcs_ & kFcsEn) {
+        if (fifo_.size() < kFifoDepth)
+            fifo_.push_back((fcs_ & kFcsShift) ? static_cast<std::uint16_t>(result_ >> 4)
+                                               : result_);
+        else
+            fcs_ |= kFcsOver;
+    }
+    const std::uint32_t mask = (cs_ >> kCsRrobinShift) & 0x1Fu;
+    if (mask) {
+        unsigned next = selected();
         do {
             next = (next + 1) % kInputs;
-        } while (!((roundRobin_ >> next) & 1u));
-        selected_ = next;
+        } while (!((mask >> next) & 1u));
+        setAinsel(next);
     }
-    chip_.busyWaitFor(kConversionTime);
+    if (enabled() && (cs_ & kCsStartMany)) {
+        const Time next = std::max(chip_.now(), started_ + pacing());
+        if (next == chip_.now())
+            startConversion();
+        else
+            chip_.simulation().schedule(nextEvent_, next);
+    }
+    updateIrq();
+}
+
+Time Adc::pacing() const {
+    if (div_ == 0)
+        return 0;
+    // 1 + INT + FRAC/256 cycles of 48 MHz, a cycle being 125/6 ns.
+    const Time cycles256 = 256 * (1 + Time{div_ >> 8}) + (div_ & 0xFFu);
+    return cycles256 * 125 / (6 * 256);
+}
+
+void Adc::catchUp() {
+    for (bool again = true; again;) {
+        again = false;
+        if (converting_ && ends_ <= chip_.now()) {
+            chip_.simulation().events().cancel(endEvent_);
+            endConversion();
+            again = true;
+        }
+        if (nextEvent_.scheduled() && nextEvent_.when() <= chip_.now()) {
+            chip_.simulation().events().cancel(nextEvent_);
+            nextEvent_.fire();
+            again = true;
+        }
+    }
+}
+
+std::uint16_t Adc::convert() {
+    if (!enabled())
+        chip_.failWith("ADC read while the ADC is off (adc_init missing): it never becomes ready");
+    catchUp();
+    if (converting_) {
+        chip_.busyWaitUntil(ends_);
+        catchUp();
+    }
+    startConversion();
+    chip_.busyWaitUntil(ends_);
+    catchUp();
+    return result_;
+}
+
+std::uint32_t Adc::rawInterrupts() const {
+    const std::size_t thresh = (fcs_ >> kFcsThreshShift) & 0xFu;
+    return fifo_.size() >= std::max<std::size_t>(thresh, 1) ? 1u : 0u;
+}
+
+void Adc::updateIrq() {
+    chip_.setIrqLine(kAdcIrqFifo, ((rawInterrupts() & inte_) | intf_) != 0);
+}
+
+std::uint32_t Adc::read(std::uint32_t offset) {
+    catchUp();
+    if (offset != kFifo)
+        return peek(offset);
+    if (fifo_.empty()) {
+        fcs_ |= kFcsUnder;
+        return 0;
+    }
+    const std::uint16_t value = fifo_.front();
+    fifo_.pop_front();
+    updateIrq();
     return value;
+}
+
+std::uint32_t Adc::peek(std::uint32_t offset) const {
+    switch (offset) {
+    case kCs:
+        return cs_ | ((enabled() && !converting_) ? kCsReady : 0u);
+    case kResult:
+        return result_;
+    case kFcs: {
+        const auto level = static_cast<std::uint32_t>(fifo_.size());
+        return fcs_ | (fifo_.empty() ? kFcsEmpty : 0u) | (level == kFifoDepth ? kFcsFull : 0u) |
+               level << kFcsLevelShift;
+    }
+    case kFifo:
+        return fifo_.empty() ? 0 : fifo_.front();
+    case kDiv:
+        return div_;
+    case kIntr:
+        return rawInterrupts();
+    case kInte:
+        return inte_;
+    case kIntf:
+        return intf_;
+    case kInts:
+        return (rawInterrupts() & inte_) | intf_;
+    default:
+        return 0;
+    }
+}
+
+void Adc::write(std::uint32_t offset, std::uint32_t value) {
+    catchUp();
+    switch (offset) {
+    case kCs: {
+        const bool manyBefore = (cs_ & kCsStartMany) != 0;
+        cs_ = value & kCsStored;
+        const bool start = (value & kCsStartOnce) || (!manyBefore && (cs_ & kCsStartMany));
+        if (start && enabled() && !converting_)
+            startConversion();
+        break;
+    }
+    case kFcs:
+        fcs_ = (fcs_ & (kFcsUnder | kFcsOver) & ~value) | (value & kFcsStored);
+        break;
+    case kDiv:
+        div_ = value & 0xFFFFFFu;
+        break;
+    case kInte:
+        inte_ = value & 1u;
+        break;
+    case kIntf:
+        intf_ = value & 1u;
+        break;
+    default:
+        break;
+    }
+    updateIrq();
 }
 
 } // namespace sim
