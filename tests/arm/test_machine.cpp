@@ -128,6 +128,9 @@ bool TestMachine::load(int core, std::uint32_t address, unsigned size, std::uint
     case kDevSlow:
         value = slow_;
         return true;
+    case kIoPort:
+        value = ioPort_;
+        return true;
     default:
         return false;
     }
@@ -159,6 +162,9 @@ bool TestMachine::store(int core, std::uint32_t address, unsigned size, std::uin
         return true;
     case kDevSlow:
         slow_ = value;
+        return true;
+    case kIoPort:
+        ioPort_ = value;
         return true;
     default:
         return false;

@@ -28,6 +28,8 @@ constexpr std::uint32_t kDevTime = kDevice + 0x14;
 constexpr std::uint32_t kDevCoreId = kDevice + 0x18;
 constexpr std::uint32_t kDevSelect = kDevice + 0x1C;
 constexpr std::uint32_t kDevSlow = kDevice + 0x20;
+// A register on the core's single-cycle I/O port.
+constexpr std::uint32_t kIoPort = 0xD0000000u;
 // Wait states of the slow register.
 constexpr unsigned kSlowWaitStates = 3;
 // The native routine: UDF #0x42 here adds r1 to r0 and returns to LR.
@@ -84,6 +86,7 @@ private:
     std::vector<TraceEntry> trace_;
     std::uint32_t select_ = 0;
     std::uint32_t slow_ = 0x5A5A5A5Au;
+    std::uint32_t ioPort_ = 0;
     unsigned nativeCalls_ = 0;
 };
 
