@@ -74,6 +74,10 @@ void twiInit(BoardTask* board) {
         gpio_set_pulls(pin, true, false);
     }
     i2c_init(i2c0, BUS_HZ);
+    // The block answers the general call (address 0) from reset. Broadcasts
+    // on a shared bus are meant for other devices (a converter's reset, say),
+    // never register writes for this board, so it keeps out of them.
+    i2c_get_hw(i2c0)->ack_general_call = 0;
     critical_section_init(&_critSec);
     // No other task and no handler touches the table yet.
     _Regs::find(REG_DESC_LEN_HI)->value = static_cast<uint8_t>(_descriptorLen >> 8);

@@ -5,6 +5,7 @@
 #ifndef HARDWARE_I2C_H
 #define HARDWARE_I2C_H
 
+#include "hardware/structs/i2c.h"
 #include "pico.h"
 
 #ifdef __cplusplus
@@ -34,6 +35,10 @@ uint i2c_set_baudrate(i2c_inst_t* i2c, uint baudrate);
 void i2c_set_slave_mode(i2c_inst_t* i2c, bool slave, uint8_t addr);
 
 uint i2c_hw_index(i2c_inst_t* i2c);
+#ifdef __cplusplus
+// The block's registers, for what the functions do not cover.
+i2c_hw_t* i2c_get_hw(i2c_inst_t* i2c);
+#endif
 i2c_inst_t* i2c_get_instance(uint instance);
 
 // Free places in the transmit FIFO, bytes waiting in the receive FIFO.
