@@ -6,12 +6,24 @@
 
 namespace sim {
 
-Pwm::Pwm(Chip& chip) : chip_(chip) {}
+Pwm::Pwm(Chip& chip) : chip_(chip) {
+    for (unsigned n = 0; n < kSlices; ++n)
+        wrapEvents_[n].set([this, n] { wrapped(n); });
+}
+
+Pwm::~Pwm() {
+    for (auto& e : wrapEvents_)
+        chip_.simulation().events().cancel(e);
+}
 
 void Pwm::reset() {
+    for (auto& e : wrapEvents_)
+        chip_.simulation().events().cancel(e);
     slices_.fill(PwmSlice{});
+    raw_ = inte_ = intf_ = 0;
     for (unsigned n = 0; n < kSlices; ++n)
         described_[n] = describe(n);
+    updateIrq();
 }
 
 std::uint16_t Pwm::counter(unsigned n) const {
@@ -100,6 +112,7 @@ void Pwm::setCounter(unsigned n, std::uint16_t count) {
     PwmSlice& s = slices_.at(n);
     s.count = count;
     s.since = chip_.now();
+    scheduleWrap(n);
     chip_.gpio.peripheralOutputsChanged();
 }
 
@@ -139,7 +152,157 @@ void Pwm::changed(unsigned n) {
         described_[n] = now;
         chip_.forEachObserver([&](ChipObserver& o) { o.pwmChanged(chip_, n); });
     }
+    scheduleWrap(n);
     chip_.gpio.peripheralOutputsChanged();
+}
+
+Time Pwm::nextWrap(unsigned n) const {
+    const PwmSlice& s = slices_.at(n);
+    if (!s.enabled || s.divMode != 0)
+        return kNever;
+    // Counts from `since`: one per divider/2 ns. A wrap comes every period,
+    // where the count returns to 0.
+    const std::uint64_t period =
+        s.phaseCorrect ? (s.top ? 2u * std::uint64_t{s.top} : 1u) : std::uint64_t{s.top} + 1;
+    const std::uint64_t ticks = (chip_.now() - s.since) * 2 / s.divider;
+    const std::uint64_t wrapTick = ((s.count + ticks) / period + 1) * period - s.count;
+    return s.since + (wrapTick * s.divider + 1) / 2;
+}
+
+void Pwm::scheduleWrap(unsigned n) {
+    // A set flag stays set: the next wrap matters only once it is cleared.
+    const Time at = (raw_ >> n) & 1u ? kNever : nextWrap(n);
+    if (at == kNever)
+        chip_.simulation().events().cancel(wrapEvents_[n]);
+    else
+        chip_.simulation().schedule(wrapEvents_[n], at);
+}
+
+void Pwm::wrapped(unsigned n) {
+    raw_ |= 1u << n;
+    updateIrq();
+}
+
+void Pwm::clearWrapFlags(std::uint32_t mask) {
+    raw_ &= ~mask;
+    for (unsigned n = 0; n < kSlices; ++n) {
+        if ((mask >> n) & 1u)
+            scheduleWrap(n);
+    }
+    updateIrq();
+}
+
+void Pwm::updateIrq() {
+    chip_.setIrqLine(kPwmIrqWrap, ((raw_ & inte_) | intf_) != 0);
+}
+
+void Pwm::stepPhase(unsigned n, bool advance) {
+    PwmSlice& s = slices_.at(n);
+    if (!s.enabled)
+        return;
+    rebase(s);
+    if (advance)
+        s.count = s.count >= s.top ? 0 : static_cast<std::uint16_t>(s.count + 1);
+    else
+        s.count = s.count == 0 ? s.top : static_cast<std::uint16_t>(s.count - 1);
+    scheduleWrap(n);
+    chip_.gpio.peripheralOutputsChanged();
+}
+
+std::uint32_t Pwm::peek(std::uint32_t offset) const {
+    if (offset < kEn) {
+        const unsigned n = offset / kSliceStride;
+        if (n >= kSlices)
+            return 0;
+        const PwmSlice& s = slices_[n];
+        switch (offset % kSliceStride) {
+        case kCsr:
+            return control(n);
+        case kDiv:
+            return s.divider & 0xFFFu; // an integer part of 256 reads 0
+        case kCtr:
+            return counter(n);
+        case kCc:
+            return s.levelA | std::uint32_t{s.levelB} << 16;
+        case kTop:
+            return s.top;
+        default:
+            return 0;
+        }
+    }
+    switch (offset) {
+    case kEn: {
+        std::uint32_t en = 0;
+        for (unsigned n = 0; n < kSlices; ++n)
+            en |= (slices_[n].enabled ? 1u : 0u) << n;
+        return en;
+    }
+    case kIntr:
+        return raw_;
+    case kInte:
+        return inte_;
+    case kIntf:
+        return intf_;
+    case kInts:
+        return (raw_ & inte_) | intf_;
+    default:
+        return 0;
+    }
+}
+
+void Pwm::writeSlice(unsigned n, std::uint32_t reg, std::uint32_t value) {
+    switch (reg) {
+    case kCsr:
+        writeControl(n, value & 0x3Fu);
+        // The phase strobes act once and read back as 0.
+        if (value & kCsrPhAdv)
+            stepPhase(n, true);
+        if (value & kCsrPhRet)
+            stepPhase(n, false);
+        break;
+    case kDiv:
+        setDivider(n, static_cast<std::uint8_t>(value >> 4),
+                   static_cast<std::uint8_t>(value & 0xFu));
+        break;
+    case kCtr:
+        setCounter(n, static_cast<std::uint16_t>(value));
+        break;
+    case kCc:
+        setLevels(n, static_cast<std::uint16_t>(value), static_cast<std::uint16_t>(value >> 16));
+        break;
+    case kTop:
+        setTop(n, static_cast<std::uint16_t>(value));
+        break;
+    default:
+        break;
+    }
+}
+
+void Pwm::write(std::uint32_t offset, std::uint32_t value) {
+    if (offset < kEn) {
+        const unsigned n = offset / kSliceStride;
+        if (n < kSlices)
+            writeSlice(n, offset % kSliceStride, value);
+        return;
+    }
+    switch (offset) {
+    case kEn:
+        setEnabledMask(value & 0xFFu);
+        break;
+    case kIntr:
+        clearWrapFlags(value & 0xFFu);
+        break;
+    case kInte:
+        inte_ = value & 0xFFu;
+        updateIrq();
+        break;
+    case kIntf:
+        intf_ = value & 0xFFu;
+        updateIrq();
+        break;
+    default:
+        break;
+    }
 }
 
 } // namespace sim

@@ -5,9 +5,19 @@
 // since the slice was started. Writes to TOP and the compare levels take
 // effect at once here; the chip double-buffers them until the next wrap, at
 // most one period (160 us for TOP 2500 and divider 8) later.
+//
+// Registers: per slice (0x14 apart) CSR, DIV, CTR, CC and TOP; EN mirrors
+// the slices' CSR.EN; INTR holds the wrap flags (write 1 to clear), raised on
+// PWM_IRQ_WRAP with INTE and INTF. A wrap is the count passing TOP back to 0,
+// or in phase-correct mode coming back down to 0. The flag is set by an
+// event at the wrap's time; once set, no further wrap events are kept until
+// it is cleared. CSR.PH_ADV and PH_RET move a free-running count one step;
+// the gated and edge-counting divider modes stop the count.
 #pragma once
 
 #include "chip/gpio.h"
+#include "chip/register_block.h"
+#include "kernel/event_queue.h"
 #include "kernel/time.h"
 
 #include <array>
@@ -33,12 +43,30 @@ struct PwmSlice {
     Time since = 0;
 };
 
-class Pwm : public PinDriver {
+class Pwm : public PinDriver, public RegisterBlock {
 public:
     static constexpr unsigned kSlices = 8;
     static constexpr Time kSystemClockPeriod = 8; // ns
+    static constexpr unsigned kPwmIrqWrap = 4;
+
+    // Register offsets: slice registers, slices kSliceStride apart, then the
+    // shared ones.
+    static constexpr std::uint32_t kSliceStride = 0x14;
+    static constexpr std::uint32_t kCsr = 0x00;
+    static constexpr std::uint32_t kDiv = 0x04;
+    static constexpr std::uint32_t kCtr = 0x08;
+    static constexpr std::uint32_t kCc = 0x0c;
+    static constexpr std::uint32_t kTop = 0x10;
+    static constexpr std::uint32_t kEn = 0xa0;
+    static constexpr std::uint32_t kIntr = 0xa4;
+    static constexpr std::uint32_t kInte = 0xa8;
+    static constexpr std::uint32_t kIntf = 0xac;
+    static constexpr std::uint32_t kInts = 0xb0;
+    static constexpr std::uint32_t kCsrPhRet = 1u << 6;
+    static constexpr std::uint32_t kCsrPhAdv = 1u << 7;
 
     explicit Pwm(Chip& chip);
+    ~Pwm() override;
 
     void reset();
 
@@ -67,13 +95,33 @@ public:
     Drive drive(unsigned pin) const override;
     bool toggling(unsigned pin) const override;
 
+    // Wrap flags (INTR), write 1 to clear; INTE; INTF.
+    std::uint32_t wrapFlags() const { return raw_; }
+    void clearWrapFlags(std::uint32_t mask);
+    // When the slice next wraps, or kNever when it does not count.
+    Time nextWrap(unsigned slice) const;
+
+    // RegisterBlock
+    std::uint32_t read(std::uint32_t offset) override { return peek(offset); }
+    std::uint32_t peek(std::uint32_t offset) const override;
+    void write(std::uint32_t offset, std::uint32_t value) override;
+
 private:
     void rebase(PwmSlice& s);
     void changed(unsigned slice);
+    void scheduleWrap(unsigned slice);
+    void wrapped(unsigned slice);
+    void updateIrq();
+    void writeSlice(unsigned slice, std::uint32_t reg, std::uint32_t value);
+    void stepPhase(unsigned slice, bool advance);
 
     Chip& chip_;
     std::array<PwmSlice, kSlices> slices_{};
     std::array<std::string, kSlices> described_;
+    std::uint32_t raw_ = 0;
+    std::uint32_t inte_ = 0;
+    std::uint32_t intf_ = 0;
+    std::array<CallbackEvent, kSlices> wrapEvents_;
 };
 
 } // namespace sim

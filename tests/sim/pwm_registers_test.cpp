@@ -1,0 +1,129 @@
+// The PWM block as the bus fabric reaches it: reset values and writable bits
+// of every slice, EN mirroring CSR.EN, the counter read back, wrap flags
+// latched at the exact wrap time in both counting modes, write-1-to-clear,
+// and PWM_IRQ_WRAP with its enables and forces.
+#include "chip_bench.h"
+
+namespace {
+
+using P = sim::Pwm;
+
+std::uint32_t reg(unsigned slice, std::uint32_t offset) {
+    return slice * P::kSliceStride + offset;
+}
+
+class PwmRegistersTest : public ChipBench {
+protected:
+    void runTo(sim::Time t) { ASSERT_TRUE(sim.runUntil(t)); }
+    sim::RegisterBlock& pwm = chip.pwm;
+};
+
+TEST_F(PwmRegistersTest, ResetValuesAndWritableBits) {
+    struct Reg {
+        std::uint32_t offset;
+        std::uint32_t reset;
+        std::uint32_t written, readBack;
+    };
+    for (unsigned slice = 0; slice < P::kSlices; ++slice) {
+        SCOPED_TRACE(slice);
+        const Reg table[] = {
+            {reg(slice, P::kCsr), 0, 0x3e, 0x3e}, // not enabled: nothing runs
+            {reg(slice, P::kDiv), 0x10, 0xfff, 0xfff},
+            {reg(slice, P::kCc), 0, 0x12345678, 0x12345678},
+            {reg(slice, P::kTop), 0xffff, 0x1ffff, 0xffff},
+            {reg(slice, P::kCtr), 0, 0x1234, 0x1234},
+        };
+        for (const Reg& r : table) {
+            EXPECT_EQ(pwm.read(r.offset), r.reset) << r.offset;
+            pwm.write(r.offset, r.written);
+            EXPECT_EQ(pwm.read(r.offset), r.readBack) << r.offset;
+        }
+        // An integer divider of 0 means 256 and reads back as 0.
+        pwm.write(reg(slice, P::kDiv), 0x003);
+        EXPECT_EQ(chip.pwm.slice(slice).divider, 256 * 16 + 3);
+        EXPECT_EQ(pwm.read(reg(slice, P::kDiv)), 0x003u);
+    }
+    for (std::uint32_t offset : {P::kEn, P::kIntr, P::kInte, P::kIntf, P::kInts})
+        EXPECT_EQ(pwm.read(offset), 0u) << offset;
+}
+
+TEST_F(PwmRegistersTest, EnMirrorsTheSlicesEnableBits) {
+    pwm.write(reg(2, P::kCsr), 1);
+    pwm.write(reg(5, P::kCsr), 1);
+    EXPECT_EQ(pwm.read(P::kEn), 0x24u);
+    pwm.write(P::kEn, 0x81);
+    EXPECT_EQ(pwm.read(P::kEn), 0x81u);
+    EXPECT_EQ(pwm.read(reg(0, P::kCsr)) & 1u, 1u);
+    EXPECT_EQ(pwm.read(reg(2, P::kCsr)) & 1u, 0u);
+    EXPECT_TRUE(chip.pwm.slice(7).enabled);
+}
+
+TEST_F(PwmRegistersTest, WrapFlagsLatchAtTheWrapAndClearOnWriteOne) {
+    // Divider 1.5: one count per 12 ns. Free-running, TOP 9: a wrap every 120 ns.
+    // Phase-correct, TOP 9: up and down, a wrap every 18 counts, 216 ns.
+    struct Case {
+        unsigned slice;
+        std::uint32_t csr;
+        sim::Time period;
+    };
+    const Case cases[] = {{1, 0x1, 120}, {6, 0x3, 216}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.slice);
+        const std::uint32_t bit = 1u << c.slice;
+        const sim::Time start = sim.now();
+        pwm.write(reg(c.slice, P::kDiv), 0x18);
+        pwm.write(reg(c.slice, P::kTop), 9);
+        pwm.write(reg(c.slice, P::kCsr), c.csr);
+        runTo(start + 4 * 12);
+        EXPECT_EQ(pwm.read(reg(c.slice, P::kCtr)), 4u);
+        runTo(start + c.period - 1);
+        EXPECT_EQ(pwm.read(P::kIntr), 0u);
+        runTo(start + c.period);
+        EXPECT_EQ(pwm.read(P::kIntr), bit);
+        EXPECT_EQ(pwm.read(reg(c.slice, P::kCtr)), 0u);
+        // Still set a few periods later; cleared, it comes back at the next wrap.
+        runTo(start + 3 * c.period + 5);
+        EXPECT_EQ(pwm.read(P::kIntr), bit);
+        pwm.write(P::kIntr, 0xff);
+        EXPECT_EQ(pwm.read(P::kIntr), 0u);
+        runTo(start + 4 * c.period - 1);
+        EXPECT_EQ(pwm.read(P::kIntr), 0u);
+        runTo(start + 4 * c.period);
+        EXPECT_EQ(pwm.read(P::kIntr), bit);
+        pwm.write(reg(c.slice, P::kCsr), 0);
+        pwm.write(P::kIntr, bit);
+    }
+}
+
+TEST_F(PwmRegistersTest, TheWrapInterruptFollowsEnablesAndForces) {
+    pwm.write(reg(3, P::kTop), 99);
+    pwm.write(reg(3, P::kCsr), 1); // 8 ns a count: wraps every 800 ns
+    runTo(800);
+    EXPECT_EQ(pwm.read(P::kIntr), 0x8u);
+    EXPECT_FALSE(chip.irqLine(P::kPwmIrqWrap));
+    pwm.write(P::kInte, 0x8);
+    EXPECT_EQ(pwm.read(P::kInts), 0x8u);
+    EXPECT_TRUE(chip.irqLine(P::kPwmIrqWrap));
+    pwm.write(P::kIntr, 0x8);
+    EXPECT_FALSE(chip.irqLine(P::kPwmIrqWrap));
+    pwm.write(P::kIntf, 0x40);
+    EXPECT_EQ(pwm.read(P::kInts), 0x40u);
+    EXPECT_TRUE(chip.irqLine(P::kPwmIrqWrap));
+    pwm.write(P::kIntf, 0);
+    runTo(1600);
+    EXPECT_TRUE(chip.irqLine(P::kPwmIrqWrap));
+}
+
+TEST_F(PwmRegistersTest, PhaseStrobesStepTheCountOnceAndReadAsZero) {
+    pwm.write(reg(0, P::kTop), 999);
+    pwm.write(reg(0, P::kCsr), 1);
+    runTo(80); // count 10
+    pwm.write(reg(0, P::kCsr), 1 | P::kCsrPhAdv);
+    EXPECT_EQ(pwm.read(reg(0, P::kCtr)), 11u);
+    EXPECT_EQ(pwm.read(reg(0, P::kCsr)), 1u);
+    pwm.write(reg(0, P::kCsr), 1 | P::kCsrPhRet);
+    pwm.write(reg(0, P::kCsr), 1 | P::kCsrPhRet);
+    EXPECT_EQ(pwm.read(reg(0, P::kCtr)), 9u);
+}
+
+} // namespace
