@@ -1,5 +1,7 @@
 #include "harness/bench.h"
 
+#include "world/vcd_writer.h"
+
 namespace sim {
 
 Bench::Bench() : backplane_(sim_) {
@@ -9,6 +11,7 @@ Bench::Bench() : backplane_(sim_) {
 }
 
 Bench::~Bench() {
+    vcd_.reset();
     for (unsigned slot = 0; slot < Backplane::kSlots; ++slot) {
         if (Board* b = backplane_.board(slot))
             recorder_.detach(b->chip());
@@ -35,6 +38,16 @@ Board& Bench::insertProgram(unsigned slot, BoardKind kind, std::function<int()> 
     Board& board = place(slot, kind, "program", coding);
     board.chip().setMain(std::move(main));
     return board;
+}
+
+void Bench::writeVcd(const std::string& path) {
+    vcd_.reset();
+    vcd_ = std::make_unique<VcdWriter>(backplane_, path);
+}
+
+void Bench::closeVcd() {
+    if (vcd_)
+        vcd_->close();
 }
 
 I2cTransferRecord Bench::i2c(std::vector<I2cMessage> messages) {

@@ -13,10 +13,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace sim {
+
+class VcdWriter;
 
 class Bench {
 public:
@@ -66,6 +69,13 @@ public:
         recorder_.setSink(std::move(sink));
     }
 
+    // Waveforms of the run from now on, in a VCD file: the bus bit by bit and
+    // every pin, SPI wire, LED and analog input of the boards inserted so far
+    // (see world/vcd_writer.h). Throws std::runtime_error when `path` cannot
+    // be written. The file is complete at closeVcd() or when the bench goes.
+    void writeVcd(const std::string& path);
+    void closeVcd();
+
     Simulation& simulation() { return sim_; }
     Backplane& backplane() { return backplane_; }
     I2cBus& bus() { return backplane_.bus(); }
@@ -77,6 +87,7 @@ private:
     Simulation sim_;
     Recorder recorder_;
     Backplane backplane_;
+    std::unique_ptr<VcdWriter> vcd_; // before the boards go
 };
 
 } // namespace sim

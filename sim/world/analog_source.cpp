@@ -31,6 +31,8 @@ void AnalogSource::script(unsigned input, std::vector<std::uint16_t> readings) {
         r = std::min<std::uint16_t>(r, Adc::kFullScale);
     in.readings = std::move(readings);
     in.next = 0;
+    if (listener_)
+        listener_(input);
 }
 
 void AnalogSource::release(unsigned input) {
@@ -51,8 +53,11 @@ std::optional<std::uint16_t> AnalogSource::sample(unsigned input) {
     std::optional<std::uint16_t> value = peek(input);
     if (value) {
         ++in.conversions;
-        if (in.next + 1 < in.readings.size())
+        if (in.next + 1 < in.readings.size()) {
             ++in.next;
+            if (listener_)
+                listener_(input);
+        }
     }
     return value;
 }

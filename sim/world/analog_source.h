@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -37,6 +38,11 @@ public:
 
     std::optional<std::uint16_t> sample(unsigned input) override;
 
+    // Hears of every change of what an input carries (probes drawing it).
+    void setListener(std::function<void(unsigned input)> listener) {
+        listener_ = std::move(listener);
+    }
+
 private:
     struct Input {
         std::vector<std::uint16_t> readings; // empty: nothing connected
@@ -46,6 +52,7 @@ private:
 
     Chip& chip_;
     std::array<Input, kInputs> inputs_{};
+    std::function<void(unsigned input)> listener_;
 };
 
 } // namespace sim

@@ -96,6 +96,7 @@ void HostMaster::gaveUp() {
     sim_.events().cancel(pollEvent_);
     record_.stuck = true;
     record_.end = sim_.now();
+    phase(I2cPhase::Kind::GaveUp);
     finish();
 }
 
@@ -131,12 +132,14 @@ void HostMaster::startCondition() {
     record_.start = sim_.now();
     openMessage();
     bus_.start(false);
+    phase(I2cPhase::Kind::Start);
     after(half_ + 8 * period_, &HostMaster::addressPhase);
 }
 
 void HostMaster::restartCondition() {
     openMessage();
     bus_.start(true);
+    phase(I2cPhase::Kind::RepeatedStart);
     after(half_ + 8 * period_, &HostMaster::addressPhase);
 }
 
@@ -145,6 +148,8 @@ void HostMaster::addressPhase() {
     const I2cMessage& m = message();
     bool ack = bus_.address(m.address, m.read);
     messageRecord().addressAcked = ack;
+    phase(I2cPhase::Kind::Address, static_cast<std::uint8_t>(m.address << 1 | (m.read ? 1 : 0)),
+          ack);
     position_ = 0;
     if (!ack)
         after(2 * period_, &HostMaster::stopCondition);
@@ -160,6 +165,7 @@ void HostMaster::addressPhase() {
 void HostMaster::writePhase() {
     std::uint8_t byte = message().data[position_];
     messageRecord().bytes.push_back(byte);
+    phase(I2cPhase::Kind::Write, byte);
     switch (bus_.write(byte)) {
     case I2cDevice::Answer::Ack:
         writeAcknowledged(true);
@@ -175,6 +181,7 @@ void HostMaster::writePhase() {
 
 void HostMaster::writeAcknowledged(bool ack) {
     messageRecord().acked.push_back(ack);
+    phase(I2cPhase::Kind::WriteAck, 0, ack);
     ++position_;
     if (!ack)
         after(2 * period_, &HostMaster::stopCondition);
@@ -192,6 +199,7 @@ void HostMaster::readPhase() {
         return;
     }
     messageRecord().bytes.push_back(*byte);
+    phase(I2cPhase::Kind::Read, *byte);
     after(9 * period_, &HostMaster::readDone);
 }
 
@@ -199,6 +207,7 @@ void HostMaster::readPhase() {
 void HostMaster::readDone() {
     bool ack = position_ + 1 < message().length;
     messageRecord().acked.push_back(ack);
+    phase(I2cPhase::Kind::ReadAck, 0, ack);
     bus_.acknowledge(ack);
     ++position_;
     if (ack)
@@ -218,9 +227,15 @@ void HostMaster::nextMessage() {
 
 void HostMaster::stopCondition() {
     bus_.stop();
+    phase(I2cPhase::Kind::Stop);
     record_.end = sim_.now();
     busFreeAt_ = sim_.now() + half_;
     finish();
+}
+
+void HostMaster::phase(I2cPhase::Kind kind, std::uint8_t byte, bool ack) {
+    if (phases_)
+        phases_(I2cPhase{kind, sim_.now(), byte, ack});
 }
 
 void HostMaster::finish() {

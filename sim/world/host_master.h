@@ -15,6 +15,7 @@
 #pragma once
 
 #include "i2c_bus.h"
+#include "i2c_phase.h"
 #include "i2c_transfer.h"
 #include "kernel/event_queue.h"
 #include "kernel/simulation.h"
@@ -49,6 +50,11 @@ public:
     // gives the transfer up.
     void setStretchLimit(Time limit) { stretchLimit_ = limit; }
 
+    // Hears every step as the master takes it (waveform drawing).
+    void setPhaseListener(std::function<void(const I2cPhase&)> listener) {
+        phases_ = std::move(listener);
+    }
+
 private:
     struct Job {
         std::vector<I2cMessage> messages;
@@ -74,6 +80,7 @@ private:
     void nextMessage();
     void stopCondition();
     void finish();
+    void phase(I2cPhase::Kind kind, std::uint8_t byte = 0, bool ack = false);
 
     I2cMessage& message() { return job_.messages[index_]; }
     I2cMessageRecord& messageRecord() { return record_.messages.back(); }
@@ -97,6 +104,7 @@ private:
     CallbackEvent stepEvent_;
     CallbackEvent limitEvent_;
     CallbackEvent pollEvent_;
+    std::function<void(const I2cPhase&)> phases_;
 };
 
 } // namespace sim

@@ -83,6 +83,14 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    if (!options.vcd.empty()) {
+        try {
+            bench.writeVcd(options.vcd);
+        } catch (const std::exception& e) {
+            std::cerr << "boardsim: " << e.what() << "\n";
+            return 2;
+        }
+    }
     bench.powerOn();
 
     boardsim::Interpreter interpreter(bench, std::cout, std::cerr);

@@ -7,12 +7,14 @@
 namespace boardsim {
 
 const char* const kUsage =
-    "usage: boardsim [--trace] [--script FILE] BOARD...\n"
+    "usage: boardsim [--trace] [--script FILE] [--vcd FILE] BOARD...\n"
     "  BOARD is IMAGE (slot 0), IMAGE@SLOT (0..7), IMAGE@raw=N (coding reading N)\n"
     "  or IMAGE@none (no coding voltage); IMAGE is valdor, quillet, brennic, a\n"
     "  path to an image module, or a path to a real binary (.elf of the rp2040\n"
     "  build, run instruction by instruction; its name says the board, e.g.\n"
-    "  build/rp2040/valdor.elf). Commands come from FILE or standard input.\n";
+    "  build/rp2040/valdor.elf). Commands come from FILE or standard input.\n"
+    "  --vcd FILE writes the run's waveforms (bus, pins, SPI, LEDs, analog\n"
+    "  inputs) as a Value Change Dump for GTKWave or PulseView.\n";
 
 BoardArgument parseBoard(const std::string& arg) {
     BoardArgument b;
@@ -46,6 +48,10 @@ Options parseOptions(const std::vector<std::string>& args) {
             if (i + 1 >= args.size())
                 throw UsageError("--script needs a file");
             o.script = args[++i];
+        } else if (a == "--vcd") {
+            if (i + 1 >= args.size())
+                throw UsageError("--vcd needs a file");
+            o.vcd = args[++i];
         } else if (a.size() > 1 && a[0] == '-') {
             throw UsageError("unknown option " + a);
         } else {

@@ -1,4 +1,4 @@
-// boardsim's command line: [--trace] [--script FILE] BOARD...
+// boardsim's command line: [--trace] [--script FILE] [--vcd FILE] BOARD...
 #pragma once
 
 #include <cstdint>
@@ -20,6 +20,7 @@ struct Options {
     bool trace = false;
     bool help = false;
     std::string script; // empty: standard input
+    std::string vcd;    // waveforms of the run, when not empty
     std::vector<BoardArgument> boards;
 };
 

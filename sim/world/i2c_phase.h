@@ -1,0 +1,31 @@
+// The host master's steps on the bus as it takes them, for whoever draws the
+// lines bit by bit. Each step carries the master's own time for it (see the
+// timing in host_master.h).
+#pragma once
+
+#include "kernel/time.h"
+
+#include <cstdint>
+
+namespace sim {
+
+struct I2cPhase {
+    enum class Kind {
+        Start,         // SDA falls while SCL is high
+        RepeatedStart, // the same, one clock period after an acknowledge bit ended
+        Address,       // the address byte's eighth bit is in; `ack` is the answer
+        Write,         // a data byte's eighth bit is in the receiving devices
+        WriteAck,      // the acknowledge bit of that byte begins (late if stretched)
+        Read,          // a byte the device sends begins
+        ReadAck,       // the master's acknowledge bit after a read byte ends
+        Stop,          // SDA rises while SCL is high
+        GaveUp,        // the master let go of a transfer held too long
+    };
+
+    Kind kind = Kind::Start;
+    Time at = 0;
+    std::uint8_t byte = 0; // Address: address << 1 | read; Write, Read: the data
+    bool ack = false;
+};
+
+} // namespace sim
