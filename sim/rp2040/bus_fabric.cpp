@@ -108,6 +108,7 @@ bool BusFabric::writeMemory(std::uint32_t address, const void* in, std::uint32_t
 
 bool BusFabric::fail(const char* what, std::uint32_t address, unsigned size,
                      const std::string& why) {
+    lastErrorAddress_ = address;
     lastError_ = std::string(what) + " of " + std::to_string(size) + " byte" +
                  (size == 1 ? "" : "s") + " at " + hex(address) + ": " + why;
     return false;

@@ -56,6 +56,7 @@ public:
     bool writeMemory(std::uint32_t address, const void* in, std::uint32_t size);
 
     const std::string& lastError() const { return lastError_; }
+    std::uint32_t lastErrorAddress() const { return lastErrorAddress_; }
 
     bool load(int core, std::uint32_t address, unsigned size, std::uint32_t& value) override;
     bool store(int core, std::uint32_t address, unsigned size, std::uint32_t value) override;
@@ -77,6 +78,7 @@ private:
     std::vector<std::uint8_t> xipRam_;
     std::map<std::uint32_t, Block> blocks_; // by base
     std::string lastError_;
+    std::uint32_t lastErrorAddress_ = 0;
 };
 
 } // namespace sim::rp2040

@@ -17,20 +17,20 @@ bool isWide(std::uint16_t first) {
 }
 } // namespace
 
-std::string describeAddress(const ElfImage& elf, std::uint32_t address) {
-    const std::string symbol = elf.describe(address);
+std::string describeAddress(const FaultReport::Describer& describe, std::uint32_t address) {
+    const std::string symbol = describe(address);
     return "0x" + hex(address, 8) + (symbol.empty() ? "" : " " + symbol);
 }
 
-std::string FaultReport::text(const ElfImage& elf, const RtosView::MemoryReader& read) const {
+std::string FaultReport::text(const Describer& describe, const RtosView::MemoryReader& read) const {
     std::string s = chip + ": core " + std::to_string(core) + " stopped: " + reason + " at pc " +
-                    describeAddress(elf, pc);
+                    describeAddress(describe, pc);
     if (task)
         s += " in task \"" + *task + "\"";
     if (!recentPcs.empty())
         s += "; last instructions, oldest first:";
     for (std::uint32_t at : recentPcs) {
-        s += "\n  " + describeAddress(elf, at) + ":";
+        s += "\n  " + describeAddress(describe, at) + ":";
         std::uint16_t half[2] = {};
         if (!read(at, &half[0], 2)) {
             s += " (not readable)";

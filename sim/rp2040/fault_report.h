@@ -7,6 +7,7 @@
 #include "rp2040/rtos_view.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,12 +22,15 @@ struct FaultReport {
     std::optional<std::string> task;
     std::vector<std::uint32_t> recentPcs; // oldest first
 
+    // Names the code at an address: "main+0x14", or "" when nothing is known.
+    using Describer = std::function<std::string(std::uint32_t)>;
+
     // One message, the first line saying it all, then the recent
     // instructions one per line: "  0x10000234 main+0x14: 4770".
-    std::string text(const ElfImage& elf, const RtosView::MemoryReader& read) const;
+    std::string text(const Describer& describe, const RtosView::MemoryReader& read) const;
 };
 
-// "0x1000023c main+0x1c" (the symbol left out when none is known).
-std::string describeAddress(const ElfImage& elf, std::uint32_t address);
+// "0x1000023c main+0x1c" (the name left out when none is known).
+std::string describeAddress(const FaultReport::Describer& describe, std::uint32_t address);
 
 } // namespace sim::rp2040

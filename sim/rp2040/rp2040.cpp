@@ -137,6 +137,19 @@ std::uint32_t Rp2040::readWord(std::uint32_t address) const {
     return v;
 }
 
+std::string Rp2040::describe(std::uint32_t address) const {
+    if (address < addr::kRomSize) {
+        const std::uint32_t routine = (address - Bootrom::stubAddress(0)) / 4;
+        if (address >= Bootrom::stubAddress(Bootrom::kBoot) &&
+            address < Bootrom::stubAddress(Bootrom::kRoutineEnd))
+            return "rom " + Bootrom::routineName(std::uint8_t(routine));
+        if (address >= Bootrom::parkingLoop() && address < Bootrom::parkingLoop() + 4)
+            return "rom parking loop";
+        return "rom";
+    }
+    return elf_->describe(address);
+}
+
 // --- power, boot and reset --------------------------------------------------------
 
 void Rp2040::loadFlash() {

@@ -91,6 +91,9 @@ public:
         return fabric_.readMemory(address, out, size);
     }
     std::uint32_t readWord(std::uint32_t address) const;
+    // The code at an address: the image's symbol ("main+0x14") or the ROM
+    // routine ("rom memcpy"), "" when nothing is known.
+    std::string describe(std::uint32_t address) const;
 
     struct Stats {
         std::uint64_t instructions[2] = {0, 0};

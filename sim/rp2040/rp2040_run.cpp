@@ -2,6 +2,7 @@
 // waiting cores, idle skips, and the stop of a core that cannot go on.
 #include "rp2040/rp2040.h"
 
+#include "arm/format.h"
 #include "rp2040/address_map.h"
 #include "rp2040/fault_report.h"
 
@@ -180,7 +181,8 @@ void Rp2040::stepLauncher() {
         return;
     }
     c.setPc(t.entry);
-    trace("core 1 launched at " + describeAddress(*elf_, t.entry & ~1u));
+    trace("core 1 launched at " +
+          describeAddress([this](std::uint32_t a) { return describe(a); }, t.entry & ~1u));
 }
 
 bool Rp2040::checkStack(int n) {
@@ -267,14 +269,18 @@ void Rp2040::reportStop(int n, const std::string& reason, std::uint32_t pc) {
     r.chip = name();
     r.core = n;
     r.reason = reason;
-    if (reason.find("bus error") != std::string::npos && !fabric_.lastError().empty())
+    // The fabric's word on the access the core failed on.
+    if (!fabric_.lastError().empty() &&
+        (reason.find("bus error") != std::string::npos ||
+         reason.find(arm::hex(fabric_.lastErrorAddress())) != std::string::npos))
         r.reason += " (" + fabric_.lastError() + ")";
     r.pc = pc;
     r.task = rtos_.currentTask(n);
     r.recentPcs = cores_[std::size_t(n)]->recentPcs();
-    simulation().stop(r.text(*elf_, [this](std::uint32_t a, void* out, std::uint32_t size) {
-        return readMemory(a, out, size);
-    }));
+    simulation().stop(r.text([this](std::uint32_t a) { return describe(a); },
+                             [this](std::uint32_t a, void* out, std::uint32_t size) {
+                                 return readMemory(a, out, size);
+                             }));
 }
 
 } // namespace sim::rp2040
