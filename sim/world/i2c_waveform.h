@@ -24,7 +24,7 @@ public:
     void step(const I2cPhase& phase);
 
     // How long after an edge the step that tells of it may come.
-    Time lateness() const { return 8 * period_; }
+    static Time lateness(Time period) { return 8 * period; }
 
 private:
     void sda(Time at, bool level) { edge_(at, I2cLine::Sda, level); }

@@ -40,7 +40,8 @@ double volts(const AnalogSource& source, unsigned input) {
 
 VcdWriter::VcdWriter(Backplane& backplane, const std::string& path)
     : backplane_(backplane),
-      file_(path, std::max(milliseconds(1), 2 * 8 * backplane.host().sclPeriod())) {
+      file_(path,
+            std::max(milliseconds(1), 2 * I2cWaveform::lateness(backplane.host().sclPeriod()))) {
     scl_ = file_.wire("bus.scl", '1');
     sda_ = file_.wire("bus.sda", '1');
     for (unsigned slot = 0; slot < Backplane::kSlots; ++slot) {

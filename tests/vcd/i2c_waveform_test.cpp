@@ -23,6 +23,7 @@ struct Edge {
     Time at;
     I2cLine line;
     bool level;
+    Time told; // the step that drew it
 };
 
 // A device at 0x25 that can hold SCL before it takes a written byte or
@@ -119,7 +120,10 @@ class I2cWaveformTest : public ::testing::Test {
 protected:
     I2cWaveformTest() : bus_(sim_), host_(sim_, bus_), device_(sim_, bus_) {
         bus_.attach(device_);
-        host_.setPhaseListener([this](const I2cPhase& p) { waveform_.step(p); });
+        host_.setPhaseListener([this](const I2cPhase& p) {
+            told_ = p.at;
+            waveform_.step(p);
+        });
     }
     ~I2cWaveformTest() override { bus_.detach(device_); }
 
@@ -147,8 +151,9 @@ protected:
     HostMaster host_;
     ScriptedDevice device_;
     std::vector<Edge> edges_;
+    Time told_ = 0;
     I2cWaveform waveform_{kT, [this](Time at, I2cLine line, bool level) {
-                              edges_.push_back({at, line, level});
+                              edges_.push_back({at, line, level, told_});
                           }};
 };
 
@@ -187,6 +192,9 @@ TEST_F(I2cWaveformTest, LinesReadBackAsTheRecordedTransfer) {
         EXPECT_EQ(times(I2cLine::Scl, false).front(), r.start + kT / 2);
         EXPECT_EQ(times(I2cLine::Sda, true).back(), r.end);
         EXPECT_EQ(times(I2cLine::Scl, true).back(), r.end - kT / 2);
+        // No edge is told later than a writer waits for it.
+        for (const Edge& e : edges_)
+            EXPECT_LE(e.told, e.at + I2cWaveform::lateness(kT)) << e.at;
         sim_.runFor(microseconds(100));
     }
 }
