@@ -10,14 +10,16 @@ namespace sim {
 Chip::Chip(Simulation& sim, std::string name)
     : Processor(sim, std::move(name)), sdk_(std::make_unique<sdk::Runtime>()), gpio(*this),
       spi(*this), adc(*this), pwm(*this), watchdog(*this), timer(*this), console(*this),
-      i2c0Block(*this, I2cController::kI2c0Irq) {
+      i2c0Block(*this, I2cController::kI2c0Irq), uart0(*this) {
     gpio.attachPeripheral(gpiofn::kSpi, &spi);
+    gpio.attachPeripheral(gpiofn::kUart, &uart0);
     gpio.attachPeripheral(gpiofn::kPwm, &pwm);
     gpio.reset();
     spi.reset();
     adc.reset();
     pwm.reset();
     timer.reset();
+    uart0.reset();
     watchdog.powerOnReset();
     setBeforeBoot([this] { beforeBoot(); });
     setEntry([this] { return boot(); });
@@ -91,6 +93,7 @@ void Chip::resetPeripherals() {
     pwm.reset();
     timer.reset();
     i2c0Block.reset();
+    uart0.reset();
     watchdog.chipReset();
 }
 

@@ -12,6 +12,7 @@
 #include "chip/pwm.h"
 #include "chip/spi.h"
 #include "chip/timer.h"
+#include "chip/uart.h"
 #include "chip/watchdog.h"
 #include "kernel/processor.h"
 
@@ -85,6 +86,9 @@ public:
     Console console;
     // I2C0; not named i2c0, which is the SDK's macro for its instance.
     I2cController i2c0Block;
+    // UART0, the console of images that print through it. The SDK layer's
+    // stdio writes to the console directly and does not pass through it.
+    Uart uart0;
 
 protected:
     void resetPeripherals() override;
