@@ -1,5 +1,7 @@
 #include "harness/bench.h"
 
+#include "rp2040/rp2040.h"
+
 #include "world/vcd_writer.h"
 
 namespace sim {
@@ -18,8 +20,18 @@ Bench::~Bench() {
     }
 }
 
-Board& Bench::place(unsigned slot, BoardKind kind, const std::string& name, SlotCoding coding) {
-    Board& board = backplane_.insert(slot, kind, name + "@" + std::to_string(slot), coding);
+namespace {
+
+bool isRealBinary(const std::string& path) {
+    return path.size() > 4 && path.compare(path.size() - 4, 4, ".elf") == 0;
+}
+
+} // namespace
+
+Board& Bench::place(unsigned slot, BoardKind kind, const std::string& name, SlotCoding coding,
+                    const ChipFactory& makeChip) {
+    Board& board =
+        backplane_.insert(slot, kind, name + "@" + std::to_string(slot), coding, makeChip);
     recorder_.attach(board.chip());
     if (Dac* dac = board.dac())
         dac->setRecorder(&recorder_);
@@ -28,6 +40,14 @@ Board& Bench::place(unsigned slot, BoardKind kind, const std::string& name, Slot
 
 Board& Bench::insert(unsigned slot, const std::string& image, const std::string& path,
                      SlotCoding coding) {
+    if (isRealBinary(path)) {
+        // The chip reads the binary as the board is made, so a bad file
+        // leaves the slot empty.
+        ChipFactory make = [&path](Simulation& sim, std::string name) {
+            return std::make_unique<rp2040::Rp2040>(sim, std::move(name), path);
+        };
+        return place(slot, boardKindOf(image), image, coding, make);
+    }
     Board& board = place(slot, boardKindOf(image), image, coding);
     board.chip().loadImage(path);
     return board;

@@ -29,10 +29,12 @@ public:
     Bench& operator=(const Bench&) = delete;
 
     // --- building the world ------------------------------------------------------
-    // A board running the image module at `path`; `image` (valdor, quillet,
-    // brennic) decides what hardware surrounds the chip. The board is named
-    // "<image>@<slot>" in records. Throws std::invalid_argument for a bad or
-    // filled slot and std::runtime_error when the module cannot be loaded.
+    // A board running the image module at `path`, or, for a path ending in
+    // ".elf", the real binary on the instruction-level chip; `image` (valdor,
+    // quillet, brennic) decides what hardware surrounds the chip. The board
+    // is named "<image>@<slot>" in records. Throws std::invalid_argument for
+    // a bad or filled slot and std::runtime_error when the module or binary
+    // cannot be loaded.
     Board& insert(unsigned slot, const std::string& image, const std::string& path,
                   SlotCoding coding = SlotCoding::bySlot());
     // A board running a test program as its main instead of an image.
@@ -82,7 +84,8 @@ public:
     HostMaster& host() { return backplane_.host(); }
 
 private:
-    Board& place(unsigned slot, BoardKind kind, const std::string& name, SlotCoding coding);
+    Board& place(unsigned slot, BoardKind kind, const std::string& name, SlotCoding coding,
+                 const ChipFactory& makeChip = {});
 
     Simulation sim_;
     Recorder recorder_;
