@@ -112,17 +112,17 @@ void Rp2040::mapBlocks() {
     fabric_.map(addr::kIoBank0, gpio.ioBank(), "IO_BANK0");
     fabric_.map(addr::kPadsBank0, gpio.pads(), "PADS_BANK0");
     fabric_.map(addr::kI2c0, i2c0Block, "I2C0");
+    fabric_.map(addr::kSpi0, spi, "SPI0");
+    fabric_.map(addr::kAdc, adc, "ADC");
+    fabric_.map(addr::kPwm, pwm, "PWM");
+    fabric_.map(addr::kTimer, timer, "TIMER");
+    fabric_.map(addr::kWatchdog, watchdog, "WATCHDOG");
 
     // Blocks of the chip that no model stands behind yet.
     fabric_.mapAbsent(addr::kUart0, "UART0");
     fabric_.mapAbsent(addr::kUart1, "UART1");
-    fabric_.mapAbsent(addr::kSpi0, "SPI0");
     fabric_.mapAbsent(addr::kSpi1, "SPI1");
     fabric_.mapAbsent(addr::kI2c1, "I2C1");
-    fabric_.mapAbsent(addr::kAdc, "ADC");
-    fabric_.mapAbsent(addr::kPwm, "PWM");
-    fabric_.mapAbsent(addr::kTimer, "TIMER");
-    fabric_.mapAbsent(addr::kWatchdog, "WATCHDOG");
     fabric_.mapAbsent(addr::kRtc, "RTC");
     fabric_.mapAbsent(addr::kDma, "DMA");
     fabric_.mapAbsent(addr::kUsb, "USB");
