@@ -3,8 +3,9 @@
 namespace sim::rp2040 {
 
 void Resets::reset() {
+    // The chip resets every block itself: no listener call.
     wdsel_ = 0;
-    setHeld(resetbit::kAll);
+    held_ = resetbit::kAll;
 }
 
 std::uint32_t Resets::peek(std::uint32_t offset) const {

@@ -52,7 +52,7 @@ public:
     using Listener = std::function<void(std::uint32_t entered, std::uint32_t left)>;
     void setListener(Listener l) { listener_ = std::move(l); }
 
-    // Chip reset: every block held in reset.
+    // Chip reset: every block held in reset (the listener is not called).
     void reset();
     // What a reset line does, as the bootrom or a test sets it.
     void hold(std::uint32_t mask) { setHeld(held_ | mask); }

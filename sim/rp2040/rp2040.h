@@ -82,7 +82,7 @@ public:
     const ElfImage& elf() const { return *elf_; }
     BusFabric& fabric() { return fabric_; }
     Sio& sio() { return sio_; }
-    Resets& resets() { return resets_; }
+    Resets& resetController() { return resets_; }
     Psm& psm() { return psm_; }
     Clocks& clocks() { return clocks_; }
     const RtosView& rtos() const { return rtos_; }

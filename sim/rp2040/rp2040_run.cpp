@@ -214,11 +214,15 @@ bool Rp2040::idleAt(int n) const {
 }
 
 bool Rp2040::bothIdle() const {
+    // Cores asleep, parked or held wait for something to change; the others
+    // must be in the idle loop.
+    for (int n = 0; n < 2; ++n) {
+        if (ready(n) && !idleAt(n))
+            return false;
+    }
     for (int n = 0; n < 2; ++n) {
         if (!ready(n))
-            continue; // asleep, parked or held: waits for something to change
-        if (!idleAt(n))
-            return false;
+            continue;
         arm::Core& c = *cores_[std::size_t(n)];
         if ((c.irqPending() | c.irqLines()) & c.irqEnabled())
             return false;
