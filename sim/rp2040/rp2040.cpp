@@ -117,9 +117,9 @@ void Rp2040::mapBlocks() {
     fabric_.map(addr::kPwm, pwm, "PWM");
     fabric_.map(addr::kTimer, timer, "TIMER");
     fabric_.map(addr::kWatchdog, watchdog, "WATCHDOG");
+    fabric_.map(addr::kUart0, uart0, "UART0");
 
     // Blocks of the chip that no model stands behind yet.
-    fabric_.mapAbsent(addr::kUart0, "UART0");
     fabric_.mapAbsent(addr::kUart1, "UART1");
     fabric_.mapAbsent(addr::kSpi1, "SPI1");
     fabric_.mapAbsent(addr::kI2c1, "I2C1");
@@ -250,6 +250,8 @@ void Rp2040::blocksReset(std::uint32_t entered, std::uint32_t left) {
         pwm.reset();
     if (entered & resetbit::kTimer)
         timer.reset();
+    if (entered & resetbit::kUart0)
+        uart0.reset();
     if (entered & resetbit::kPllSys)
         pllSys_.reset();
     if (entered & resetbit::kPllUsb)
