@@ -25,6 +25,7 @@
 #include "rp2040/clocks.h"
 #include "rp2040/core1_launch.h"
 #include "rp2040/elf_image.h"
+#include "rp2040/idle_loop.h"
 #include "rp2040/pll.h"
 #include "rp2040/psm.h"
 #include "rp2040/resets.h"
@@ -69,8 +70,9 @@ public:
     void runUntil(Time bound) override;
 
     // --- options ------------------------------------------------------------------
-    // Jumping over idle time (both cores asleep or in the kernel's idle
-    // loop); on by default. Off, every instruction is executed.
+    // Jumping over idle time (both cores asleep or going round the kernel's
+    // idle loop); on by default. Off, every instruction is executed; the
+    // outcome is the same to the cycle.
     void setIdleSkip(bool on) { idleSkip_ = on; }
     bool idleSkip() const { return idleSkip_; }
 
@@ -98,7 +100,7 @@ public:
     struct Stats {
         std::uint64_t instructions[2] = {0, 0};
         std::uint64_t idleSkips = 0;
-        Time idleSkipped = 0; // virtual time jumped over in idle skips
+        Time idleSkipped[2] = {0, 0}; // virtual time each core jumped over
     };
     const Stats& stats() const { return stats_; }
 
@@ -147,7 +149,7 @@ private:
     void stepLauncher();
     bool idleAt(int n) const;
     bool bothIdle() const;
-    void skipIdle(Time limit);
+    bool skipIdle(Time limit);
     bool checkStack(int n);
     void reportStop(int n, const std::string& reason, std::uint32_t pc);
 
@@ -170,6 +172,7 @@ private:
 
     RtosView rtos_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> idleCode_; // [begin, end)
+    std::array<IdleLoop, 2> idleLoops_{};
     std::uint32_t readyListsAt_ = 0;     // pxReadyTasksLists, 0 if absent
     std::uint32_t deletedWaitingAt_ = 0; // uxDeletedTasksWaitingCleanUp
 

@@ -115,10 +115,12 @@ void Rp2040::runUntil(Time bound) {
             stepLauncher();
             continue;
         }
-        if (idleSkip_ && idleAt(next) && bothIdle()) {
-            skipIdle(limit);
+        // Looked at once a turn of the idle loop, as the core passes its mark.
+        if (idleSkip_ && idleAt(next) &&
+            idleLoops_[std::size_t(next)].observe(*cores_[std::size_t(next)],
+                                                  slots_[std::size_t(next)].time) &&
+            bothIdle() && skipIdle(limit))
             continue;
-        }
         execute(next);
     }
 }
@@ -244,28 +246,41 @@ bool Rp2040::bothIdle() const {
 // kernel's idle loop with no interrupt pending. That loop only reads kernel
 // state (tasks to clean up, idle-priority tasks ready) that nothing but an
 // interrupt or the other core changes, and neither can happen before the
-// next event of the world or the next SysTick wrap; so running it until then
-// ends where jumping there ends, but for the position within the loop,
-// which no code can observe. The jump is to the earliest of the bound, the
-// next event and the next SysTick wrap of either core.
-void Rp2040::skipIdle(Time limit) {
+// next event of the world or the next SysTick wrap. A loop seen to repeat
+// exactly (IdleLoop) is jumped ahead by whole periods, to within a period
+// of that moment; the rest is executed. The core is then where it would
+// have been, to the cycle: nothing, not even the latency of the interrupt
+// that ends the idling, tells the jump from the execution.
+bool Rp2040::skipIdle(Time limit) {
     Time target = limit;
     for (int n = 0; n < 2; ++n)
         target = std::min(target, wakeTime(n));
-    const Time from = localTime();
-    if (target <= from) {
-        // Nothing to jump over: the next wrap is now.
-        const int n = slots_[0].time <= slots_[1].time ? 0 : 1;
-        if (ready(n) && slots_[std::size_t(n)].mode == Mode::Executing)
-            execute(n);
-        else
-            advanceIdle(n, target);
-        return;
+    std::array<std::uint64_t, 2> periods{};
+    for (int n = 0; n < 2; ++n) {
+        if (!ready(n))
+            continue; // waiting: follows the one that acts
+        const Slot& s = slots_[std::size_t(n)];
+        const IdleLoop& loop = idleLoops_[std::size_t(n)];
+        if (!loop.steady(s.time) || target <= s.time)
+            return false;
+        periods[std::size_t(n)] = (target - s.time) / loop.period();
     }
-    ++stats_.idleSkips;
-    stats_.idleSkipped += target - from;
-    for (int n = 0; n < 2; ++n)
-        advanceIdle(n, target);
+    bool jumped = false;
+    for (int n = 0; n < 2; ++n) {
+        if (periods[std::size_t(n)] == 0)
+            continue;
+        Slot& s = slots_[std::size_t(n)];
+        IdleLoop& loop = idleLoops_[std::size_t(n)];
+        const Time by = periods[std::size_t(n)] * loop.period();
+        cores_[std::size_t(n)]->tick(by / kNsPerCycle);
+        s.time += by;
+        loop.jumped(by);
+        stats_.idleSkipped[n] += by;
+        jumped = true;
+    }
+    if (jumped)
+        ++stats_.idleSkips;
+    return jumped;
 }
 
 void Rp2040::reportStop(int n, const std::string& reason, std::uint32_t pc) {

@@ -77,4 +77,29 @@ TEST_F(Timing, PinEchoFollowsTheWorldWithinAFewCycles) {
     EXPECT_EQ(seen[0], seen[1]);
 }
 
+TEST_F(Timing, IdleSkipsLeaveEveryEdgeOnItsCycle) {
+    LOAD_PROGRAM("idle_loops");
+    std::vector<std::vector<std::pair<Time, unsigned>>> edges;
+    for (bool idleSkip : {false, true}) {
+        sim::Simulation world;
+        sim::rp2040::Rp2040 chip(world, "chip", this->chip->elf().path());
+        chip.setIdleSkip(idleSkip);
+        // Long rounds, so that there is something to jump over.
+        world.setRunnerQuantum(milliseconds(1));
+        edges.emplace_back();
+        chip.gpio.addListener(
+            3u << 6, [&](unsigned pin, bool) { edges.back().emplace_back(world.now(), pin); });
+        chip.powerOn();
+        ASSERT_TRUE(world.runFor(milliseconds(3))) << world.error();
+        if (idleSkip) {
+            EXPECT_GT(chip.stats().idleSkips, 0u);
+            EXPECT_GT(chip.stats().idleSkipped[0], milliseconds(2));
+            EXPECT_GT(chip.stats().idleSkipped[1], milliseconds(2));
+        }
+    }
+    // About 3 ms / (997 or 1301 cycles of 8 ns) edges on each pin.
+    EXPECT_GT(edges[0].size(), 500u);
+    EXPECT_EQ(edges[0], edges[1]);
+}
+
 } // namespace
