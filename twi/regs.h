@@ -59,6 +59,12 @@ public:
         return &_regsArr[_index];
     }
 
+    // Moves the cursor back by one entry and returns it; never null.
+    _reg_t* prev() {
+        _index = (_index != 0) ? _index - 1 : REGS_COUNT - 1;
+        return &_regsArr[_index];
+    }
+
 private:
     uint32_t _index = 0;
 };

@@ -30,6 +30,20 @@ _Regs regs;
 uint32_t jsonPos = 0;
 uint8_t addrHandled = 0;
 
+// A host that stops clocking in the middle of a write and then recovers the
+// bus clocks a byte of ones into it. A gap longer than the SMBus clock-low
+// timeout between two bytes of a write (or before its end) marks a write the
+// host has abandoned: none of it is applied.
+constexpr uint32_t STALL_LIMIT_US = 25000;
+uint32_t lastByteUs = 0;
+bool stalled = false;
+
+// The block asks for the next byte as the master acknowledges one. When the
+// master then ends the transaction without refusing a byte, the last byte
+// fetched never went out, and the cursor steps back over it.
+enum : uint8_t { FETCH_NONE = 0, FETCH_REG = 1, FETCH_JSON = 2 };
+uint8_t lastFetch = FETCH_NONE;
+
 // When the low byte of a published 16-bit value is read, its high byte is
 // taken in the same holding of critSecRegs (its writers hold the lock across
 // both bytes) and served if the very next read of the transaction asks for
@@ -45,6 +59,14 @@ void __not_in_flash_func(_notifyTask)() {
 }
 
 void __not_in_flash_func(_receiveByte)(uint8_t b) {
+    const uint32_t now = time_us_32();
+    if (addrHandled != 0 && now - lastByteUs > STALL_LIMIT_US) {
+        stalled = true;
+    }
+    lastByteUs = now;
+    if (stalled) {
+        return;
+    }
     latchedReg = nullptr;
     if (addrHandled == 0) {
         buf.addr = b;
@@ -80,12 +102,18 @@ void __not_in_flash_func(_receiveByte)(uint8_t b) {
 uint8_t __not_in_flash_func(_readByte)() {
     const _reg_t* latched = latchedReg;
     latchedReg = nullptr;
+    lastFetch = FETCH_NONE;
     if (mode == MODE_JSON) {
-        return (jsonPos < _descriptorLen) ? static_cast<uint8_t>(_descriptor[jsonPos++]) : 0;
+        if (jsonPos >= _descriptorLen) {
+            return 0;
+        }
+        lastFetch = FETCH_JSON;
+        return static_cast<uint8_t>(_descriptor[jsonPos++]);
     }
     if (mode != MODE_REGS || reg == nullptr) {
         return 0;
     }
+    lastFetch = FETCH_REG;
     const _reg_t* served = reg;
     if (served->addr == REG_HEARTBEAT) {
         _setHeartbeat = 1;
@@ -113,14 +141,28 @@ void __not_in_flash_func(_finishTransaction)(i2c_inst_t* i2c) {
     while (i2c_get_read_available(i2c) != 0) {
         _receiveByte(i2c_read_byte_raw(i2c));
     }
+    i2c_hw_t* hw = i2c_get_hw(i2c);
+    const bool refused =
+        (static_cast<uint32_t>(hw->raw_intr_stat) & I2C_IC_RAW_INTR_STAT_RX_DONE_BITS) != 0;
+    static_cast<void>(static_cast<uint32_t>(hw->clr_rx_done));
+    if (!refused && lastFetch == FETCH_REG) {
+        reg = regs.prev();
+    } else if (!refused && lastFetch == FETCH_JSON) {
+        --jsonPos;
+    }
+    lastFetch = FETCH_NONE;
+    if (addrHandled != 0 && time_us_32() - lastByteUs > STALL_LIMIT_US) {
+        stalled = true;
+    }
     addrHandled = 0;
     latchedReg = nullptr;
-    if (buf.len != 0) {
+    if (buf.len != 0 && !stalled) {
         critical_section_enter_blocking(&_critSec);
         _q.push(buf); // a full queue drops the record; the handler goes on
         critical_section_exit(&_critSec);
-        buf.len = 0;
     }
+    buf.len = 0;
+    stalled = false;
     _notifyTask();
 }
 

@@ -82,6 +82,9 @@ void HostMaster::sclReleased() {
         // takes its clock period from there.
         writeAcknowledged(true);
         break;
+    case Wait::RecoveryAck:
+        recoveryDone(true);
+        break;
     case Wait::None:
         break;
     }
@@ -106,6 +109,7 @@ void HostMaster::startNext() {
     active_ = true;
     record_ = I2cTransferRecord{};
     index_ = 0;
+    unclocked_.reset();
     after(std::max(sim_.now(), busFreeAt_) - sim_.now(), &HostMaster::startCondition);
 }
 
@@ -153,6 +157,8 @@ void HostMaster::addressPhase() {
     position_ = 0;
     if (!ack)
         after(2 * period_, &HostMaster::stopCondition);
+    else if (!m.read && breaksHere())
+        after(period_, &HostMaster::breakOff);
     else if (m.read)
         after(period_, m.length ? &HostMaster::readPhase : &HostMaster::nextMessage);
     else if (!m.data.empty())
@@ -185,6 +191,8 @@ void HostMaster::writeAcknowledged(bool ack) {
     ++position_;
     if (!ack)
         after(2 * period_, &HostMaster::stopCondition);
+    else if (breaksHere())
+        after(period_, &HostMaster::breakOff);
     else if (position_ < message().data.size())
         after(9 * period_, &HostMaster::writePhase);
     else
@@ -198,19 +206,25 @@ void HostMaster::readPhase() {
         waitForScl(Wait::Read);
         return;
     }
+    if (breaksHere()) {
+        unclocked_ = byte;
+        breakOff();
+        return;
+    }
     messageRecord().bytes.push_back(*byte);
     phase(I2cPhase::Kind::Read, *byte);
     after(9 * period_, &HostMaster::readDone);
 }
 
-// The master acknowledges every byte but the last one it wants.
+// The master acknowledges every byte but the last one it wants (and, when
+// told to, one before it; it clocks on after that).
 void HostMaster::readDone() {
-    bool ack = position_ + 1 < message().length;
+    bool ack = position_ + 1 < message().length && position_ < message().nackAt;
     messageRecord().acked.push_back(ack);
     phase(I2cPhase::Kind::ReadAck, 0, ack);
     bus_.acknowledge(ack);
     ++position_;
-    if (ack)
+    if (position_ < message().length)
         readPhase();
     else
         nextMessage();
@@ -223,6 +237,77 @@ void HostMaster::nextMessage() {
         after(period_, &HostMaster::restartCondition);
     else
         after(period_, &HostMaster::stopCondition);
+}
+
+bool HostMaster::breaksHere() const {
+    const I2cMessage& m = job_.messages[index_];
+    const std::size_t size = m.read ? m.length : m.data.size();
+    return m.breakOff != I2cMessage::Break::None && position_ == m.breakAfter &&
+           (position_ < size || !m.read);
+}
+
+// SCL is low where the next byte would begin.
+void HostMaster::breakOff() {
+    const I2cMessage::Break how = message().breakOff;
+    messageRecord().brokenOff = how;
+    if (how != I2cMessage::Break::Hang)
+        unclocked_.reset();
+    switch (how) {
+    case I2cMessage::Break::Stop:
+        after(period_, &HostMaster::stopCondition);
+        break;
+    case I2cMessage::Break::RepeatedStart:
+        if (index_ + 1 < job_.messages.size()) {
+            ++index_;
+            after(period_, &HostMaster::restartCondition);
+        } else {
+            after(period_, &HostMaster::emptyRestart);
+        }
+        break;
+    case I2cMessage::Break::Hang:
+    case I2cMessage::Break::None:
+        after(message().hangFor + 8 * period_, &HostMaster::recoveryClocks);
+        break;
+    }
+}
+
+// A repeated START with nothing after it: STOP follows.
+void HostMaster::emptyRestart() {
+    bus_.start(true);
+    phase(I2cPhase::Kind::RepeatedStart);
+    after(2 * period_, &HostMaster::stopCondition);
+}
+
+// Nine clocks with SDA let go, as a bus recovery gives them: a receiving
+// device takes them as a byte of ones and acknowledges it, a sending device
+// clocks its byte out and hears no acknowledge.
+void HostMaster::recoveryClocks() {
+    record_.recovered = true;
+    if (unclocked_) {
+        record_.recoveryByte = *unclocked_;
+        unclocked_.reset();
+        phase(I2cPhase::Kind::Recovery, record_.recoveryByte, false);
+        bus_.acknowledge(false);
+        after(2 * period_, &HostMaster::stopCondition);
+        return;
+    }
+    record_.recoveryByte = 0xFF;
+    switch (bus_.write(0xFF)) {
+    case I2cDevice::Answer::Ack:
+        recoveryDone(true);
+        break;
+    case I2cDevice::Answer::Nack:
+        recoveryDone(false);
+        break;
+    case I2cDevice::Answer::Stretch:
+        waitForScl(Wait::RecoveryAck);
+        break;
+    }
+}
+
+void HostMaster::recoveryDone(bool ack) {
+    phase(I2cPhase::Kind::Recovery, 0xFF, ack);
+    after(2 * period_, &HostMaster::stopCondition);
 }
 
 void HostMaster::stopCondition() {

@@ -10,6 +10,8 @@
 //                    SDA falls T/2 later, SCL falls after another T/2
 //   STOP             T: SCL rises after T/2, SDA rises T/2 later
 //   bus free         T/2 after a STOP before the next START
+//   recovery         after a message's hang: nine clocks (9 T), the
+//                    receiver has the eighth bit 8 T in, then STOP
 // A device that stretches adds the time it holds SCL: before a byte it sends
 // (it has nothing to send yet) or in the acknowledge bit of a byte it receives.
 #pragma once
@@ -24,6 +26,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace sim {
@@ -60,7 +63,7 @@ private:
         std::vector<I2cMessage> messages;
         Done done;
     };
-    enum class Wait { None, BusFree, Read, WriteAck };
+    enum class Wait { None, BusFree, Read, WriteAck, RecoveryAck };
 
     void after(Time delay, void (HostMaster::*step)());
     void waitForScl(Wait what);
@@ -78,6 +81,11 @@ private:
     void readPhase();
     void readDone();
     void nextMessage();
+    bool breaksHere() const;
+    void breakOff();
+    void emptyRestart();
+    void recoveryClocks();
+    void recoveryDone(bool ack);
     void stopCondition();
     void finish();
     void phase(I2cPhase::Kind kind, std::uint8_t byte = 0, bool ack = false);
@@ -95,8 +103,9 @@ private:
     bool active_ = false;
     Job job_;
     I2cTransferRecord record_;
-    std::size_t index_ = 0;    // message
-    std::size_t position_ = 0; // byte within the message
+    std::size_t index_ = 0;                 // message
+    std::size_t position_ = 0;              // byte within the message
+    std::optional<std::uint8_t> unclocked_; // a read byte the device gave, not yet clocked
     Time busFreeAt_ = 0;
 
     Wait waiting_ = Wait::None;

@@ -20,6 +20,8 @@ struct I2cPhase {
         ReadAck,       // the master's acknowledge bit after a read byte ends
         Stop,          // SDA rises while SCL is high
         GaveUp,        // the master let go of a transfer held too long
+        Recovery,      // the eighth of nine recovery clocks is in; `byte` is what
+                       // SDA showed, `ack` whether a device held it low in the ninth
     };
 
     Kind kind = Kind::Start;

@@ -30,9 +30,15 @@ std::string describe(const I2cTransferRecord& transfer) {
         for (std::size_t i = 0; i < m.bytes.size(); ++i) {
             s += ' ';
             appendHex(s, m.bytes[i]);
-            if (!m.read && i < m.acked.size() && !m.acked[i])
+            if (i < m.acked.size() && !m.acked[i] && (!m.read || i + 1 < m.bytes.size()))
                 s += " nack";
         }
+        static const char* const kBreaks[] = {"", " stop", " sr", " hang"};
+        s += kBreaks[static_cast<int>(m.brokenOff)];
+    }
+    if (transfer.recovered) {
+        s += " recovered ";
+        appendHex(s, transfer.recoveryByte);
     }
     if (transfer.stuck)
         s += s.empty() ? "stuck" : " stuck";

@@ -12,10 +12,27 @@
 namespace sim {
 
 struct I2cMessage {
+    // How a faulty master breaks a message off: a STOP, or a repeated START
+    // into the next message (a STOP when there is none), where the next byte
+    // would begin; or it stops clocking (SCL held low) for `hangFor`, then
+    // recovers the bus with nine clocks, SDA let go, and a STOP.
+    enum class Break { None, Stop, RepeatedStart, Hang };
+
     std::uint8_t address = 0; // 7-bit
     bool read = false;
     std::vector<std::uint8_t> data; // what a write sends
     std::size_t length = 0;         // how many bytes a read takes
+
+    Break breakOff = Break::None;
+    // Bytes moved before the break: 0 is right after the address byte. In a
+    // read, the device has been asked for the next byte (it is asked as the
+    // acknowledge bit ends) and the master never clocks it.
+    std::size_t breakAfter = 0;
+    Time hangFor = 0;
+    // A read: the master does not acknowledge this byte, yet clocks on for
+    // the rest of `length` (acknowledging none).
+    std::size_t nackAt = kNoNack;
+    static constexpr std::size_t kNoNack = ~std::size_t{0};
 
     static I2cMessage write(std::uint8_t address, std::vector<std::uint8_t> bytes) {
         I2cMessage m;
@@ -39,6 +56,8 @@ struct I2cMessageRecord {
     std::size_t length = 0; // bytes the master meant to move
     Time start = 0;         // the START or repeated START that opened it
     bool addressAcked = false;
+    // The master broke the message off (see I2cMessage::Break).
+    I2cMessage::Break brokenOff = I2cMessage::Break::None;
     // The bytes that crossed the bus: written by the master, or read by it.
     std::vector<std::uint8_t> bytes;
     // Per byte, its acknowledge bit: the slave's for a write, the master's
@@ -61,6 +80,10 @@ struct I2cTransferRecord {
     // The master gave up because a line stayed low past its limit (SCL in
     // the transfer, or SCL or SDA before its START); no STOP was possible.
     bool stuck = false;
+    // The master stopped clocking and recovered the bus: nine clocks, then
+    // STOP. `recoveryByte` is what SDA showed in the first eight of them.
+    bool recovered = false;
+    std::uint8_t recoveryByte = 0xFF;
 
     bool nacked() const {
         for (const auto& m : messages) {

@@ -60,6 +60,11 @@ void I2cWaveform::step(const I2cPhase& p) {
         scl(t - half_, true);
         sda(t, true);
         break;
+    case I2cPhase::Kind::Recovery:
+        // SCL stayed low since the break; the clocks begin eight periods back.
+        byteBits(t - 8 * period_, p.byte);
+        ackBit(t + quarter_, t + half_, p.ack);
+        break;
     case I2cPhase::Kind::GaveUp:
         // The master lets both lines go; a device's hold on SCL past the
         // master's patience is not drawn.

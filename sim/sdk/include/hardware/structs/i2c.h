@@ -5,6 +5,7 @@
 #ifndef HARDWARE_STRUCTS_I2C_H
 #define HARDWARE_STRUCTS_I2C_H
 
+#include "hardware/regs/i2c.h"
 #include "pico.h"
 
 #ifdef __cplusplus
