@@ -49,4 +49,46 @@ TEST_F(ChipReset, WatchdogScratchBootsTheGivenEntryThenTheImage) {
     }
 }
 
+TEST_F(ChipReset, SystemResetRequestRebootsAfterTheStore) {
+    LOAD_PROGRAM("sysreset");
+    chip->powerOn();
+    run(milliseconds(1));
+    ASSERT_EQ(chip->resets(), 1u);
+    EXPECT_EQ(chip->resetLog()[0].cause, "system reset request from core 0");
+    EXPECT_EQ(word("boots"), 2u);
+    EXPECT_GT(chip->resetLog()[0].at, 0u);
+    EXPECT_LT(chip->resetLog()[0].at, milliseconds(1));
+}
+
+TEST_F(ChipReset, CoreOneHeldByThePowerOnStateMachineAndLaunchedAgain) {
+    LOAD_PROGRAM("relaunch");
+    chip->powerOn();
+    run(milliseconds(1));
+    EXPECT_EQ(word("first_runs"), 1u);
+    EXPECT_EQ(word("second_runs"), 1u);
+    EXPECT_EQ(word("held_read_back"), 1u << 16);
+    // Held in reset, core 1 did not run on.
+    EXPECT_EQ(word("first_spins"), 0u);
+    EXPECT_EQ(chip->resets(), 0u);
+    EXPECT_EQ(chip->describe(chip->core(1).pc()).rfind("second", 0), 0u)
+        << chip->describe(chip->core(1).pc());
+}
+
+TEST_F(ChipReset, DebugHaltStopsTheCoresWhileTimeGoesOn) {
+    LOAD_PROGRAM("systick");
+    chip->gpio.drive(3, Drive::High); // spin
+    chip->powerOn();
+    run(milliseconds(1));
+    const std::uint32_t before = word("ticks");
+    const std::uint64_t executed = chip->stats().instructions[0];
+    chip->setDebugHalt(true);
+    run(milliseconds(1));
+    EXPECT_EQ(word("ticks"), before);
+    EXPECT_EQ(chip->stats().instructions[0], executed);
+    EXPECT_GE(chip->coreTime(0), milliseconds(2));
+    chip->setDebugHalt(false);
+    run(milliseconds(1));
+    EXPECT_EQ(word("ticks") - before, 100u);
+}
+
 } // namespace
