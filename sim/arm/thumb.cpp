@@ -155,7 +155,8 @@ unsigned Core::branchExchange(std::uint32_t target, unsigned cycles) {
     return cycles;
 }
 
-unsigned Core::execute(std::uint32_t i) {
+// Inlined into step(): the call and its spills cost a third of the speed.
+__attribute__((always_inline)) inline unsigned Core::execute(std::uint32_t i) {
     auto& r = r_;
     const unsigned rd = i & 7u;
     const unsigned rn = (i >> 3) & 7u;
