@@ -43,8 +43,8 @@ public:
 
     // The core's view of where it stopped.
     struct Stop {
-        std::string
-            reason; // "HardFault: undefined instruction 0xde12", "bus error loading 0x...", ...
+        // "HardFault: undefined instruction 0xde12", "bus error loading 0x...", ...
+        std::string reason;
         std::uint32_t pc = 0;
     };
 
