@@ -170,7 +170,9 @@ void SoakRun::diverge(const std::string& what) {
 
 void SoakRun::checkRead(BoardWorld& b, const std::vector<RegisterModel::Expected>& expected,
                         const Bytes& seen, const std::string& what) {
-    const Time at = bench_.now();
+    // Bytes were read after the transfer began and before any later change
+    // of the world; a master that hangs ends it much later.
+    const Time at = readAt_;
     const auto& table = b.model().table();
     bool applied = false;
     for (std::size_t i = 0; i < expected.size() && i < seen.size(); ++i) {
@@ -207,6 +209,7 @@ void SoakRun::checkRead(BoardWorld& b, const std::vector<RegisterModel::Expected
 
 void SoakRun::check(const std::vector<Planned>& planned, const sim::I2cTransferRecord& r) {
     describe_ = sim::describe(r);
+    readAt_ = r.start;
     if (r.stuck)
         diverge("the bus got stuck");
     for (std::size_t i = 0; i < r.messages.size() && i < planned.size(); ++i) {

@@ -69,6 +69,7 @@ private:
     std::ostream* log_ = nullptr;
     std::uint64_t index_ = 0;
     std::string describe_;
+    Time readAt_ = 0; // the start of the transfer being checked
 };
 
 } // namespace soak
