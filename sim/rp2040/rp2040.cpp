@@ -191,6 +191,8 @@ void Rp2040::startCore(int n) {
     }
     s.mode = Mode::Executing;
     s.mayWake = true;
+    changed_ = true;
+    stillIdle_ = false;
 }
 
 void Rp2040::reset(const std::string& cause) {
@@ -278,6 +280,7 @@ void Rp2040::parkForLaunch(arm::Core& core) {
     Slot& s = slots_[std::size_t(core.id())];
     s.mode = Mode::Parked;
     s.mayWake = true;
+    changed_ = true;
     launch_.enter();
 }
 
@@ -294,9 +297,10 @@ void Rp2040::setIrqLine(int core, unsigned irq, bool level) {
     s.lines = level ? (s.lines | bit) : (s.lines & ~bit);
     // Before the cores exist (the blocks reset in sim::Chip's constructor)
     // the lines are only recorded.
-    if (cores_[std::size_t(core)])
+    if (cores_[std::size_t(core)]) {
         cores_[std::size_t(core)]->setIrqLine(irq, level);
-    s.mayWake = true;
+        wake(core);
+    }
 }
 
 void Rp2040::mailboxesChanged() {

@@ -139,16 +139,20 @@ private:
     void resetSystemBlocks();
     void blocksReset(std::uint32_t entered, std::uint32_t left);
     void mailboxesChanged();
-    void wake(int n) { slots_[std::size_t(n)].mayWake = true; }
+    // Something a waiting core may wake on happened to core n.
+    void wake(int n);
 
     // The run loop's parts.
     bool ready(int n) const;
     Time wakeTime(int n) const;
     void advanceIdle(int n, Time to);
     void execute(int n);
+    void runCore(int n, Time bound);
+    void runBoth(Time bound);
     void stepLauncher();
     bool idleAt(int n) const;
-    bool bothIdle() const;
+    bool bothIdle();
+    bool trySkipIdle(int n, Time limit);
     bool skipIdle(Time limit);
     bool checkStack(int n);
     void reportStop(int n, const std::string& reason, std::uint32_t pc);
@@ -178,7 +182,11 @@ private:
 
     bool powered_ = false;
     bool idleSkip_ = true;
-    int executing_ = -1; // the core inside step(), or -1
+    int executing_ = -1;   // the core inside step(), or -1
+    bool changed_ = false; // a core was woken: who acts next is open again
+    // The kernel state bothIdle() read was idle, and since then only idle
+    // code ran and nothing woke a core: it still is.
+    bool stillIdle_ = false;
     bool resetPending_ = false;
     std::string resetCause_;
     Stats stats_;

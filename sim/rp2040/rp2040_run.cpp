@@ -115,13 +115,62 @@ void Rp2040::runUntil(Time bound) {
             stepLauncher();
             continue;
         }
-        // Looked at once a turn of the idle loop, as the core passes its mark.
-        if (idleSkip_ && idleAt(next) &&
-            idleLoops_[std::size_t(next)].observe(*cores_[std::size_t(next)],
-                                                  slots_[std::size_t(next)].time) &&
-            bothIdle() && skipIdle(limit))
+        if (ready(1 - next) && slots_[std::size_t(1 - next)].mode == Mode::Executing &&
+            cores_[0]->running() && cores_[1]->running())
+            runBoth(bound);
+        else
+            runCore(next, bound);
+    }
+}
+
+// Both cores executing: the one behind steps (core 0 on a tie), for as long
+// as both keep running.
+void Rp2040::runBoth(Time bound) {
+    Simulation& sim = simulation();
+    changed_ = false;
+    for (;;) {
+        const int n = slots_[0].time <= slots_[1].time ? 0 : 1;
+        Slot& s = slots_[std::size_t(n)];
+        const Time limit = std::min(bound, sim.events().nextTime());
+        if (s.time >= limit)
+            return;
+        if (idleSkip_ && trySkipIdle(n, limit))
             continue;
-        execute(next);
+        execute(n);
+        if (changed_ || resetPending_ || sim.stopped() || s.mode != Mode::Executing ||
+            !cores_[std::size_t(n)]->running())
+            return;
+    }
+}
+
+void Rp2040::wake(int n) {
+    // Woken by the core that executes: it goes on from that core's time.
+    if (executing_ >= 0 && executing_ != n && !ready(n))
+        advanceIdle(n, slots_[std::size_t(executing_)].time);
+    slots_[std::size_t(n)].mayWake = true;
+    changed_ = true;
+    stillIdle_ = false;
+}
+
+// Core n executes for as long as it stays the core to act: behind the other
+// (or level with it, for core 0), before the world's next event, and until
+// something wakes the other core.
+void Rp2040::runCore(int n, Time bound) {
+    Simulation& sim = simulation();
+    Slot& s = slots_[std::size_t(n)];
+    const arm::Core& c = *cores_[std::size_t(n)];
+    const int other = 1 - n;
+    const Time otherAt = ready(other) ? slots_[std::size_t(other)].time : wakeTime(other);
+    const Time until = (n == 0 && otherAt != kNever) ? otherAt + 1 : otherAt;
+    changed_ = false;
+    for (;;) {
+        const Time limit = std::min(bound, sim.events().nextTime());
+        if (idleSkip_ && trySkipIdle(n, limit))
+            return;
+        execute(n);
+        if (changed_ || resetPending_ || sim.stopped() || s.mode != Mode::Executing ||
+            !c.running() || s.time >= until || s.time >= std::min(bound, sim.events().nextTime()))
+            return;
     }
 }
 
@@ -161,6 +210,7 @@ void Rp2040::stepLauncher() {
         cores_[0]->signalEvent();
         wake(0);
     });
+    stillIdle_ = false;
     if (r == Core1Launch::Result::Waiting) {
         s.mayWake = false;
         return;
@@ -215,9 +265,9 @@ bool Rp2040::idleAt(int n) const {
     return false;
 }
 
-bool Rp2040::bothIdle() const {
+bool Rp2040::bothIdle() {
     // Cores asleep, parked or held wait for something to change; the others
-    // must be in the idle loop.
+    // must be in the idle loop, with nothing pending.
     for (int n = 0; n < 2; ++n) {
         if (ready(n) && !idleAt(n))
             return false;
@@ -232,13 +282,17 @@ bool Rp2040::bothIdle() const {
         if (c.read(kIcsr, 4, icsr) && (icsr & kIcsrPendingMask))
             return false;
     }
+    if (stillIdle_)
+        return true;
     // The kernel state the idle loop reads: a task waiting to be cleaned up,
-    // or another task of the idle priority ready, would make it act.
+    // or another task of the idle priority ready, would make it act. Only
+    // code outside the idle loop changes it.
     std::uint32_t word = 0;
     if (deletedWaitingAt_ && (!readMemory(deletedWaitingAt_, &word, 4) || word != 0))
         return false;
     if (readyListsAt_ && (!readMemory(readyListsAt_, &word, 4) || word > kIdleTasks))
         return false;
+    stillIdle_ = true;
     return true;
 }
 
@@ -251,6 +305,23 @@ bool Rp2040::bothIdle() const {
 // of that moment; the rest is executed. The core is then where it would
 // have been, to the cycle: nothing, not even the latency of the interrupt
 // that ends the idling, tells the jump from the execution.
+bool Rp2040::trySkipIdle(int n, Time limit) {
+    if (!idleAt(n)) {
+        stillIdle_ = false;
+        return false;
+    }
+    // Looked at as the core passes its mark, and wherever the loop is known
+    // to repeat, while a whole period fits before the limit.
+    IdleLoop& loop = idleLoops_[std::size_t(n)];
+    const Time t = slots_[std::size_t(n)].time;
+    const bool atMark = loop.observe(*cores_[std::size_t(n)], t);
+    if (!atMark && !loop.steady(t))
+        return false;
+    if (loop.period() == 0 || limit - t < loop.period())
+        return false;
+    return bothIdle() && skipIdle(limit);
+}
+
 bool Rp2040::skipIdle(Time limit) {
     Time target = limit;
     for (int n = 0; n < 2; ++n)
