@@ -26,6 +26,13 @@ std::uint32_t unstripedToSram(std::uint32_t address) {
     return (word * 4 + bank) * 4 + (off & 3);
 }
 
+std::string sioGap(std::uint32_t address) {
+    const std::uint32_t offset = address - addr::kSio;
+    if (offset >= Sio::kInterpFirst && offset < Sio::kSpinLock0)
+        return "the SIO's interpolators are not modelled";
+    return "nothing answers in the SIO there";
+}
+
 std::uint32_t lanesOf(std::uint32_t value, unsigned size) {
     if (size == 1)
         return (value & 0xff) * 0x01010101u;
@@ -120,7 +127,7 @@ bool BusFabric::load(int core, std::uint32_t address, unsigned size, std::uint32
     if (address >= addr::kSio && address < addr::kSio + 0x10000000) {
         std::uint32_t word = 0;
         if (!sio_.read(core, (address - addr::kSio) & ~3u, word))
-            return fail("load", address, size, "nothing answers in the SIO there");
+            return fail("load", address, size, sioGap(address));
         value = (word >> shift) & mask;
         return true;
     }
@@ -149,7 +156,7 @@ bool BusFabric::load(int core, std::uint32_t address, unsigned size, std::uint32
 bool BusFabric::store(int core, std::uint32_t address, unsigned size, std::uint32_t value) {
     if (address >= addr::kSio && address < addr::kSio + 0x10000000) {
         if (!sio_.write(core, (address - addr::kSio) & ~3u, lanesOf(value, size)))
-            return fail("store", address, size, "nothing answers in the SIO there");
+            return fail("store", address, size, sioGap(address));
         return true;
     }
     if (address >= addr::kSramUnstriped &&

@@ -246,6 +246,7 @@ TEST_F(Fabric, BusErrorsSayWhy) {
         {true, 0x11000400, "flash is read-only"},
         {true, 0x00000100, "boot ROM is read-only"},
         {false, 0xd0000200, "nothing answers in the SIO"},
+        {true, 0xd0000080, "interpolators are not modelled"},
     };
     for (const Case& c : cases) {
         const bool ok = c.store ? bus.store(0, c.address, 4, 0) : bus.load(0, c.address, 4, v);
