@@ -21,7 +21,7 @@ struct Division {
     std::uint32_t quotient, remainder;
 };
 
-// The same table as the program's, with the results the datasheet gives:
+// The same table as the program's, with the results the chip gives:
 // by zero, all ones (unsigned) or -1/+1 by the dividend's sign, the
 // dividend as remainder; INT_MIN / -1 wraps.
 const Division kDivisions[] = {
