@@ -35,7 +35,9 @@ public:
     T& value() & { return std::get<0>(v_); }
     T&& value() && { return std::get<0>(std::move(v_)); }
     const T& operator*() const& { return value(); }
+    T& operator*() & { return value(); }
     const T* operator->() const { return &value(); }
+    T* operator->() { return &value(); }
     const Error& error() const { return std::get<1>(v_); }
 
 private:
