@@ -16,6 +16,10 @@ void Console::write(const char* text, std::size_t length) {
 }
 
 void Console::complete() {
+    // A carriage return before the line feed (the SDK's stdio sends CR LF)
+    // ends the line as a terminal shows it; it is no part of the text.
+    if (!pending_.empty() && pending_.back() == '\r')
+        pending_.pop_back();
     lines_.push_back({chip_.now(), pending_});
     pending_.clear();
     const ConsoleLine& line = lines_.back();

@@ -1,7 +1,8 @@
-// What the firmware prints with printf/puts/putchar, caught at the SDK's
-// stdio layer. The images install no stdio driver, so on silicon the text
-// goes nowhere; here each complete line is kept with the time its newline
-// was written, as a logic analyser on a UART would show it.
+// What the firmware prints, line by line with the time each line ended. On
+// the host build it is caught at the SDK's stdio layer (valdor and quillet
+// install no stdio driver, so on silicon their text goes nowhere); a real
+// binary's text is what leaves UART0, timed as a logic analyser on the line
+// would show it.
 #pragma once
 
 #include "kernel/time.h"

@@ -75,7 +75,7 @@ bool Simulation::settle() {
     return any;
 }
 
-bool Simulation::runUntil(Time end) {
+bool Simulation::runUntil(Time end, const std::function<bool()>& done) {
     g_current = this;
     while (!stopped_) {
         settle();
@@ -87,13 +87,19 @@ bool Simulation::runUntil(Time end) {
             // A round of the timed runners: each runs up to the bound, or up to
             // an event that appears meanwhile. The events only come nearer
             // during a round, so no runner ends behind the clock set here.
-            const Time bound = std::min(limit, now_ + runnerQuantum_);
+            // One runner alone has nobody to keep pace with.
+            const Time bound =
+                runners_.size() == 1 ? limit : std::min(limit, now_ + runnerQuantum_);
             roundStart_ = now_;
             for (std::size_t i = 0; i < runners_.size() && !stopped_; ++i) {
                 if (runners_[i]->localTime() < bound)
                     runners_[i]->runUntil(bound);
             }
             now_ = std::max(roundStart_, std::min(bound, events_.nextTime()));
+            if (done && done()) {
+                settle();
+                break;
+            }
             continue;
         }
         if (next > end) {
@@ -104,6 +110,10 @@ bool Simulation::runUntil(Time end) {
         Event* e = events_.pop();
         now_ = next;
         e->fire();
+        if (done && done()) {
+            settle();
+            break;
+        }
     }
     return !stopped_;
 }

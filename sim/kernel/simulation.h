@@ -55,7 +55,10 @@ public:
 
     // Runs until virtual time reaches `end` (or the simulation stops).
     // Returns false when it stopped on an error.
-    bool runUntil(Time end);
+    bool runUntil(Time end) { return runUntil(end, {}); }
+    // The same, but it also ends at the first event after which `done`
+    // holds, once everything that can run at that instant has run.
+    bool runUntil(Time end, const std::function<bool()>& done);
     bool runFor(Time duration) { return runUntil(now_ + duration); }
 
     // Stops the run with an error; the message names what went wrong.
@@ -106,7 +109,7 @@ private:
     Time now_ = 0;
     std::vector<Processor*> processors_;
     std::vector<TimedRunner*> runners_;
-    Time runnerQuantum_ = microseconds(1);
+    Time runnerQuantum_ = microseconds(10);
     Time roundStart_ = 0;
     bool stopped_ = false;
     std::string error_;

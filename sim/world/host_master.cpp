@@ -30,11 +30,13 @@ I2cTransferRecord HostMaster::transfer(std::vector<I2cMessage> messages) {
     // Shared, so that a run stopped by an error leaves nothing dangling.
     auto result = std::make_shared<std::optional<I2cTransferRecord>>();
     begin(std::move(messages), [result](const I2cTransferRecord& r) { *result = r; });
+    // Until the record is in: a chip whose code takes time may end the
+    // transfer long before the event that was next when it began.
     while (!result->has_value() && !sim_.stopped()) {
         Time next = sim_.events().nextTime();
         if (next == kNever)
             break;
-        sim_.runUntil(next);
+        sim_.runUntil(next, [&result] { return result->has_value(); });
     }
     return result->value_or(I2cTransferRecord{});
 }
