@@ -80,13 +80,6 @@ void Core::fault(const std::string& what) {
     stop_ = Stop{(lockup ? "lockup: " : "HardFault: ") + what, curPc_};
 }
 
-std::uint32_t Core::reg(unsigned n) const {
-    if (n == 15) {
-        return pc_;
-    }
-    return n < 15 ? r_[n] : 0;
-}
-
 void Core::setReg(unsigned n, std::uint32_t value) {
     if (n == 15) {
         setPc(value);

@@ -105,7 +105,7 @@ public:
     // --- registers ------------------------------------------------------------------
     // r0..r12, 13 = SP (the active stack pointer), 14 = LR, 15 = PC (the
     // address of the next instruction to execute, without the Thumb bit).
-    std::uint32_t reg(unsigned n) const;
+    std::uint32_t reg(unsigned n) const { return n == 15 ? pc_ : (n < 15 ? r_[n] : 0); }
     void setReg(unsigned n, std::uint32_t value);
     std::uint32_t pc() const { return pc_; }
     void setPc(std::uint32_t pc) { pc_ = pc & ~1u; }
