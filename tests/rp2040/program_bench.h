@@ -12,15 +12,10 @@
 
 class ProgramBench : public ::testing::Test {
 protected:
-    // Loads programs/<name>.elf; skips the test where the cross compiler
-    // was missing at build time.
+    // Loads programs/<name>.elf, built with the cross compiler.
     void load(const std::string& name) {
-#ifdef RP2040_PROGRAMS
         chip = std::make_unique<sim::rp2040::Rp2040>(
             sim, "chip", std::string(RP2040_PROGRAMS) + "/" + name + ".elf");
-#else
-        GTEST_SKIP() << "built without arm-none-eabi-gcc";
-#endif
     }
 
     void run(sim::Time duration) {
