@@ -1,5 +1,6 @@
 #include "rp2040/bootrom.h"
 
+#include "arm/format.h"
 #include "rp2040/address_map.h"
 #include "rp2040/resets.h"
 #include "rp2040/soft_float.h"
@@ -42,9 +43,7 @@ constexpr TableEntry kFunctions[] = {
 };
 
 std::string hex(std::uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08x", v);
-    return buf;
+    return arm::hex(v, 8);
 }
 } // namespace
 

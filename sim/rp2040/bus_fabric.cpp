@@ -1,5 +1,6 @@
 #include "rp2040/bus_fabric.h"
 
+#include "arm/format.h"
 #include "arm/core.h"
 #include "rp2040/address_map.h"
 #include "rp2040/bootrom.h"
@@ -12,9 +13,7 @@ namespace sim::rp2040 {
 
 namespace {
 std::string hex(std::uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08x", v);
-    return buf;
+    return arm::hex(v, 8);
 }
 
 // Byte offset into SRAM of an address in the unstriped alias: there each

@@ -1,5 +1,7 @@
 #include "rp2040/elf_image.h"
 
+#include "arm/format.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -56,9 +58,7 @@ private:
 };
 
 std::string hex(std::uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%x", v);
-    return buf;
+    return arm::hex(v);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "rp2040/rp2040.h"
 
+#include "arm/format.h"
 #include "rp2040/address_map.h"
 #include "rp2040/stored_blocks.h"
 
@@ -11,9 +12,7 @@ namespace sim::rp2040 {
 
 namespace {
 std::string hex(std::uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08x", v);
-    return buf;
+    return arm::hex(v, 8);
 }
 constexpr unsigned kFirstAdcPin = 26;
 } // namespace

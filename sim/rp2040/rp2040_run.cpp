@@ -19,9 +19,7 @@ constexpr std::uint32_t kIcsrPendingMask = (0x1ffu << 12) | (1u << 26) | (1u << 
 constexpr std::uint32_t kIdleTasks = 2;
 
 std::string hex(std::uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08x", v);
-    return buf;
+    return arm::hex(v, 8);
 }
 } // namespace
 
