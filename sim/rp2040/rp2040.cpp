@@ -294,6 +294,8 @@ void Rp2040::setIrqLine(int core, unsigned irq, bool level) {
     if (((s.lines & bit) != 0) == level)
         return;
     s.lines = level ? (s.lines | bit) : (s.lines & ~bit);
+    if (observer_)
+        observer_->irqLine(core, irq, level, simulation().now());
     // Before the cores exist (the blocks reset in sim::Chip's constructor)
     // the lines are only recorded.
     if (cores_[std::size_t(core)]) {

@@ -25,6 +25,7 @@
 #include "rp2040/clocks.h"
 #include "rp2040/core1_launch.h"
 #include "rp2040/elf_image.h"
+#include "rp2040/execution_observer.h"
 #include "rp2040/idle_loop.h"
 #include "rp2040/pll.h"
 #include "rp2040/psm.h"
@@ -75,6 +76,9 @@ public:
     // outcome is the same to the cycle.
     void setIdleSkip(bool on) { idleSkip_ = on; }
     bool idleSkip() const { return idleSkip_; }
+    // Tells `observer` of every step and interrupt line from now on; null
+    // to stop. The observer must outlive the chip or be removed first.
+    void setObserver(ExecutionObserver* observer) { observer_ = observer; }
 
     // --- inspection -----------------------------------------------------------------
     arm::Core& core(int n) { return *cores_.at(std::size_t(n)); }
@@ -190,6 +194,7 @@ private:
     bool resetPending_ = false;
     std::string resetCause_;
     Stats stats_;
+    ExecutionObserver* observer_ = nullptr;
 };
 
 } // namespace sim::rp2040

@@ -176,6 +176,9 @@ void Rp2040::execute(int n) {
     Slot& s = slots_[std::size_t(n)];
     arm::Core& c = *cores_[std::size_t(n)];
     simulation().runnerTime(s.time);
+    const Time begin = s.time;
+    if (observer_)
+        observer_->beforeStep(n, begin);
     executing_ = n;
     const unsigned cycles = c.step();
     executing_ = -1;
@@ -190,6 +193,8 @@ void Rp2040::execute(int n) {
     s.extraCycles = 0;
     c.tick(total);
     s.time += Time{total} * kNsPerCycle;
+    if (observer_)
+        observer_->afterStep(n, begin, s.time);
     if (c.state() == arm::Core::State::Stopped) {
         reportStop(n, c.stopInfo().reason, c.stopInfo().pc);
         return;

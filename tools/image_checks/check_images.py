@@ -52,7 +52,9 @@ def check_image(image, args, bare_elf):
 
     board_obj = args.board_size.get(image)
     board_size = task_stacks.board_object_size(ElfFile(board_obj)) if board_obj else None
-    lines, bad, _ = task_stacks.check(image, graph, firmware_facts, board_size)
+    lines, bad, used = task_stacks.check(image, graph, firmware_facts, board_size)
+    budgets = {t.name: t.words * 4 for t in firmware_facts.tasks_of(image)}
+    args.stack_rows += [(image, name, total, budgets[name]) for name, total in used.items()]
     print("stack per task: " + (lines[0] if lines else ""))
     for line in lines[1:]:
         print(f"  {line}")
@@ -75,8 +77,12 @@ def main():
     parser.add_argument("--bare", required=True, help="the bare image's .elf")
     parser.add_argument("--board-size", action="append", default=[],
                         help="image=object holding sizeof(BoardTask)")
+    parser.add_argument("--stack-file",
+                        help="writes image, task, worst-case bytes and stack bytes per line "
+                             "(tab-separated) for the measurements on the simulated chip")
     parser.add_argument("images", nargs="+")
     args = parser.parse_args()
+    args.stack_rows = []
     args.board_size = dict(item.split("=", 1) for item in args.board_size)
     # The bare image runs the timer service task and the two idle tasks.
     args.bare_stack_words = sum(t.words for t in firmware_facts.ALL_TASKS
@@ -98,6 +104,10 @@ def main():
         print(f"{image}: {'all checks pass' if not faults else f'{len(faults)} faults'}\n")
         if faults:
             failed.append(image)
+    if args.stack_file:
+        with open(args.stack_file, "w", encoding="utf-8") as out:
+            for row in args.stack_rows:
+                out.write("\t".join(str(v) for v in row) + "\n")
     if failed:
         print(f"Image checks failed for {', '.join(failed)}.")
         return 1

@@ -45,9 +45,11 @@ add_custom_target(image_checks
             --objdump ${CMAKE_OBJDUMP}
             --cxxfilt ${RP2040_CXXFILT}
             --bare $<TARGET_FILE:image_check_bare>
+            --stack-file ${CMAKE_BINARY_DIR}/task_stacks.tsv
             ${_board_size_args}
             ${BOARD_IMAGES}
     WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+    BYPRODUCTS ${CMAKE_BINARY_DIR}/task_stacks.tsv
     COMMENT "Checking the images ${BOARD_IMAGES}"
     VERBATIM)
 add_dependencies(image_checks ${_check_depends})

@@ -1,0 +1,26 @@
+#include "stretch_meter.h"
+
+void StretchMeter::step(const sim::I2cPhase& phase) {
+    using Kind = sim::I2cPhase::Kind;
+    switch (phase.kind) {
+    case Kind::Address:
+        // Bit 0 of the address byte: a read.
+        if (phase.ack && (phase.byte & 1u) != 0)
+            askedAt_ = phase.at + period_;
+        else
+            askedAt_.reset();
+        break;
+    case Kind::ReadAck:
+        askedAt_ = phase.at;
+        break;
+    case Kind::Read:
+        if (askedAt_ && phase.at >= *askedAt_)
+            stretch_.add(phase.at - *askedAt_);
+        askedAt_.reset();
+        break;
+    default:
+        // A STOP or repeated START: the last byte asked for was never sent.
+        askedAt_.reset();
+        break;
+    }
+}
