@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
         }
         slots = boardsim::assignSlots(options.boards);
     } catch (const boardsim::UsageError& e) {
-        std::cerr << "boardsim: " << e.what() << "\n" << boardsim::kUsage;
+        // One line, as for every other error; the usage is one --help away.
+        std::cerr << "boardsim: " << e.what() << " (boardsim --help shows the usage)\n";
         return 2;
     }
 

@@ -69,10 +69,12 @@ void measureTasks(sim::rp2040::Rp2040& chip, const ChipProbe& probe,
         const std::uint32_t base = word(chip, tcb + kPxStackOffset);
         // Without a bound the stack's size is the malloc chunk's (usable bytes).
         t.size = t.bound ? t.bound->size : (word(chip, base - 4) & ~7u) - 4;
-        std::vector<std::uint8_t> bytes(t.size);
-        if (t.size == 0 || !chip.readMemory(base, bytes.data(), t.size))
-            continue;
-        t.use = measureStack(base, bytes);
+        if (t.size > 0 && t.size <= kSramBytes) {
+            std::vector<std::uint8_t> bytes(t.size);
+            t.readable = chip.readMemory(base, bytes.data(), t.size);
+            if (t.readable)
+                t.use = measureStack(base, bytes);
+        }
         r.tasks.push_back(t);
     }
     std::sort(r.tasks.begin(), r.tasks.end(),

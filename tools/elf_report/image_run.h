@@ -20,6 +20,7 @@ struct TaskReport {
     std::uint32_t tcb = 0;
     std::uint32_t size = 0;
     StackUse use;
+    bool readable = false;            // the stack could be read
     std::optional<StaticStack> bound; // nothing: the image checks know no such task
 };
 

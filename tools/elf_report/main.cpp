@@ -54,7 +54,11 @@ int printStacks(const ImageReport& r) {
         std::printf("  %-11s %5u  worst case %5s  of %5u%s\n", t.name.c_str(), t.use.depth,
                     t.bound ? std::to_string(t.bound->worstCase).c_str() : "-", t.size,
                     t.use.exhausted ? "  (no fill left)" : "");
-        if (!t.bound) {
+        if (!t.readable) {
+            std::printf("FAULT %s: the stack of %s could not be read\n", r.image.c_str(),
+                        t.name.c_str());
+            ++faults;
+        } else if (!t.bound) {
             std::printf("FAULT %s: task %s has no static worst case\n", r.image.c_str(),
                         t.name.c_str());
             ++faults;
