@@ -1,0 +1,25 @@
+# boardsim given arguments it cannot use: each case must end with exit
+# status 2 and exactly one line on the error output, naming boardsim.
+# Called by CTest with BOARDSIM and SCRIPT (a script that exists).
+set(cases
+    "--bogus valdor"
+    "valdor@9"
+    "valdor@raw=x"
+    "valdor@raw=5000"
+    "valdor@2 quillet@2"
+    "--script"
+    "--script /nonexistent/script.bsim valdor"
+    "nosuchimage"
+    "/nonexistent/valdor.elf"
+    "")
+foreach(case IN LISTS cases)
+    separate_arguments(args UNIX_COMMAND "${case}")
+    execute_process(COMMAND ${BOARDSIM} ${args}
+                    INPUT_FILE ${SCRIPT}
+                    OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
+    string(REGEX MATCHALL "\n" newlines "${err}")
+    list(LENGTH newlines lines)
+    if(NOT status EQUAL 2 OR NOT lines EQUAL 1 OR NOT err MATCHES "^boardsim: ")
+        message(FATAL_ERROR "boardsim ${case}: status ${status}, error output:\n${err}")
+    endif()
+endforeach()
