@@ -1,4 +1,5 @@
 #include "harness/bench.h"
+#include "harness/image_heap.h"
 
 #include "rp2040/rp2040.h"
 
@@ -49,6 +50,7 @@ Board& Bench::insert(unsigned slot, const std::string& image, const std::string&
         return place(slot, boardKindOf(image), image, coding, make);
     }
     Board& board = place(slot, boardKindOf(image), image, coding);
+    board.chip().heap().setCapacity(imageHeapBytes(image));
     board.chip().loadImage(path);
     return board;
 }

@@ -78,6 +78,10 @@ public:
     void writeVcd(const std::string& path);
     void closeVcd();
 
+    // Perturbs the schedule of every chip from now on (kernel/perturbation.h):
+    // the same seed gives the same run.
+    void setPerturbation(std::uint64_t seed) { sim_.setPerturbation(seed); }
+
     Simulation& simulation() { return sim_; }
     Backplane& backplane() { return backplane_; }
     I2cBus& bus() { return backplane_.bus(); }

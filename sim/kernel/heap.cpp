@@ -18,11 +18,16 @@ void* Heap::allocate(std::size_t size) {
             return nullptr;
         }
     }
+    if (chunksInUse_ + chunkBytes(size) > capacity_) {
+        ++exhausted_;
+        return nullptr;
+    }
     void* p = std::malloc(size == 0 ? 1 : size);
     if (!p)
         return nullptr;
     blocks_[p] = size;
     inUse_ += size;
+    chunksInUse_ += chunkBytes(size);
     if (inUse_ > peak_)
         peak_ = inUse_;
     return p;
@@ -35,6 +40,7 @@ void Heap::release(void* p) {
     if (it == blocks_.end())
         return;
     inUse_ -= it->second;
+    chunksInUse_ -= chunkBytes(it->second);
     blocks_.erase(it);
     std::free(p);
 }
@@ -44,6 +50,7 @@ void Heap::wipe() {
         std::free(p);
     blocks_.clear();
     inUse_ = 0;
+    chunksInUse_ = 0;
 }
 
 } // namespace sim

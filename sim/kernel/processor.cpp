@@ -172,8 +172,11 @@ bool Processor::step() {
     if (halted_ || debugHalt_)
         return false;
     bool ran = false;
-    for (int core = 0; core < kCores && !sim_.stopped() && !resetPending_ && !halted_; ++core)
-        ran |= stepCore(core);
+    // Both cores run at once on the chip; which of them the model lets go
+    // first is a choice the perturbation makes.
+    const int first = sim_.perturbation() ? sim_.perturbation()->firstCore() : 0;
+    for (int i = 0; i < kCores && !sim_.stopped() && !resetPending_ && !halted_; ++i)
+        ran |= stepCore((first + i) % kCores);
     currentCore_ = -1;
     return ran || resetPending_;
 }
@@ -234,6 +237,10 @@ bool Processor::stepCore(int core) {
     if (s.switchPending(core) && !irqs_[core].masked)
         s.select(core);
     Task* t = s.running(core);
+    if (t && t == s.idleTask(0) && s.tasksWaitingCleanUp() > 0) {
+        s.idleTurn();
+        return true;
+    }
     if (!t || t->idle || t->busyUntil > now() || spinBlocked(core))
         return false;
     if (sim_.countResume()) {
@@ -242,7 +249,7 @@ bool Processor::stepCore(int core) {
     }
     t->coroutine->resume();
     if (t->state == TaskState::Deleted)
-        s.reap(t);
+        s.retire(t);
     return true;
 }
 
@@ -253,6 +260,8 @@ void Processor::leaveContext() {
 void Processor::preemptionPoint() {
     if (!Coroutine::running() || g_executing != this)
         return;
+    if (Perturbation* p = sim_.perturbation())
+        perturb(p->atCall());
     int core = currentCore_;
     if (core < 0 || inIsr_[core] || irqs_[core].masked)
         return;
@@ -267,6 +276,24 @@ void Processor::preemptionPoint() {
     }
     if (attention)
         leaveContext();
+}
+
+void Processor::perturbationPoint() {
+    Perturbation* p = sim_.perturbation();
+    if (p && Coroutine::running() && g_executing == this)
+        perturb(p->atBoundary());
+}
+
+// The executing context spends `cost` on its own code, and when held off
+// lets everything else at this instant run first, then waits `extra`.
+void Processor::perturb(const Perturbation::AtCall& at) {
+    if (resetPending_ || halted_ || currentCore_ < 0)
+        return;
+    if (at.holdOff)
+        leaveContext();
+    const Time wait = at.cost + at.extra;
+    if (wait > 0 && !resetPending_)
+        busyWaitUntil(now() + wait);
 }
 
 void Processor::poll() {
@@ -361,8 +388,10 @@ void Processor::setIrqLine(int core, unsigned irq, bool level) {
     if (level) {
         lines_[core] |= bit;
         irqs_[core].raisedAt[irq] = now();
-        if (irqs_[core].latency > 0)
-            wakeAt(now() + irqs_[core].latency);
+        irqs_[core].jitter[irq] = sim_.perturbation() ? sim_.perturbation()->irqJitter() : 0;
+        const Time delay = irqs_[core].latency + irqs_[core].jitter[irq];
+        if (delay > 0)
+            wakeAt(now() + delay);
     } else {
         lines_[core] &= ~bit;
     }
@@ -374,7 +403,7 @@ int Processor::deliverableIrq(int core) const {
     while (pending) {
         int irq = __builtin_ctz(pending);
         pending &= pending - 1;
-        if (now() < irqs_[core].raisedAt[irq] + irqs_[core].latency)
+        if (now() < irqs_[core].raisedAt[irq] + irqs_[core].latency + irqs_[core].jitter[irq])
             continue;
         if (best < 0 || priorities_[irq] < priorities_[best])
             best = irq;

@@ -42,6 +42,7 @@ struct CoreInterrupts {
     bool masked = false; // PRIMASK
     Time latency = 0;    // injected delay from line to handler entry
     std::array<Time, kIrqCount> raisedAt{};
+    std::array<Time, kIrqCount> jitter{}; // perturbed runs: drawn at each rise
 };
 
 class Processor {
@@ -92,6 +93,9 @@ public:
     // A point where the executing context may be preempted: at every RTOS
     // and SDK call.
     void preemptionPoint();
+    // A critical-section boundary: in a perturbed run the context may be
+    // held off there; otherwise nothing happens.
+    void perturbationPoint();
     // A polling loop's turn (tight_loop_contents and the like): lets every
     // other context run before this one continues.
     void poll();
@@ -130,10 +134,11 @@ public:
 
     // --- the RTOS ----------------------------------------------------------------
     Scheduler& scheduler() { return *scheduler_; }
-    // The port's own critical-section nesting per core.
+    // The port's own critical-section nesting per core. Leaving the outer
+    // section enables interrupts whatever they were before, as the kernel's
+    // exit does; nothing is saved.
     struct PortCritical {
         unsigned nesting = 0;
-        std::uint32_t savedMask = 0;
     };
     std::array<PortCritical, kCores> portCritical{};
     Heap& heap() { return heap_; }
@@ -167,6 +172,7 @@ private:
     void boot();
     void performReset();
     void leaveContext(); // suspends the executing coroutine
+    void perturb(const Perturbation::AtCall& at);
     bool stepCore(int core);
     bool spinBlocked(int core) const;
     int deliverableIrq(int core) const;

@@ -172,12 +172,30 @@ void Scheduler::yieldCore(int core) {
     if (core == executingCore() && processor_.currentCore() >= 0)
         yieldPending_[core] = true; // the executing context decides when
     else
-        switchPending_[core] = true; // the other core is interrupted at once
+        interruptCore(core);
+}
+
+// The other core is interrupted at once; in a perturbed run the interrupt
+// and the switch take it a little while, and the caller goes on meanwhile.
+void Scheduler::interruptCore(int core) {
+    Perturbation* p = processor_.simulation().perturbation();
+    if (!switchPending_[core] && p && processor_.currentCore() >= 0) {
+        const Time delay = p->crossCoreWake();
+        switchDue_[core] = processor_.now() + delay;
+        if (delay > 0)
+            processor_.wakeAt(switchDue_[core]);
+    }
+    switchPending_[core] = true;
+}
+
+bool Scheduler::switchPending(int core) const {
+    return switchPending_[core] && switchDue_[core] <= processor_.now();
 }
 
 void Scheduler::select(int core) {
     yieldPending_[core] = false;
     switchPending_[core] = false;
+    switchDue_[core] = 0;
     Task* current = running_[core];
     if (current && current->state == TaskState::Ready) {
         auto& list = ready_[current->priority];
@@ -221,7 +239,7 @@ void Scheduler::select(int core) {
             }
         }
         if (lowestCore >= 0)
-            switchPending_[lowestCore] = true;
+            requestSwitch(lowestCore);
     }
 }
 
@@ -242,6 +260,10 @@ bool Scheduler::start() {
     started_ = true;
     startedAt_ = processor_.now();
     tick_ = 0;
+    // The first task starts with interrupts enabled on both cores, also
+    // when main left them masked in a critical section.
+    for (int core = 0; core < kCores; ++core)
+        processor_.irqs_[core].masked = false;
     for (int core = 0; core < kCores; ++core)
         select(core);
     return true;
@@ -282,7 +304,7 @@ void Scheduler::yieldWithinApi() {
         return;
     if (yieldPending_[core] && !processor_.interruptsMasked(core) &&
         !processor_.holdsSpinLock(core))
-        switchPending_[core] = true;
+        requestSwitch(core);
     processor_.preemptionPoint();
 }
 
@@ -317,16 +339,32 @@ void Scheduler::deleteTask(Task* t) {
     t->state = TaskState::Deleted;
     int core = t->runningOn;
     if (core >= 0)
-        switchPending_[core] = true;
+        requestSwitch(core);
     if (t == self && !processor_.inInterrupt()) {
         processor_.leaveContext(); // never comes back
         return;
     }
+    // A task running on a core (the other one, or the one this interrupt
+    // stopped) is freed by the idle task; any other at once.
     if (core >= 0) {
-        running_[core] = nullptr;
-        t->runningOn = -1;
+        retire(t);
+        return;
     }
     reap(t);
+}
+
+void Scheduler::retire(Task* t) {
+    for (int core = 0; core < kCores; ++core)
+        if (running_[core] == t)
+            running_[core] = nullptr;
+    t->runningOn = -1;
+    if (std::find(terminating_.begin(), terminating_.end(), t) == terminating_.end())
+        terminating_.push_back(t);
+}
+
+void Scheduler::idleTurn() {
+    while (!terminating_.empty())
+        reap(terminating_.front());
 }
 
 void Scheduler::reap(Task* t) {
@@ -334,6 +372,8 @@ void Scheduler::reap(Task* t) {
     if (it == all_.end())
         return;
     all_.erase(it);
+    terminating_.erase(std::remove(terminating_.begin(), terminating_.end(), t),
+                       terminating_.end());
     for (int core = 0; core < kCores; ++core)
         if (running_[core] == t)
             running_[core] = nullptr;
@@ -362,7 +402,7 @@ void Scheduler::tick() {
     }
     for (int core = 0; core < kCores; ++core)
         if (yieldPending_[core])
-            switchPending_[core] = true;
+            requestSwitch(core);
 }
 
 bool Scheduler::notify(Task* t, std::uint32_t value, int action, std::uint32_t* previous,

@@ -116,8 +116,13 @@ public:
     void yieldWithinApi();
     // portYIELD_FROM_ISR(true) / taskYIELD: switch the executing core at the
     // next opportunity.
-    void requestSwitch(int core) { switchPending_[core] = true; }
-    bool switchPending(int core) const { return switchPending_[core]; }
+    void requestSwitch(int core) {
+        switchPending_[core] = true;
+        switchDue_[core] = 0;
+    }
+    // A switch requested for a core that is due now (a perturbed run may
+    // delay the other core's switch a little).
+    bool switchPending(int core) const;
     bool yieldPending(int core) const { return yieldPending_[core]; }
 
     // --- notifications ---------------------------------------------------------
@@ -129,7 +134,13 @@ public:
     // --- the run loop's side ---------------------------------------------------
     void tick();           // the tick interrupt, on core 0
     void select(int core); // picks the task the core runs next
-    void reap(Task* t);    // frees a deleted task once nothing runs on it
+    void reap(Task* t);    // frees a deleted task's memory
+    // A deleted task that was running when it was deleted: its memory waits
+    // for the idle task, as on the chip.
+    void retire(Task* t);
+    // A turn of the idle task that cleans up ("IDLE0"): frees what waits.
+    void idleTurn();
+    std::size_t tasksWaitingCleanUp() const { return terminating_.size(); }
 
     // --- the RTOS objects of this chip (gone with a reset) ---------------------
     Queue* createQueue(unsigned length, unsigned itemSize); // nullptr: no memory
@@ -150,6 +161,7 @@ private:
     void removeDelayed(Task* t);
     void yieldForTask(Task* t);
     void yieldCore(int core);
+    void interruptCore(int core);
     int executingCore() const;
     void trace(const std::string& what) const;
 
@@ -161,10 +173,12 @@ private:
     std::array<std::vector<Task*>, kPriorities> ready_;
     std::vector<Task*> delayed_; // by wake tick, in arrival order among equals
     std::vector<Task*> all_;
+    std::vector<Task*> terminating_; // deleted, memory not yet freed
     std::array<Task*, 2> running_{};
     std::array<Task*, 2> idle_{};
     std::array<bool, 2> yieldPending_{};
     std::array<bool, 2> switchPending_{};
+    std::array<Time, 2> switchDue_{};
     std::vector<std::unique_ptr<Queue>> queues_;
     std::vector<std::unique_ptr<EventGroup>> eventGroups_;
     std::unique_ptr<TimerService> timers_;

@@ -10,10 +10,21 @@ namespace sim {
 
 namespace {
 Simulation* g_current = nullptr;
+std::optional<std::uint64_t> g_defaultSeed;
 } // namespace
 
 Simulation::Simulation() {
     g_current = this;
+    if (g_defaultSeed)
+        setPerturbation(*g_defaultSeed);
+}
+
+void Simulation::setDefaultPerturbation(std::optional<std::uint64_t> seed) {
+    g_defaultSeed = seed;
+}
+
+std::optional<std::uint64_t> Simulation::defaultPerturbation() {
+    return g_defaultSeed;
 }
 
 Simulation::~Simulation() {

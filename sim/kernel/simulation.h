@@ -5,10 +5,12 @@
 #pragma once
 
 #include "event_queue.h"
+#include "perturbation.h"
 #include "time.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,6 +89,17 @@ public:
     }
     void stopLivelock(const std::string& who);
 
+    // Seeded perturbation of every processor of this world (see
+    // perturbation.h); off unless set. A new world starts with the
+    // process-wide default, so that a whole test suite can run perturbed.
+    void setPerturbation(std::uint64_t seed, PerturbationBounds bounds = {}) {
+        perturbation_.emplace(seed, bounds);
+    }
+    void clearPerturbation() { perturbation_.reset(); }
+    Perturbation* perturbation() { return perturbation_ ? &*perturbation_ : nullptr; }
+    static void setDefaultPerturbation(std::optional<std::uint64_t> seed);
+    static std::optional<std::uint64_t> defaultPerturbation();
+
     void attach(Processor& p);
     void detach(Processor& p);
     void attach(TimedRunner& r);
@@ -114,6 +127,7 @@ private:
     bool stopped_ = false;
     std::string error_;
     TraceSink trace_;
+    std::optional<Perturbation> perturbation_;
     std::uint64_t livelockLimit_ = 2000000;
     std::uint64_t resumesNow_ = 0;
     Time resumesAt_ = 0;

@@ -36,24 +36,29 @@ void vPortClearInterruptMask(uint32_t ulMask) {
     chip().restoreInterrupts(ulMask);
 }
 
+// As the kernel's SMP critical section: entry masks interrupts and, once
+// the scheduler runs, takes the locks; exit enables interrupts outright and
+// takes a yield that became pending inside. Before the scheduler starts the
+// exit does nothing, so interrupts stay masked until the first task runs.
 void vPortEnterCritical(void) {
     Processor& p = chip();
-    int core = p.currentCore() < 0 ? 0 : p.currentCore();
-    std::uint32_t saved = p.saveAndDisableInterrupts();
-    if (p.portCritical[core].nesting++ == 0) {
-        p.portCritical[core].savedMask = saved;
+    p.perturbationPoint();
+    const int core = p.currentCore() < 0 ? 0 : p.currentCore();
+    p.saveAndDisableInterrupts();
+    if (!p.scheduler().started())
+        return;
+    if (p.portCritical[core].nesting++ == 0)
         p.spinLockAcquire(kRtosSpinLock);
-    }
 }
 
 void vPortExitCritical(void) {
     Processor& p = chip();
-    int core = p.currentCore() < 0 ? 0 : p.currentCore();
-    if (p.portCritical[core].nesting == 0)
+    const int core = p.currentCore() < 0 ? 0 : p.currentCore();
+    if (!p.scheduler().started() || p.portCritical[core].nesting == 0)
         return;
     if (--p.portCritical[core].nesting == 0) {
         p.spinLockRelease(kRtosSpinLock);
-        p.restoreInterrupts(p.portCritical[core].savedMask);
+        p.restoreInterrupts(0);
         p.scheduler().yieldWithinApi();
     }
 }

@@ -79,6 +79,8 @@ eTaskState eTaskGetState(TaskHandle_t xTask) {
     for (Task* known : scheduler().tasks()) {
         if (known != t)
             continue;
+        if (t->state == TaskState::Deleted)
+            break; // waiting for the idle task to free it
         if (t->runningOn >= 0)
             return eRunning;
         return t->state == TaskState::Ready ? eReady : eBlocked;

@@ -49,6 +49,7 @@ void __mem_fence_release(void) {}
 
 uint32_t save_and_disable_interrupts(void) {
     Chip& c = chip();
+    c.perturbationPoint();
     std::uint32_t saved = c.saveAndDisableInterrupts();
     done(c);
     return saved;
@@ -84,6 +85,7 @@ void spin_unlock_unsafe(spin_lock_t* lock) {
 uint32_t spin_lock_blocking(spin_lock_t* lock) {
     Chip& c = chip();
     const unsigned n = lockNumber(c, lock);
+    c.perturbationPoint();
     std::uint32_t saved = c.saveAndDisableInterrupts();
     c.spinLockAcquire(n);
     done(c);

@@ -90,9 +90,16 @@ void busy_wait_until(absolute_time_t t) {
     done(c);
 }
 
+// A loop polling this spins on the chip while the timer counts on. Each
+// poll that finds the time not yet reached waits for the next microsecond,
+// when the answer can change at the earliest, so the loop ends instead of
+// holding virtual time still; anything else runs meanwhile.
 bool time_reached(absolute_time_t t) {
     Chip& c = chip();
-    bool reached = c.timer.microseconds() >= to_us_since_boot(t);
+    const std::uint64_t us = c.timer.microseconds();
+    const bool reached = us >= to_us_since_boot(t);
+    if (!reached)
+        c.busyWaitUntil(c.timer.worldTimeOf(us + 1));
     done(c);
     return reached;
 }

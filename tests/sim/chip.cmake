@@ -22,6 +22,7 @@ add_executable(chip_tests
     ${CMAKE_CURRENT_LIST_DIR}/stdio_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sync_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/thermocouple_bank_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/time_polling_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/watchdog_test.cpp)
 target_link_libraries(chip_tests PRIVATE simplatform GTest::gtest_main)
 target_compile_definitions(chip_tests PRIVATE SIM_TEST_IMAGE="$<TARGET_FILE:sim_test_image>")
