@@ -11,6 +11,9 @@ set(cases
     "--script /nonexistent/script.bsim valdor"
     "nosuchimage"
     "/nonexistent/valdor.elf"
+    "--perturb"
+    "--perturb -1 valdor"
+    "--perturb seven valdor"
     "")
 foreach(case IN LISTS cases)
     separate_arguments(args UNIX_COMMAND "${case}")

@@ -92,6 +92,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    if (options.perturb)
+        bench.setPerturbation(options.perturbSeed);
     bench.powerOn();
 
     boardsim::Interpreter interpreter(bench, std::cout, std::cerr);

@@ -3,6 +3,7 @@
 #include "parse.h"
 
 #include <array>
+#include <limits>
 
 namespace boardsim {
 
@@ -14,7 +15,10 @@ const char* const kUsage =
     "  build, run instruction by instruction; its name says the board, e.g.\n"
     "  build/rp2040/valdor.elf). Commands come from FILE or standard input.\n"
     "  --vcd FILE writes the run's waveforms (bus, pins, SPI, LEDs, analog\n"
-    "  inputs) as a Value Change Dump for GTKWave or PulseView.\n";
+    "  inputs) as a Value Change Dump for GTKWave or PulseView.\n"
+    "  --perturb SEED perturbs the schedule of every chip (which core goes\n"
+    "  first, code that takes time, late interrupts and wake-ups); the same\n"
+    "  SEED gives the same run.\n";
 
 BoardArgument parseBoard(const std::string& arg) {
     BoardArgument b;
@@ -52,6 +56,12 @@ Options parseOptions(const std::vector<std::string>& args) {
             if (i + 1 >= args.size())
                 throw UsageError("--vcd needs a file");
             o.vcd = args[++i];
+        } else if (a == "--perturb") {
+            if (i + 1 >= args.size())
+                throw UsageError("--perturb needs a seed");
+            o.perturb = true;
+            o.perturbSeed = static_cast<std::uint64_t>(
+                parseInteger(args[++i], 0, std::numeric_limits<long>::max(), "seed"));
         } else if (a.size() > 1 && a[0] == '-') {
             throw UsageError("unknown option " + a);
         } else {

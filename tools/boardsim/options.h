@@ -19,6 +19,8 @@ struct BoardArgument {
 struct Options {
     bool trace = false;
     bool help = false;
+    bool perturb = false;      // --perturb SEED: a perturbed schedule
+    std::uint64_t perturbSeed = 0;
     std::string script; // empty: standard input
     std::string vcd;    // waveforms of the run, when not empty
     std::vector<BoardArgument> boards;
