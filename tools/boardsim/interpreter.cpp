@@ -21,6 +21,7 @@ Interpreter::Interpreter(sim::Bench& bench, std::ostream& out, std::ostream& err
                  {"console", &Interpreter::console},
                  {"time", &Interpreter::time},
                  {"resets", &Interpreter::resets},
+                 {"watchdog", &Interpreter::watchdog},
                  {"help", &Interpreter::help}};
 }
 
@@ -200,6 +201,15 @@ void Interpreter::resets(const Args& args) {
         out_ << formatMicroseconds(r.at) << " " << r.cause << "\n";
 }
 
+// As a debugger writes the trigger bit: the chip resets at once.
+void Interpreter::watchdog(const Args& args) {
+    needArgs(args, 1, "watchdog trigger");
+    if (args[0] != "trigger")
+        throw UsageError("watchdog " + args[0] + ": only trigger");
+    checkRunning();
+    current().chip().watchdog.trigger();
+}
+
 } // namespace boardsim
 
 namespace boardsim {
@@ -216,7 +226,8 @@ void Interpreter::help(const Args& args) {
             "dac                           the converter's outputs\n"
             "console                       console lines since the last console\n"
             "time                          the virtual time\n"
-            "resets                        the chip's resets with time and cause\n";
+            "resets                        the chip's resets with time and cause\n"
+            "watchdog trigger              reset the chip through its watchdog, as a debugger\n";
 }
 
 } // namespace boardsim

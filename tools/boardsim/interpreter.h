@@ -42,6 +42,7 @@ private:
     void console(const Args& args);
     void time(const Args& args);
     void resets(const Args& args);
+    void watchdog(const Args& args);
     void help(const Args& args);
 
     sim::Bench& bench_;

@@ -4,6 +4,7 @@
 #include "interpreter.h"
 #include "options.h"
 #include "parse.h"
+#include "server.h"
 
 #include "harness/bench.h"
 #include "harness/image_catalog.h"
@@ -95,6 +96,9 @@ int main(int argc, char** argv) {
     if (options.perturb)
         bench.setPerturbation(options.perturbSeed);
     bench.powerOn();
+
+    if (!options.listen.empty())
+        return boardsim::serve(bench, options.listen, options.speed, slots.front());
 
     boardsim::Interpreter interpreter(bench, std::cout, std::cerr);
     interpreter.select(slots.front());

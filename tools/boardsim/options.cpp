@@ -3,17 +3,23 @@
 #include "parse.h"
 
 #include <array>
+#include <cstdlib>
 #include <limits>
 
 namespace boardsim {
 
 const char* const kUsage =
-    "usage: boardsim [--trace] [--script FILE] [--vcd FILE] BOARD...\n"
+    "usage: boardsim [--trace] [--script FILE]\n"
+    "                [--listen SOCKET [--speed X]] [--vcd FILE] BOARD...\n"
     "  BOARD is IMAGE (slot 0), IMAGE@SLOT (0..7), IMAGE@raw=N (coding reading N)\n"
     "  or IMAGE@none (no coding voltage); IMAGE is valdor, quillet, brennic, a\n"
     "  path to an image module, or a path to a real binary (.elf of the rp2040\n"
     "  build, run instruction by instruction; its name says the board, e.g.\n"
     "  build/rp2040/valdor.elf). Commands come from FILE or standard input.\n"
+    "  --listen SOCKET serves the backplane on a Unix socket instead: clients\n"
+    "  send commands line by line, each answered by its output lines and then\n"
+    "  ok or error: MESSAGE; the world runs with the wall clock times X\n"
+    "  (--speed, 1 by default; 0: only run and i2c move time).\n"
     "  --vcd FILE writes the run's waveforms (bus, pins, SPI, LEDs, analog\n"
     "  inputs) as a Value Change Dump for GTKWave or PulseView.\n"
     "  --perturb SEED perturbs the schedule of every chip (which core goes\n"
@@ -40,12 +46,35 @@ BoardArgument parseBoard(const std::string& arg) {
     return b;
 }
 
+namespace {
+
+// A factor of the wall clock: 0 (time moves only by commands) up to a million.
+double parseSpeed(const std::string& word) {
+    char* end = nullptr;
+    double x = std::strtod(word.c_str(), &end);
+    if (word.empty() || *end != '\0' || !(x >= 0 && x <= 1e6))
+        throw UsageError("bad speed '" + word + "' (a factor from 0 to 1e6)");
+    return x;
+}
+
+} // namespace
+
 Options parseOptions(const std::vector<std::string>& args) {
     Options o;
+    bool speedGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--trace") {
             o.trace = true;
+        } else if (a == "--listen") {
+            if (i + 1 >= args.size())
+                throw UsageError("--listen needs a socket path");
+            o.listen = args[++i];
+        } else if (a == "--speed") {
+            if (i + 1 >= args.size())
+                throw UsageError("--speed needs a factor");
+            o.speed = parseSpeed(args[++i]);
+            speedGiven = true;
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--script") {
@@ -70,6 +99,10 @@ Options parseOptions(const std::vector<std::string>& args) {
     }
     if (o.boards.empty() && !o.help)
         throw UsageError("no board given");
+    if (!o.listen.empty() && !o.script.empty())
+        throw UsageError("--listen and --script exclude each other");
+    if (speedGiven && o.listen.empty())
+        throw UsageError("--speed goes with --listen");
     return o;
 }
 

@@ -22,6 +22,8 @@ struct Options {
     bool perturb = false;      // --perturb SEED: a perturbed schedule
     std::uint64_t perturbSeed = 0;
     std::string script; // empty: standard input
+    std::string listen; // a socket to serve the backplane on instead
+    double speed = 1.0; // virtual seconds per wall-clock second with --listen
     std::string vcd;    // waveforms of the run, when not empty
     std::vector<BoardArgument> boards;
 };
