@@ -17,8 +17,8 @@ add_custom_target(elf_runs
             -DBOARDS_TARGET=host -DCMAKE_BUILD_TYPE=Release -DBOARDS_SANITIZE=OFF
             -DCMAKE_C_COMPILER=${HOST_CC} -DCMAKE_CXX_COMPILER=${HOST_CXX}
             -DBOARDS_ELF_IMAGE_DIR=${CMAKE_BINARY_DIR}
-    COMMAND ${CMAKE_COMMAND} --build ${_sim_dir} --target elf_tests boardsim elf_bench elf_report
-            -j 2
+    COMMAND ${CMAKE_COMMAND} --build ${_sim_dir}
+            --target elf_tests image_tests_elf boardsim elf_bench elf_report -j 2
     COMMAND ${CMAKE_CTEST_COMMAND} --test-dir ${_sim_dir} -L elf --output-on-failure -j 2
     # Stacks, clock stretch, latencies, load and heap of each image under host
     # traffic; fails when a task goes deeper than the image checks' bound.

@@ -74,7 +74,7 @@ public:
     // the firmware fresh static data.
     void setBeforeBoot(std::function<void()> hook) { beforeBoot_ = std::move(hook); }
     unsigned resets() const { return resets_; }
-    bool running() const { return powered_ && !halted_; }
+    virtual bool running() const { return powered_ && !halted_; }
 
     // A debugger halt of both cores: nothing on the chip runs while halted.
     virtual void setDebugHalt(bool halted);

@@ -170,6 +170,14 @@ void Rp2040::powerOn() {
     bootCores(simulation().now());
 }
 
+bool Rp2040::running() const {
+    for (const auto& c : cores_) {
+        if (c->state() == arm::Core::State::Stopped)
+            return false;
+    }
+    return powered_;
+}
+
 void Rp2040::bootCores(Time at) {
     for (int n = 0; n < 2; ++n) {
         Slot& s = slots_[std::size_t(n)];

@@ -65,6 +65,8 @@ public:
     void setIrqLine(int core, unsigned irq, bool level) override;
     // Both cores stop executing; time and the world go on.
     void setDebugHalt(bool halted) override;
+    // Powered, and neither core stopped by a fault.
+    bool running() const override;
 
     // --- sim::TimedRunner ---------------------------------------------------------
     Time localTime() const override;

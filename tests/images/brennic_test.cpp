@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "harness/bench.h"
+#include "image_backend.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ const std::string NOTICE = "[WARN] brennic: kein Host-Link, GPIO20/21 sind Demux
 
 class Brennic : public ::testing::Test {
 protected:
-    Brennic() : board(bench.insert(0, "brennic", BOARD_IMAGE_DIR "/brennic.so")) {}
+    Brennic() : board(bench.insert(0, "brennic", image_backend::imagePath("brennic"))) {}
 
     void runUntil(sim::Time t) { ASSERT_TRUE(bench.runUntil(t)) << bench.error(); }
 
@@ -153,13 +154,13 @@ TEST_F(Brennic, WhatAHostSeesOnTheBus) {
 // So a brennic must not share a backplane: with one in slot 0, a quillet in
 // slot 1 cannot be read.
 TEST_F(Brennic, ABoardBesideItCannotBeRead) {
-    bench.insert(1, "quillet", BOARD_IMAGE_DIR "/quillet.so");
+    bench.insert(1, "quillet", image_backend::imagePath("quillet"));
     bench.powerOn();
     runUntil(100 * MS);
     EXPECT_NE(bench.readRegisters(0x26, 0x05, 1), (std::vector<uint8_t>{0x02}));
 
     sim::Bench alone;
-    alone.insert(1, "quillet", BOARD_IMAGE_DIR "/quillet.so");
+    alone.insert(1, "quillet", image_backend::imagePath("quillet"));
     alone.powerOn();
     ASSERT_TRUE(alone.runUntil(100 * MS)) << alone.error();
     EXPECT_EQ(alone.readRegisters(0x26, 0x05, 1), (std::vector<uint8_t>{0x02}));

@@ -293,7 +293,7 @@ TEST_P(ResetMidTransfer, TheResetBoardComesBackAndTheOtherGoesOn) {
     write(survivorAddress, 0x00, {0x21});
     EXPECT_FALSE(answers(victimAddress));
 
-    runUntil(resetAt + kLinkUp + milliseconds(1));
+    runUntil(resetAt + kLinkUp + kStartUp + milliseconds(1));
     runFor(milliseconds(1));
     // The reset board is as after power-on: outputs off, the table initial.
     EXPECT_EQ(read(victimAddress, 0x00, 4), (Bytes{0x00, 0x02, 0xC0, 0x01}));
@@ -340,7 +340,7 @@ TEST_F(BusFaults, ResetWhileTheBoardSendsLeavesTheBusFree) {
     EXPECT_EQ(Bytes(r.messages[1].bytes.begin() + 3, r.messages[1].bytes.end()),
               (Bytes{0xFF, 0xFF}));
     write(kQuillet, 0x00, {0x21});
-    runUntil(resetAt + kLinkUp + milliseconds(1));
+    runUntil(resetAt + kLinkUp + kStartUp + milliseconds(1));
     EXPECT_EQ(read(kValdor, 0x00, 1), Bytes{0x00});
     answersNormally();
 }

@@ -45,6 +45,7 @@ protected:
         }
         for (unsigned slot = 0; slot < 8; ++slot) {
             write(coded[slot], 0x12, {0x00});
+            settle();
             for (unsigned other = 0; other < 8; ++other) {
                 EXPECT_EQ(boards[other]->chip().gpio.level(image.inputChangePin), other <= slot)
                     << "raw " << raw[other] << " after a write to 0x" << std::hex
@@ -96,7 +97,8 @@ TEST_P(DiscoveryTiming, DeafUntilTheSecondSlotReadingIsDone) {
 
 TEST_P(DiscoveryTiming, AnswersRightAfterIt) {
     insert(GetParam(), 5);
-    start(kLinkUp - kAddressPhase + nanoseconds(1));
+    // The real binary's link comes up to kStartUp later.
+    start(kLinkUp + kStartUp - kAddressPhase + nanoseconds(1));
     EXPECT_EQ(read(addressOfSlot(5), 0xFD, 1), Bytes{0x00});
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "harness/bench.h"
+#include "image_backend.h"
 #include "kernel/processor.h"
 #include "kernel/scheduler.h"
 
@@ -26,9 +27,12 @@ using sim::nanoseconds;
 using sim::Time;
 using Bytes = std::vector<std::uint8_t>;
 
-inline std::string imagePath(const std::string& image) {
-    return std::string(BOARD_IMAGE_DIR) + "/" + image + ".so";
-}
+using image_backend::imagePath;
+using image_backend::kCodeTime;
+using image_backend::kStartUp;
+using image_backend::near;
+using image_backend::onTime;
+using image_backend::sameTimeline;
 
 // Position p answers at 0x27 - p; a board sits at the position of its slot.
 constexpr std::uint8_t addressOfSlot(unsigned slot) {
@@ -37,7 +41,7 @@ constexpr std::uint8_t addressOfSlot(unsigned slot) {
 
 // A board with a settled slot voltage has set up its pins and side tasks and
 // started its host link one tick after power-on plus its two 2-us slot
-// conversions.
+// conversions; the real binary's boot code adds up to kStartUp before that.
 constexpr Time kLinkUp = microseconds(1002);
 
 // One byte on the bus at 100 kHz: eight bits and the acknowledge bit.
@@ -72,7 +76,7 @@ protected:
         return bench.insert(slot, image, imagePath(image), coding);
     }
     // Powers the boards and runs until every host link is up.
-    void start(Time until = kLinkUp) {
+    void start(Time until = kLinkUp + kStartUp) {
         bench.powerOn();
         runUntil(until);
     }
@@ -93,6 +97,11 @@ protected:
         EXPECT_FALSE(bench.failed()) << bench.error();
         EXPECT_FALSE(r.nacked()) << "write to 0x" << std::hex << int(reg);
         return r;
+    }
+    // Lets the board's code act on what the host just did (elf backend only).
+    void settle() {
+        if (kCodeTime > 0)
+            runFor(kCodeTime);
     }
     // Selects `reg` and reads n bytes after a repeated START.
     Bytes read(std::uint8_t address, std::uint8_t reg, std::size_t n) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "harness/bench.h"
+#include "image_backend.h"
 
 namespace quillet {
 
@@ -42,16 +43,35 @@ inline std::ostream& operator<<(std::ostream& os, const PinChange& c) {
     return os << sim::Recorder::formatTime(c.at) << "=" << c.level;
 }
 
+// Whether `seen` is one change to `level` at `at`, on the elf backend up to
+// the code time later.
+inline ::testing::AssertionResult oneChange(const std::vector<PinChange>& seen, sim::Time at,
+                                            bool level) {
+    if (seen.size() == 1 && seen[0].level == level && image_backend::onTime(seen[0].at, at))
+        return ::testing::AssertionSuccess();
+    ::testing::AssertionResult r = ::testing::AssertionFailure();
+    r << "expected " << PinChange{at, level} << ", seen";
+    for (const PinChange& c : seen)
+        r << " " << c;
+    return r;
+}
+
 class QuilletBench : public ::testing::Test {
 protected:
     // `image` names the hardware around the chip: "quillet" brings the
     // converters, any other name a bare board running the same module.
     explicit QuilletBench(const std::string& image = "quillet")
-        : board(bench.insert(1, image, BOARD_IMAGE_DIR "/quillet.so")) {
+        : board(bench.insert(1, image, image_backend::imagePath("quillet"))) {
         bench.powerOn();
     }
 
     void runUntil(sim::Time t) { ASSERT_TRUE(bench.runUntil(t)) << bench.error(); }
+
+    // Lets the board's code act on what the host just did (elf backend only).
+    void settle() {
+        if (image_backend::kCodeTime > 0)
+            runUntil(bench.now() + image_backend::kCodeTime);
+    }
 
     bool level(unsigned pin) { return board.chip().gpio.level(pin); }
 
@@ -91,6 +111,7 @@ protected:
     sim::I2cTransferRecord write(uint8_t reg, std::vector<uint8_t> data) {
         sim::I2cTransferRecord r = bench.writeRegisters(ADDRESS, reg, std::move(data));
         EXPECT_FALSE(r.nacked() || r.stuck) << describe(r);
+        settle();
         return r;
     }
 

@@ -75,12 +75,12 @@ TEST_P(EarlyHost, TransfersFromPowerOnAreTakenOnceTheLinkIsUp) {
     bench.powerOn();
     Time firstAck = 0;
     std::uint8_t value = 0x80;
-    while (now() < milliseconds(3)) {
+    while (now() < milliseconds(3) + kStartUp) {
         const I2cTransferRecord r = transfer({I2cMessage::write(kAddr, {0x0B, value})});
         if (!r.messages[0].addressAcked) {
             ASSERT_EQ(firstAck, 0u);
             // The address byte ended before the link came up.
-            EXPECT_LT(r.start + microseconds(85), kLinkUp);
+            EXPECT_LT(r.start + microseconds(85), kLinkUp + kStartUp);
             continue;
         }
         if (firstAck == 0)
@@ -88,7 +88,7 @@ TEST_P(EarlyHost, TransfersFromPowerOnAreTakenOnceTheLinkIsUp) {
         EXPECT_FALSE(r.nacked());
         ++value;
     }
-    EXPECT_LE(firstAck + microseconds(85), kLinkUp + microseconds(110));
+    EXPECT_LE(firstAck + microseconds(85), kLinkUp + kStartUp + microseconds(110));
     runFor(milliseconds(1));
     EXPECT_EQ(read(kAddr, 0x05, 3), (Bytes{static_cast<std::uint8_t>(value - 1), 0xC0,
                                            static_cast<std::uint8_t>(value - 1)}));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "harness/bench.h"
+#include "image_backend.h"
 
 #include <cstdint>
 #include <string>
@@ -13,19 +14,24 @@
 
 namespace valdor_test {
 
+using image_backend::kCodeTime;
+using image_backend::kStartUp;
+using image_backend::onTime;
+using image_backend::sameTimeline;
 using sim::microseconds;
 using sim::milliseconds;
 using sim::Time;
 
 constexpr std::uint8_t kAddress = 0x27; // slot 0
 // The board has set up its pins, converter and side tasks by then: one tick
-// for the slot reading to settle, plus its two 2-us conversions.
+// for the slot reading to settle, plus its two 2-us conversions; the real
+// binary's boot code adds up to kStartUp before that.
 constexpr Time kSetUp = microseconds(1002);
 
 class ValdorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        board_ = &bench_.insert(0, "valdor", BOARD_IMAGE_DIR "/valdor.so");
+        board_ = &bench_.insert(0, "valdor", image_backend::imagePath("valdor"));
         bench_.powerOn();
     }
 
@@ -38,7 +44,13 @@ protected:
         sim::I2cTransferRecord r = bench_.writeRegisters(kAddress, reg, std::move(data));
         EXPECT_FALSE(r.nacked());
         EXPECT_FALSE(bench_.failed()) << bench_.error();
+        settle();
         return r;
+    }
+    // Lets the board's code act on what the host just did (elf backend only).
+    void settle() {
+        if (kCodeTime > 0)
+            runFor(kCodeTime);
     }
     sim::I2cTransferRecord writeWord(std::uint8_t reg, std::uint16_t value) {
         return write(
@@ -54,6 +66,7 @@ protected:
         sim::I2cTransferRecord r = bench_.i2c(
             {sim::I2cMessage::write(kAddress, {0x05}), sim::I2cMessage::readBytes(kAddress, 1)});
         EXPECT_FALSE(r.nacked());
+        settle();
         return r.end;
     }
     // The host's acknowledgement of an input change: a data byte to 0x12.

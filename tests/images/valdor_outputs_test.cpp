@@ -17,7 +17,7 @@ protected:
 };
 
 TEST_F(ValdorOutputs, AllLowAfterStart) {
-    runUntil(kSetUp);
+    runUntil(kSetUp + kStartUp);
     for (unsigned pin = 0; pin < 12; ++pin) {
         EXPECT_TRUE(chip().gpio.state(pin).outputEnabled) << pin;
         if (pin != 1) { // the start-up LED fades on GPIO1
@@ -35,7 +35,7 @@ TEST_F(ValdorOutputs, ChannelIDrivesGpio11MinusIWhenTheWriteEnds) {
         EXPECT_EQ(outputLevels(), 1u << (11 - i)) << "channel " << i;
         const auto changes = pinChanges(11 - i, r.start);
         ASSERT_EQ(changes.size(), 1u) << "channel " << i;
-        EXPECT_EQ(changes[0], std::make_pair(r.end, true)) << "channel " << i;
+        EXPECT_TRUE(sameTimeline(changes, {{r.end, true}}, 0)) << "channel " << i;
     }
 }
 
@@ -68,7 +68,8 @@ TEST_F(ValdorOutputs, WritingOnly0x52ReappliesTheStoredWord) {
     ASSERT_EQ(outputLevels(), 0x200u);
     const sim::I2cTransferRecord r = write(0x52, {0x00});
     EXPECT_EQ(outputLevels(), 0x240u);
-    EXPECT_EQ(pinChanges(6, r.start), (std::vector<std::pair<Time, bool>>{{r.end, true}}));
+    // From just after the debugger's clear, which may share the write's start.
+    EXPECT_TRUE(sameTimeline(pinChanges(6, r.start + sim::nanoseconds(1)), {{r.end, true}}, 0));
     EXPECT_EQ(read(0x50, 3), (std::vector<std::uint8_t>{0x24, 0x00, 0x00}));
 }
 

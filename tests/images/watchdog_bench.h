@@ -10,6 +10,7 @@
 
 #include "FreeRTOS.h"
 #include "harness/bench.h"
+#include "image_backend.h"
 #include "kernel/timer_service.h"
 #include "task.h"
 
@@ -30,9 +31,10 @@ constexpr Time kBeat = milliseconds(26);
 // What the SDK loads for a 50 ms timeout: the count drops by two per us.
 constexpr std::uint32_t kFullCount = 50 * 1000 * 2;
 
-inline std::string imagePath(const std::string& image) {
-    return std::string(BOARD_IMAGE_DIR) + "/" + image + ".so";
-}
+using image_backend::imagePath;
+using image_backend::kCodeTime;
+using image_backend::kStartUp;
+using image_backend::onTime;
 
 // Every reload of the running watchdog count with the full timeout (the
 // arming and each feed) at its exact time. The model keeps the time of the

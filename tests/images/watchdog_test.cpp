@@ -14,6 +14,14 @@ using sim::TaskState;
 // slice, one tick, but never longer.
 void expectFeedsOnTheBeat(const std::vector<Time>& feeds, Time from, Time slack) {
     for (std::size_t k = 0; k < feeds.size(); ++k) {
+        if (image_backend::kElf && k > 0) {
+            // The beat's own code adds to its 26 ms sleep: on the real binary
+            // the beats drift by microseconds, so a feed counts from the last.
+            const Time gap = feeds[k] - feeds[k - 1];
+            ASSERT_GE(gap + slack, kBeat) << "feed " << k;
+            ASSERT_LE(gap, kBeat + slack) << "feed " << k;
+            continue;
+        }
         const Time beat = from + k * kBeat;
         ASSERT_GE(feeds[k], beat) << "feed " << k;
         ASSERT_LE(feeds[k], beat + slack) << "feed " << k;
@@ -33,15 +41,30 @@ TEST_P(WatchdogFeeding, FeedsOnEveryBeatWithoutReset) {
     EXPECT_TRUE(resets().empty());
     const std::vector<Time>& fed = feeds().feeds();
     // Armed at power-on, fed at once by the first beat, then once per beat.
-    ASSERT_EQ(fed.size(), 1 + duration / kBeat);
-    EXPECT_EQ(fed.front(), 0u);
-    expectFeedsOnTheBeat(fed, 0, std::string(image) == "valdor" ? 0 : milliseconds(1));
+    // The real binary arms and feeds after its boot code, up to kStartUp in;
+    // each feed then comes with the code time of its beat, and valdor's own
+    // tasks of priority 2 on core 0 take time there too: a feed may wait for
+    // them, a time slice at most, as for the others.
+    ASSERT_FALSE(fed.empty());
+    EXPECT_TRUE(onTime(fed.front(), 0, kStartUp));
+    const Time first = fed.front() - std::min(fed.front(), kCodeTime);
+    // With the real binary's drift the last beat may fall past the end.
+    const std::size_t beats = 1 + (duration - first) / kBeat;
+    ASSERT_LE(fed.size(), beats);
+    ASSERT_GE(fed.size() + (image_backend::kElf ? 1 : 0), beats);
+    const bool timeSlice = std::string(image) != "valdor" || image_backend::kElf;
+    expectFeedsOnTheBeat(fed, first, (timeSlice ? milliseconds(1) : 0) + 2 * kCodeTime);
 }
 
+// The real binaries run instruction by instruction, some ten simulated
+// seconds per second: there the runs are shorter.
+constexpr Time kMinute = image_backend::kElf ? seconds(10) : seconds(60);
+constexpr Time kHour = image_backend::kElf ? seconds(30) : seconds(3600);
+
 INSTANTIATE_TEST_SUITE_P(Images, WatchdogFeeding,
-                         ::testing::Values(std::make_pair("valdor", seconds(60)),
-                                           std::make_pair("quillet", seconds(3600)),
-                                           std::make_pair("brennic", seconds(60))),
+                         ::testing::Values(std::make_pair("valdor", kMinute),
+                                           std::make_pair("quillet", kHour),
+                                           std::make_pair("brennic", kMinute)),
                          [](const auto& info) { return std::string(info.param.first); });
 
 // All faults are injected at 989 ms, just after the beat and feed of 988 ms

@@ -12,8 +12,10 @@ class Rom : public ProgramBench {};
 
 TEST_F(Rom, LookupAndRoutinesAsTheSdkCallsThem) {
     LOAD_PROGRAM("rom_calls");
+    EXPECT_FALSE(chip->running());
     chip->powerOn();
     run(milliseconds(1));
+    EXPECT_TRUE(chip->running());
     // 'M', 'u', table version 1, ROM version 3 (a B2 chip).
     EXPECT_EQ(word("magic"), 0x0301754du);
     const std::uint32_t bits[] = {

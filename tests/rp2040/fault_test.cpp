@@ -40,6 +40,7 @@ TEST_F(Faults, MessageNamesCoreReasonPlaceAndRecentInstructions) {
             chip.gpio.drive(c.pin, Drive::High);
         chip.powerOn();
         EXPECT_FALSE(world.runFor(milliseconds(1))) << c.what;
+        EXPECT_FALSE(chip.running()) << c.what;
         const std::string& error = world.error();
         for (const std::string& part : c.expected)
             EXPECT_NE(error.find(part), std::string::npos)
