@@ -56,6 +56,20 @@ inline ::testing::AssertionResult oneChange(const std::vector<PinChange>& seen, 
     return r;
 }
 
+// Whether `seen` is `expected` change by change, on the elf backend late by
+// one common offset of at most `maxOffset` plus the code time.
+inline ::testing::AssertionResult sameChanges(const std::vector<PinChange>& seen,
+                                              const std::vector<PinChange>& expected,
+                                              sim::Time maxOffset) {
+    auto pairs = [](const std::vector<PinChange>& changes) {
+        std::vector<std::pair<sim::Time, bool>> out;
+        for (const PinChange& c : changes)
+            out.emplace_back(c.at, c.level);
+        return out;
+    };
+    return image_backend::sameTimeline(pairs(seen), pairs(expected), maxOffset);
+}
+
 class QuilletBench : public ::testing::Test {
 protected:
     // `image` names the hardware around the chip: "quillet" brings the
