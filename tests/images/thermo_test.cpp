@@ -147,7 +147,8 @@ TEST_F(QuilletThermo, AResultChangesOnlyWhenItsChannelIsReadAgain) {
     runUntil(FIRST_SCAN + SCAN_PERIOD - 1 * MS);
     EXPECT_EQ(read(0x84, 4), (std::vector<uint8_t>{0x10, 0x27, 0xD0, 0x07}));
     ASSERT_LT(bench.now(), FIRST_SCAN + SCAN_PERIOD);
-    runUntil(FIRST_SCAN + SCAN_PERIOD + 3 * FRAME); // channel 3's frame is through
+    // Channel 3's frame is through; the scans count from the start.
+    runUntil(FIRST_SCAN + SCAN_PERIOD + 3 * FRAME + image_backend::kStartUp);
     EXPECT_EQ(read(0x84, 4), (std::vector<uint8_t>{0x88, 0x13, 0xD0, 0x07}));
 }
 
@@ -161,7 +162,7 @@ protected:
 
 TEST_F(QuilletWithoutConverters, SilentConvertersReadAsOpen) {
     ASSERT_EQ(board.thermocouples(), nullptr);
-    runUntil(FIRST_SCAN + 8 * FRAME);
+    runUntil(FIRST_SCAN + 8 * FRAME + image_backend::kStartUp);
     const std::vector<uint8_t> open = {0x04, 0x80};
     std::vector<uint8_t> all;
     for (int k = 0; k < 8; ++k) {
@@ -178,7 +179,7 @@ TEST_F(QuilletWithoutConverters, SilentConvertersReadAsOpen) {
 TEST_F(QuilletThermo, AFrameNoConverterSendsIsNoTemperature) {
     bank().setTemperature(1, 100.0);
     bank().setFrame(2, 0x0C82); // 100 degrees with the always-zero bit 1 set
-    runUntil(FIRST_SCAN + 8 * FRAME);
+    runUntil(FIRST_SCAN + 8 * FRAME + image_backend::kStartUp);
     EXPECT_EQ(read(0x80, 4), (std::vector<uint8_t>{0x10, 0x27, 0x02, 0x80}));
 }
 
