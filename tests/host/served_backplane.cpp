@@ -1,0 +1,127 @@
+#include "served_backplane.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace hosttest {
+
+Child::Child(const std::vector<std::string>& argv) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::dup2(fds[1], 1);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    out_ = fds[0];
+}
+
+Child::~Child() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        wait();
+    }
+    if (out_ >= 0)
+        ::close(out_);
+}
+
+bool Child::readLine(std::string& line, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        std::size_t nl = buffered_.find('\n');
+        if (nl != std::string::npos) {
+            line = buffered_.substr(0, nl);
+            buffered_.erase(0, nl + 1);
+            return true;
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd p{out_, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            continue;
+        char chunk[1024];
+        ssize_t n = ::read(out_, chunk, sizeof chunk);
+        if (n <= 0)
+            return false;
+        buffered_.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+void Child::signal(int sig) {
+    if (pid_ > 0)
+        ::kill(pid_, sig);
+}
+
+int Child::wait() {
+    if (pid_ <= 0)
+        return -1;
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+ServedBackplane::ServedBackplane(const std::vector<std::string>& boards, const std::string& speed) {
+    char templ[] = "/tmp/boardhost-XXXXXX";
+    if (!::mkdtemp(templ)) {
+        ADD_FAILURE() << "no temporary directory";
+        return;
+    }
+    dir_ = templ;
+    socket_ = dir_ + "/bp.sock";
+    std::vector<std::string> argv{BOARDSIM_PATH, "--listen", socket_, "--speed", speed};
+    argv.insert(argv.end(), boards.begin(), boards.end());
+    server_ = std::make_unique<Child>(argv);
+    // The socket appears once the boards are loaded: a bounded wait.
+    for (int attempt = 0; attempt < 600 && !world_; ++attempt) {
+        auto t = boardhost::SimTransport::connect(socket_);
+        if (t)
+            world_ = std::move(t).value();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    if (!world_)
+        ADD_FAILURE() << "boardsim did not come up on " << socket_;
+}
+
+ServedBackplane::~ServedBackplane() {
+    world_.reset();
+    if (server_) {
+        server_->signal(SIGTERM);
+        EXPECT_EQ(server_->wait(), 0) << "boardsim --listen did not end cleanly";
+    }
+    // The server removes its socket when it ends.
+    EXPECT_NE(::access(socket_.c_str(), F_OK), 0);
+    ::rmdir(dir_.c_str());
+}
+
+std::vector<std::string> ServedBackplane::command(const std::string& line) {
+    if (!world_) {
+        ADD_FAILURE() << "no server for '" << line << "'";
+        return {};
+    }
+    auto r = world_->command(line);
+    if (!r) {
+        ADD_FAILURE() << line << ": " << r.error().message;
+        return {};
+    }
+    return *r;
+}
+
+} // namespace hosttest
