@@ -199,7 +199,9 @@ void Rp2040::execute(int n) {
         reportStop(n, c.stopInfo().reason, c.stopInfo().pc);
         return;
     }
-    if (s.mode == Mode::Executing && !checkStack(n))
+    // The usual case, a stack pointer in SRAM, decided here without a call.
+    const std::uint32_t sp = c.reg(13);
+    if (sp - (addr::kSram + 1) >= addr::kSramSize && s.mode == Mode::Executing && !checkStack(n))
         return;
     if (resetPending_)
         performReset(resetCause_);
