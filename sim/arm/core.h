@@ -174,7 +174,7 @@ private:
     const Region* findRegion(std::uint32_t address, unsigned size) const;
     void rebuildPages();
 
-    // special_registers.cpp: MRS, MSR, CPS.
+    // mrs_msr.cpp: MRS, MSR, CPS.
     std::uint32_t readSpecial(unsigned sysm) const;
     void writeSpecial(unsigned sysm, std::uint32_t value);
     bool privileged() const { return ipsr_ != 0 || (control_ & 1u) == 0; }
