@@ -67,6 +67,16 @@ json bits(std::uint16_t mask, unsigned n) {
     return list;
 }
 
+// A whole bank of channels, as a mask line or as JSON with each channel.
+int printMask(Context& c, std::uint8_t address, const char* bank, std::uint16_t mask, unsigned n) {
+    if (c.cli.json)
+        c.out << json{{"address", address}, {bank, mask}, {"channels", bits(mask, n)}}.dump()
+              << "\n";
+    else
+        c.out << boardhost::formatMask(mask, n) << "\n";
+    return 0;
+}
+
 } // namespace
 
 int scanCommand(Context& c) {
@@ -156,12 +166,7 @@ int outCommand(Context& c) {
     auto mask = board->outputs();
     if (!mask)
         return fail(c, mask.error());
-    if (c.cli.json)
-        c.out << json{{"address", address}, {"outputs", *mask}, {"channels", bits(*mask, n)}}.dump()
-              << "\n";
-    else
-        c.out << boardhost::formatMask(*mask, n) << "\n";
-    return 0;
+    return printMask(c, address, "outputs", *mask, n);
 }
 
 int inCommand(Context& c) {
@@ -187,12 +192,7 @@ int inCommand(Context& c) {
             c.out << v << "\n";
         return 0;
     }
-    if (c.cli.json)
-        c.out << json{{"address", address}, {"inputs", *mask}, {"channels", bits(*mask, n)}}.dump()
-              << "\n";
-    else
-        c.out << boardhost::formatMask(*mask, n) << "\n";
-    return 0;
+    return printMask(c, address, "inputs", *mask, n);
 }
 
 int aoutCommand(Context& c) {
