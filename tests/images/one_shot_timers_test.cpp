@@ -1,10 +1,13 @@
 // The board's two software timers fire once per start: the 10-tick debounce
 // window and the 500-tick host-silence timer each end once and then stay
-// dormant until the board restarts them.
+// dormant until the board restarts them. A debounce window that cannot be
+// started costs the edge its settled publication, nothing more.
 #include "link_bench.h"
 
+#include "FreeRTOS.h"
 #include "kernel/scheduler.h"
 #include "kernel/timer_service.h"
+#include "task.h"
 
 #include <string>
 
@@ -93,6 +96,65 @@ TEST_P(OneShotTimerState, DormantAfterFiringOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, OneShotTimerState, ::testing::ValuesIn(kImages), imageName);
+
+// A debugger holds the timer service for a few ticks inside a pended call
+// and fills its command queue, so the board cannot start the window for an
+// edge: the edge is published at once as always, with the warning, and
+// nothing is published when the window would have ended. With the service
+// back the next edge gets its window again.
+class DebounceTimerFault : public LinkTest, public ::testing::WithParamInterface<Image> {
+protected:
+    void jamTimerService(sim::Board& board, std::uint32_t ticks) {
+        sim::TimerService& timers = board.chip().scheduler().timers();
+        bool woken = false;
+        ASSERT_TRUE(timers.pendFunctionCall(&hold, nullptr, ticks, &woken));
+        runFor(microseconds(10)); // the service takes the call and waits in it
+        while (timers.pendFunctionCall(&nothing, nullptr, 0, &woken)) {
+        }
+        ASSERT_EQ(timers.queue().spaces(), 0u);
+    }
+
+private:
+    static void hold(void*, std::uint32_t ticks) { vTaskDelay(ticks); }
+    static void nothing(void*, std::uint32_t) {}
+};
+
+TEST_P(DebounceTimerFault, TheEdgeIsPublishedOnceWithTheWarning) {
+    const Image& image = GetParam();
+    sim::Board& board = insert(image.name, kSlot);
+    start(milliseconds(20));
+    write(kAddr, 0x12, {0x00});
+    // Between two beats of core 1's watchdog heartbeat, whose wake from
+    // sleep_ms passes through the same queue (a lost wake resets the chip).
+    const Time edge = milliseconds(30) + microseconds(300);
+    runUntil(edge - microseconds(20));
+    jamTimerService(board, 5);
+    runUntil(edge);
+    board.contact(15).close();
+    runUntil(edge + microseconds(1));
+    EXPECT_EQ(board.chip().console.pending(), "[WARN] Fehler Start Debounce-Timer");
+    EXPECT_EQ(readOne(kAddr, 0x12), 0x01);
+    const Time ack = write(kAddr, 0x12, {0x00}).end;
+    runUntil(milliseconds(60));
+    EXPECT_EQ(pinChanges(board, image.inputChangePin, edge),
+              (Timeline{{edge, false}, {ack, true}}));
+
+    const Time edge2 = milliseconds(60) + microseconds(300);
+    runUntil(edge2);
+    board.contact(15).open();
+    runUntil(edge2 + milliseconds(1));
+    const Time ack2 = write(kAddr, 0x12, {0x00}).end;
+    runUntil(edge2 + milliseconds(15));
+    const Time windowEnd = (edge2 / milliseconds(1) + 10) * milliseconds(1);
+    EXPECT_EQ(pinChanges(board, image.inputChangePin, edge2),
+              (Timeline{{edge2, false}, {ack2, true}, {windowEnd, false}}));
+    EXPECT_EQ(readOne(kAddr, 0x12), 0x00);
+    EXPECT_EQ(board.chip().console.pending(), "[WARN] Fehler Start Debounce-Timer");
+    EXPECT_TRUE(records("console", board.name()).empty());
+    EXPECT_TRUE(board.chip().resetLog().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, DebounceTimerFault, ::testing::ValuesIn(kImages), imageName);
 
 } // namespace
 } // namespace link_test
