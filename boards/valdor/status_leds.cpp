@@ -73,17 +73,20 @@ private:
 
     // The pin goes back to showing its output channel at the level the host
     // last asked for in 0x50/0x51, not a forced low: a host that set the
-    // output while the LED faded keeps that setting. The level is set before
-    // the pin drives. The board task, which owns the output pins, is then
-    // asked to re-apply the registers, so a host write racing this hand-back
-    // still ends on the pin.
+    // output while the LED faded keeps that setting. The SIO level and
+    // direction are set while PWM still owns the pin, and the function is
+    // switched last, so the pin goes from PWM straight to that level, never
+    // undriven in between (gpio_init would leave it to its pull for a moment).
+    // The board task, which owns the output pins, is then asked to re-apply
+    // the registers, so a host write racing this hand-back still ends on the
+    // pin.
     void _release(unsigned int pin) {
         if (gpio_get_function(pin) != GPIO_FUNC_PWM) {
             return;
         }
-        gpio_init(pin);
         gpio_put(pin, (valdorOutputImage(regsRead16(REG_DOUT_LO)) & (1u << pin)) != 0);
         gpio_set_dir(pin, GPIO_OUT);
+        gpio_set_function(pin, GPIO_FUNC_SIO);
         _board->sendEvent(makeBoardEvent(EV_DOUT_WRITTEN), 0);
     }
 

@@ -5,6 +5,7 @@
 #include <FreeRTOSConfig.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace sim {
 
@@ -35,6 +36,13 @@ SoftwareTimer* TimerService::create(const char* name, std::uint32_t period, bool
     t->memory = memory;
     timers_.push_back(std::move(t));
     return timers_.back().get();
+}
+
+const SoftwareTimer* TimerService::find(const char* name) const {
+    for (const auto& t : timers_)
+        if (t->name && std::strcmp(t->name, name) == 0)
+            return t.get();
+    return nullptr;
 }
 
 bool TimerService::createTask() {

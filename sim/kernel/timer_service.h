@@ -62,6 +62,8 @@ public:
     bool pendFunctionCall(void (*fn)(void*, std::uint32_t), void* p1, std::uint32_t p2,
                           bool* woken);
     bool isActive(const SoftwareTimer* t) const { return t && t->active; }
+    // The timer created with `name`, as a debugger finds it; null if none.
+    const SoftwareTimer* find(const char* name) const;
 
     bool createTask();
     Task* task() const { return task_; }

@@ -160,28 +160,61 @@ private:
     std::vector<std::unique_ptr<Post>> posts_;
 };
 
-TEST_F(UnknownEvents, ValdorWarnsWithTheCodeAndGoesOn) {
-    sim::Board& board = insert("valdor", 1);
+// valdor and quillet each have their own event switch: the first code past
+// each one's set, a code with an argument byte (not part of the code) and
+// 255 get the warning; a known code that shows nothing prints nothing, and
+// an input edge that arrives this way is served as usual.
+struct UnknownCodes {
+    const char* image;
+    std::uint16_t items[3];
+    const char* codes[3];
+    std::uint16_t silent; // valdor: host activity; quillet: host timeout
+    unsigned inputChange;
+};
+
+const UnknownCodes kUnknownCodes[] = {
+    {"valdor", {7, 0x0107, 0x00FF}, {"7", "7", "255"}, 0, 17},
+    {"quillet", {5, 0x0F06, 0x00FF}, {"5", "6", "255"}, 1, 16},
+};
+
+void PrintTo(const UnknownCodes& c, std::ostream* os) {
+    *os << c.image;
+}
+
+class UnknownEventCodes : public UnknownEvents,
+                          public ::testing::WithParamInterface<UnknownCodes> {};
+
+TEST_P(UnknownEventCodes, WarnsWithTheCodeAndGoesOn) {
+    const UnknownCodes& c = GetParam();
+    sim::Board& board = insert(c.image, 1);
     start(milliseconds(30));
     const Time from = now();
-    post(board, 7);
+    std::vector<std::string> expected;
+    for (int i = 0; i < 3; ++i) {
+        post(board, c.items[i]);
+        runFor(milliseconds(1));
+        expected.push_back(std::to_string(30000 + 1000 * i) +
+                           "us [WARN] Unbekanntes event: " + c.codes[i]);
+    }
+    EXPECT_EQ(consoleSince(board, from), expected);
+    post(board, c.silent);
     runFor(milliseconds(1));
-    post(board, 0x0107); // the argument byte is not part of the code
+    if (std::string(c.image) == "valdor") { // host activity ends the start-up fading
+        EXPECT_EQ(board.chip().gpio.function(1), sim::gpiofn::kSio);
+    }
+    write(kAddr, 0x12, {0x00});
+    settle();
+    ASSERT_TRUE(board.chip().gpio.level(c.inputChange));
+    post(board, 0x0F02); // an edge of GPIO15: published, the line pulled
     runFor(milliseconds(1));
-    post(board, 0x00FF);
-    runFor(milliseconds(1));
-    EXPECT_EQ(consoleSince(board, from),
-              (std::vector<std::string>{"30000us [WARN] Unbekanntes event: 7",
-                                        "31000us [WARN] Unbekanntes event: 7",
-                                        "32000us [WARN] Unbekanntes event: 255"}));
-    // Known codes that arrive this way are served as usual: host activity.
-    post(board, 0);
-    runFor(milliseconds(1));
-    EXPECT_EQ(board.chip().gpio.function(1), sim::gpiofn::kSio);
-    EXPECT_EQ(consoleSince(board, from).size(), 3u);
+    EXPECT_FALSE(board.chip().gpio.level(c.inputChange));
+    EXPECT_EQ(consoleSince(board, from), expected);
     write(kAddr, 0x00, {0x42});
     EXPECT_EQ(readOne(kAddr, 0x00), 0x42);
 }
+
+INSTANTIATE_TEST_SUITE_P(Images, UnknownEventCodes, ::testing::ValuesIn(kUnknownCodes),
+                         [](const auto& info) { return std::string(info.param.image); });
 
 // brennic serves host activity and the host timeout only; the output event
 // that valdor and quillet know is unknown to it.

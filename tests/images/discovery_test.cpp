@@ -79,6 +79,45 @@ TEST_P(Discovery, NoAnswerBelowTheLowestBand) {
     EXPECT_TRUE(unwired.chip().running());
 }
 
+// Without a position the board stays off the bus but its event loop runs:
+// an input edge is published at once and again when its 10-tick window
+// ends, each time pulling the input-change line, and the onboard LED shows
+// 1750 ticks on, 250 off. No host can release the line here, so a debugger
+// sets its output bit high before each publication.
+TEST_P(Discovery, WithoutAPositionTheInputsAndTheLedStillRun) {
+    const Image& image = GetParam();
+    sim::Board* boards[] = {&insert(image.name, 0, sim::SlotCoding::rawCount(127)),
+                            &insert(image.name, 1, sim::SlotCoding::none())};
+    const Time edge = milliseconds(50) + microseconds(300);
+    start(milliseconds(20));
+    EXPECT_TRUE(answeringAddresses().empty());
+    ASSERT_LT(now(), edge);
+    runUntil(edge);
+    for (sim::Board* board : boards) {
+        sim::Gpio& gpio = board->chip().gpio;
+        ASSERT_FALSE(gpio.level(image.inputChangePin)); // the publication at start
+        gpio.setOut(1u << image.inputChangePin);
+        board->contact(15).close();
+    }
+    runUntil(edge + milliseconds(1));
+    for (sim::Board* board : boards)
+        board->chip().gpio.setOut(1u << image.inputChangePin);
+    const Time until = milliseconds(5100) + kStartUp;
+    runUntil(until);
+    for (sim::Board* board : boards) {
+        const Timeline line = pinChanges(*board, image.inputChangePin, edge);
+        ASSERT_EQ(line.size(), 4u) << board->name();
+        EXPECT_EQ(line[0], (std::pair<Time, bool>{edge, true})); // the debugger
+        EXPECT_FALSE(line[1].second);
+        EXPECT_TRUE(onTime(line[1].first, edge)) << board->name();
+        EXPECT_EQ(line[2], (std::pair<Time, bool>{edge + milliseconds(1), true}));
+        EXPECT_FALSE(line[3].second);
+        EXPECT_TRUE(onTime(line[3].first, milliseconds(60), kStartUp)) << board->name();
+        EXPECT_TRUE(sameTimeline(pinChanges(*board, 25), expectedBlink(-1, until)))
+            << board->name();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Images, Discovery, ::testing::ValuesIn(kImages), imageName);
 
 class DiscoveryTiming : public LinkTest, public ::testing::WithParamInterface<const char*> {};

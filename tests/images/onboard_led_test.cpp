@@ -9,36 +9,6 @@
 namespace link_test {
 namespace {
 
-using Timeline = std::vector<std::pair<Time, bool>>;
-
-// The LED task starts with the board's set-up, right after the slot reading,
-// and turns the LED on at once; every later change falls on a tick.
-Timeline expectedBlink(int pos, Time until) {
-    Timeline t;
-    auto add = [&](Time at, bool on) {
-        if (at <= until)
-            t.emplace_back(at, on);
-    };
-    add(kLinkUp, true);
-    for (int phase = 1; phase < 10; ++phase)
-        add(milliseconds(1 + 100 * phase), phase % 2 == 0);
-    Time at = milliseconds(1001);
-    while (at <= until) {
-        if (pos < 0) {
-            add(at, true);
-            add(at + milliseconds(1750), false);
-            at += milliseconds(2000);
-            continue;
-        }
-        for (int flash = 0; flash <= pos; ++flash, at += milliseconds(400)) {
-            add(at, true);
-            add(at + milliseconds(200), false);
-        }
-        at += milliseconds(1300); // the last off phase lasts 1500 instead of 200
-    }
-    return t;
-}
-
 class OnboardLed : public LinkTest, public ::testing::WithParamInterface<const char*> {};
 
 // Position 7 needs the longest cycle: eight flashes in 4500 ticks. One cycle

@@ -9,6 +9,7 @@
 #include "task.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace valdor_test {
 namespace {
@@ -187,6 +188,103 @@ TEST_F(ValdorStatusLeds, HostLostLedBreathesOnGpio0FiveHundredTicksAfterTheLastH
                                            {stepTime(lostAgain + 10), 40},
                                        }));
 }
+
+// Every state one pin shows a probe: each change of level and the level at
+// each change of function, even when the next change follows at once.
+class PinProbe : public sim::ChipObserver {
+public:
+    PinProbe(sim::Chip& chip, unsigned pin) : chip_(chip), pin_(pin) { chip_.addObserver(*this); }
+    ~PinProbe() override { chip_.removeObserver(*this); }
+    void pinChanged(sim::Chip& c, unsigned pin, const sim::PinState& s) override {
+        note(c, pin, s);
+    }
+    void pinFunctionChanged(sim::Chip& c, unsigned pin, const sim::PinState& s) override {
+        note(c, pin, s);
+    }
+    std::vector<std::pair<Time, sim::PinState>> seen;
+
+private:
+    void note(sim::Chip& c, unsigned pin, const sim::PinState& s) {
+        if (pin == pin_)
+            seen.emplace_back(c.now(), s);
+    }
+    sim::Chip& chip_;
+    unsigned pin_;
+};
+
+// The hand-back of GPIO0 after the host-lost fading, with the host's
+// heartbeat alone or in one write with new outputs (a byte with bit 7 to
+// 0x0B runs on through the read-only 0x12/0x13 into 0x50/0x51). From PWM the
+// pin goes straight to a level the host asked for, driven: never undriven or
+// at another level, not even for no time at all. Each case runs again with
+// code taking virtual time, as on the chip.
+struct HandBack {
+    const char* name;
+    bool before;               // output 11 (GPIO0) before the host fell silent
+    std::optional<bool> write; // output 11 in the heartbeat write
+    std::uint64_t seed;        // 0: code takes no time
+};
+
+void PrintTo(const HandBack& c, std::ostream* os) {
+    *os << c.name << " seed " << c.seed;
+}
+
+class ValdorStatusLedHandBack : public ValdorStatusLeds,
+                                public ::testing::WithParamInterface<HandBack> {};
+
+TEST_P(ValdorStatusLedHandBack, Gpio0ShowsOnlyLevelsTheHostAskedFor) {
+    const HandBack& c = GetParam();
+    if (c.seed != 0)
+        bench_.setPerturbation(c.seed);
+    runUntil(milliseconds(5));
+    writeWord(0x50, c.before ? 0x0800 : 0x0000);
+    const Time first = heartbeat();
+    runUntil(milliseconds(tickOf(first) + 520) + kStartUp);
+    ASSERT_EQ(function(0), sim::gpiofn::kPwm);
+
+    PinProbe probe(chip(), 0);
+    const bool latest = c.write.value_or(c.before);
+    if (c.write)
+        write(0x0B, {0x80, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(latest ? 0x08 : 0x00)});
+    else
+        heartbeat();
+    runFor(milliseconds(2));
+    EXPECT_EQ(function(0), sim::gpiofn::kSio);
+    EXPECT_EQ(level(0), latest);
+    ASSERT_FALSE(probe.seen.empty());
+    for (const auto& [at, state] : probe.seen) {
+        const bool asked = state.level == latest || state.level == c.before;
+        EXPECT_TRUE(state.function == sim::gpiofn::kPwm ||
+                    (state.chip != sim::Drive::None && asked))
+            << "at " << sim::Recorder::formatTime(at) << ": GPIO0 "
+            << sim::functionName(state.function)
+            << (state.chip == sim::Drive::None ? " undriven" : " driven") << " at " << state.level;
+    }
+    EXPECT_EQ(probe.seen.back().second.level, latest);
+}
+
+std::vector<HandBack> handBackCases() {
+    const HandBack shapes[] = {
+        {"HighKept", true, std::nullopt, 0},
+        {"LowKept", false, std::nullopt, 0},
+        {"HighToLow", true, false, 0},
+        {"LowToHigh", false, true, 0},
+    };
+    std::vector<HandBack> cases;
+    for (std::uint64_t seed : {0, 1, 2, 3}) {
+        for (HandBack c : shapes) {
+            c.seed = seed;
+            cases.push_back(c);
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ValdorStatusLedHandBack, ::testing::ValuesIn(handBackCases()),
+                         [](const auto& info) {
+                             return std::string(info.param.name) + "Seed" +
+                                    std::to_string(info.param.seed);
+                         });
 
 // A notification value that is no fading state: the warning, and the LED
 // holds where it is until the next valid state.
