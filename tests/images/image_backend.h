@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstddef>
 #include <sstream>
 #include <string>
@@ -99,6 +100,23 @@ inline ::testing::AssertionResult onTime(sim::Time seen, sim::Time expected,
            << "at " << sim::Recorder::formatTime(seen) << ", expected "
            << sim::Recorder::formatTime(expected) << " + up to "
            << sim::Recorder::formatTime(maxOffset + kCodeTime);
+}
+
+// Whether an effect the firmware times `ticks` ticks from the tick in which
+// `cause` fell came at `seen`: more than ticks - 1 ticks after the cause and
+// at most `ticks` ticks plus kCodeTime. The host model ticks on whole
+// milliseconds from power-on, so there it must also lie on one, which makes
+// it exact; the real binary ticks from its scheduler's start, a fraction of
+// a tick later, and the window alone places it.
+inline ::testing::AssertionResult ticksAfter(sim::Time seen, sim::Time cause, std::uint64_t ticks) {
+    const sim::Time tick = sim::milliseconds(1);
+    const bool inWindow =
+        seen > cause + (ticks - 1) * tick && seen <= cause + ticks * tick + kCodeTime;
+    if (inWindow && (kElf || seen % tick == 0))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "at " << sim::Recorder::formatTime(seen) << ", expected in the tick " << ticks
+           << " after that of " << sim::Recorder::formatTime(cause);
 }
 
 // Whether two times the firmware keeps equal differ by no more than the code
