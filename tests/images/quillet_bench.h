@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -110,6 +111,19 @@ protected:
         return out;
     }
 
+    // Runs until the first thermocouple scan has begun and returns when it
+    // did: as its enable line (GPIO8) rose, no later than FIRST_SCAN plus
+    // the real binary's start-up.
+    sim::Time firstScan() {
+        const sim::Time latest = FIRST_SCAN + image_backend::kStartUp + image_backend::kCodeTime;
+        runUntil(std::max(bench.now(), FIRST_SCAN));
+        while (changes(8).empty() && bench.now() < latest) {
+            runUntil(bench.now() + 10 * US);
+        }
+        const std::vector<PinChange> enable = changes(8);
+        EXPECT_FALSE(enable.empty()) << "no scan by " << sim::Recorder::formatTime(latest);
+        return enable.empty() ? sim::kNever : enable.front().at;
+    }
     std::vector<std::string> console() {
         std::vector<std::string> out;
         for (const sim::Record& r : bench.recorder().select("console", board.name())) {
