@@ -5,12 +5,18 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "harness/bench.h"
 #include "image_backend.h"
 
 namespace {
+
+using image_backend::kStartUp;
+using image_backend::near;
+using image_backend::onTime;
+using image_backend::sameTimeline;
 
 constexpr sim::Time US = 1000;
 constexpr sim::Time MS = 1000 * US;
@@ -41,18 +47,32 @@ protected:
         return out;
     }
 
-    // The records of one kind for one pin of the board, from `from` on.
-    std::vector<std::string> pinRecords(const std::string& kind, unsigned pin, sim::Time from = 0) {
+    // When a line began to leave the board. The real binary's console is
+    // UART0, and its record carries the time the line's CR LF ended; the
+    // host model's console has no wire and no bit time.
+    sim::Time began(const Line& line) {
+        const sim::Uart& uart = board.chip().uart0;
+        return line.at - (line.text.size() + 2) * uart.characterBits() * uart.bitTime();
+    }
+
+    // The records of one kind for one pin of the board: (time, text).
+    using Records = std::vector<std::pair<sim::Time, std::string>>;
+    Records pinRecords(const std::string& kind, unsigned pin) {
         const std::string prefix = "GPIO" + std::to_string(pin);
-        std::vector<std::string> out;
+        Records out;
         for (const sim::Record& r : bench.recorder().select(kind, board.name())) {
             const char after = r.text.size() > prefix.size() ? r.text[prefix.size()] : ' ';
-            if (r.at >= from && r.text.compare(0, prefix.size(), prefix) == 0 &&
-                (after == '=' || after == ' ')) {
-                out.push_back(sim::Recorder::formatTime(r.at) + " " + r.text);
+            if (r.text.compare(0, prefix.size(), prefix) == 0 && (after == '=' || after == ' ')) {
+                out.emplace_back(r.at, r.text);
             }
         }
         return out;
+    }
+
+    // The first scan starts as it raises the enable line GPIO9.
+    sim::Time firstScan() {
+        const Records enable = pinRecords("pin", 9);
+        return enable.empty() ? sim::kNever : enable.front().first;
     }
 
     sim::Bench bench;
@@ -74,11 +94,20 @@ TEST_F(Brennic, PrintsTheFirstThreeChannelsEveryTwoSeconds) {
     const std::string first = "temp1: 2525, temp2: 32772, temp3: 0";
     // The board task serves only its own events, and none arrives: the
     // notice and the test lines are all it ever prints.
-    EXPECT_EQ(console(),
-              (std::vector<Line>{{0, NOTICE},
-                                 {2000 * MS, first},
-                                 {4000 * MS, first},
-                                 {6000 * MS, "temp1: 3000, temp2: 32772, temp3: 32784"}}));
+    const std::vector<Line> lines = console();
+    std::vector<std::string> texts;
+    for (const Line& l : lines) {
+        texts.push_back(l.text);
+    }
+    ASSERT_EQ(texts, (std::vector<std::string>{NOTICE, first, first,
+                                               "temp1: 3000, temp2: 32772, temp3: 32784"}));
+    // The first line 2000 ticks after the scheduler's start, every next one
+    // 2000 ticks after the last.
+    EXPECT_TRUE(onTime(began(lines[0]), 0, kStartUp));
+    EXPECT_TRUE(onTime(began(lines[1]), 2000 * MS, kStartUp));
+    for (std::size_t i = 2; i < lines.size(); ++i) {
+        EXPECT_TRUE(near(began(lines[i]) - began(lines[i - 1]), 2000 * MS)) << "line " << i;
+    }
 }
 
 TEST_F(Brennic, ScansOnItsOwnPinsChannelKAtAddressKMinusOne) {
@@ -87,35 +116,42 @@ TEST_F(Brennic, ScansOnItsOwnPinsChannelKAtAddressKMinusOne) {
         bank.setTemperature(k, 5.0 * k);
     }
     bench.powerOn();
-    runUntil(10 * MS);
+    runUntil(10 * MS + kStartUp);
     // SPI0 data in on GPIO16 (pulled up for silent converters), clock on GPIO18.
-    EXPECT_EQ(pinRecords("function", 16), (std::vector<std::string>{"1002.000us GPIO16 spi"}));
-    EXPECT_EQ(pinRecords("function", 18), (std::vector<std::string>{"1002.000us GPIO18 spi"}));
+    EXPECT_TRUE(sameTimeline(pinRecords("function", 16), Records{{1002 * US, "GPIO16 spi"}}));
+    EXPECT_TRUE(sameTimeline(pinRecords("function", 18), Records{{1002 * US, "GPIO18 spi"}}));
     EXPECT_TRUE(board.chip().gpio.pulledUp(16));
 
     // Enable GPIO9, A0 GPIO17, A1 GPIO20, A2 GPIO21: address k - 1 for
-    // channel k, one frame each, released at the end of the scan.
-    const sim::Time scan = 6 * MS;
-    auto at = [&](unsigned k) { return sim::Recorder::formatTime(scan + (k - 1) * FRAME) + " "; };
-    const std::string end = sim::Recorder::formatTime(scan + 8 * FRAME) + " ";
-    EXPECT_EQ(pinRecords("pin", 9), (std::vector<std::string>{at(1) + "GPIO9=1 (sio drives)",
-                                                              end + "GPIO9=0 (sio drives)"}));
-    std::vector<std::string> a0;
+    // channel k, one frame each, released at the end of the scan, which
+    // starts 5 ticks after the set-up.
+    const sim::Time scan = firstScan();
+    EXPECT_TRUE(onTime(scan, 6 * MS, kStartUp));
+    auto at = [&](unsigned k) { return scan + (k - 1) * FRAME; };
+    const sim::Time end = scan + 8 * FRAME;
+    EXPECT_TRUE(
+        sameTimeline(pinRecords("pin", 9),
+                     Records{{at(1), "GPIO9=1 (sio drives)"}, {end, "GPIO9=0 (sio drives)"}}, 0));
+    Records a0;
     for (unsigned k = 2; k <= 8; ++k) {
-        a0.push_back(at(k) + "GPIO17=" + ((k - 1) & 1 ? "1" : "0") + " (sio drives)");
+        a0.emplace_back(at(k),
+                        std::string("GPIO17=") + ((k - 1) & 1 ? "1" : "0") + " (sio drives)");
     }
-    a0.push_back(end + "GPIO17=0 (sio drives)");
-    EXPECT_EQ(pinRecords("pin", 17), a0);
-    EXPECT_EQ(
-        pinRecords("pin", 20),
-        (std::vector<std::string>{at(3) + "GPIO20=1 (sio drives)", at(5) + "GPIO20=0 (sio drives)",
-                                  at(7) + "GPIO20=1 (sio drives)", end + "GPIO20=0 (sio drives)"}));
-    EXPECT_EQ(pinRecords("pin", 21), (std::vector<std::string>{at(5) + "GPIO21=1 (sio drives)",
-                                                               end + "GPIO21=0 (sio drives)"}));
+    a0.emplace_back(end, "GPIO17=0 (sio drives)");
+    EXPECT_TRUE(sameTimeline(pinRecords("pin", 17), a0, 0));
+    EXPECT_TRUE(sameTimeline(pinRecords("pin", 20),
+                             Records{{at(3), "GPIO20=1 (sio drives)"},
+                                     {at(5), "GPIO20=0 (sio drives)"},
+                                     {at(7), "GPIO20=1 (sio drives)"},
+                                     {end, "GPIO20=0 (sio drives)"}},
+                             0));
+    EXPECT_TRUE(
+        sameTimeline(pinRecords("pin", 21),
+                     Records{{at(5), "GPIO21=1 (sio drives)"}, {end, "GPIO21=0 (sio drives)"}}, 0));
     const std::vector<sim::Record> frames = bench.recorder().select("spi", board.name());
     ASSERT_EQ(frames.size(), 8u);
     for (unsigned k = 1; k <= 8; ++k) {
-        EXPECT_EQ(frames[k - 1].at, scan + (k - 1) * FRAME);
+        EXPECT_TRUE(onTime(frames[k - 1].at, at(k))) << "frame " << k;
         char rx[16];
         std::snprintf(rx, sizeof rx, "rx=0x%04x", bank.frame(k));
         EXPECT_NE(frames[k - 1].text.find(rx), std::string::npos) << frames[k - 1].text;
@@ -133,22 +169,23 @@ TEST_F(Brennic, WhatAHostSeesOnTheBus) {
     EXPECT_FALSE(board.pullsSdaLow());
     EXPECT_FALSE(board.pullsSclLow());
 
-    for (sim::Time t : {2 * MS, 500 * MS, 1000 * MS, 2500 * MS}) {
+    for (sim::Time t : {2 * MS + kStartUp, 500 * MS, 1000 * MS, 2500 * MS}) {
         runUntil(t);
         EXPECT_TRUE(board.pullsSdaLow()) << sim::Recorder::formatTime(t);
         EXPECT_TRUE(board.pullsSclLow()) << sim::Recorder::formatTime(t);
     }
     // Channel 7 (address 6) raises A1 and A2 for one frame of every scan;
     // the fourteenth scan starts 13 periods of 201 ms after the first.
-    const sim::Time channel7 = 6 * MS + 13 * 201 * MS + 6 * FRAME;
+    const sim::Time channel7 = firstScan() + 13 * 201 * MS + 6 * FRAME;
     runUntil(channel7 + FRAME / 2);
     ASSERT_EQ(bench.now(), channel7 + FRAME / 2);
     EXPECT_FALSE(board.pullsSdaLow());
     EXPECT_FALSE(board.pullsSclLow());
 
-    EXPECT_EQ(pinRecords("function", 20), (std::vector<std::string>{"1002.000us GPIO20 sio"}));
-    EXPECT_EQ(pinRecords("function", 21), (std::vector<std::string>{"1002.000us GPIO21 sio"}));
-    EXPECT_EQ(console().front(), (Line{0, NOTICE}));
+    EXPECT_TRUE(sameTimeline(pinRecords("function", 20), Records{{1002 * US, "GPIO20 sio"}}));
+    EXPECT_TRUE(sameTimeline(pinRecords("function", 21), Records{{1002 * US, "GPIO21 sio"}}));
+    EXPECT_EQ(console().front().text, NOTICE);
+    EXPECT_TRUE(onTime(began(console().front()), 0, kStartUp));
 }
 
 // So a brennic must not share a backplane: with one in slot 0, a quillet in

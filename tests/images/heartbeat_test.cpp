@@ -12,12 +12,6 @@ namespace {
 
 constexpr std::uint8_t kAddr = addressOfSlot(6);
 
-// The tick in which the board heard host activity that ended at t (the board
-// handles it at once).
-std::uint64_t tickOf(Time t) {
-    return t / milliseconds(1);
-}
-
 // The handler reports a heartbeat byte for 0x0B as soon as it has it, in
 // the byte's eighth bit, without waiting for the STOP: in a write
 // [0x0B, byte] that is half a clock period, two bytes and eight bits after
@@ -85,6 +79,18 @@ protected:
         return out;
     }
     using Changes = std::vector<std::pair<Time, std::string>>;
+    // A tick-driven effect: the start-up breath's step to level 40, ten
+    // ticks into it, on a tick where no conversion comes first.
+    Time breathStep() {
+        const std::string step = ", B 40";
+        for (const sim::Record& r : records("pwm", board_->name())) {
+            if (r.text.size() > step.size() &&
+                r.text.compare(r.text.size() - step.size(), step.size(), step) == 0)
+                return r.at;
+        }
+        ADD_FAILURE() << "no breath step to 40";
+        return 0;
+    }
 
     sim::Board* board_ = nullptr;
 };
@@ -138,23 +144,29 @@ TEST_F(ValdorHeartbeat, HostLostExactly500TicksAfterTheLastActivity) {
         transfer({I2cMessage::write(kAddr, {0x05}), I2cMessage::readBytes(kAddr, 1)});
     const Time last = read05.end;
     // 200 ms of other traffic, right up to the host-lost moment.
-    const Time lost = milliseconds(tickOf(last) + 500);
-    while (now() < lost - milliseconds(1)) {
+    while (now() < last + milliseconds(498)) {
         write(kAddr, 0x50, {0x00});
         read(kAddr, 0x09, 1);
         runFor(milliseconds(20));
     }
-    runUntil(lost + milliseconds(1));
-    EXPECT_EQ(functionChanges(first), (Changes{{first, "GPIO1 sio"}, {lost, "GPIO0 pwm"}}));
+    runUntil(last + milliseconds(501) + kCodeTime);
+    Changes seen = functionChanges(first);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(sameTimeline(Changes{seen[0]}, Changes{{first, "GPIO1 sio"}}, 0));
+    EXPECT_EQ(seen[1].second, "GPIO0 pwm");
+    EXPECT_TRUE(ticksAfter(seen[1].first, last, 500, breathStep()));
 
     // A byte with bit 7 to 0x0B brings the host back; the next silence is
     // timed from it.
+    const Time lost = seen[1].first;
     runUntil(lost + microseconds(40300));
     const Time back = heartbeatByteIn(write(kAddr, 0x0B, {0xFF}));
-    const Time lostAgain = milliseconds(tickOf(back) + 500);
-    runUntil(lostAgain + milliseconds(1));
-    EXPECT_EQ(functionChanges(lost + microseconds(1)),
-              (Changes{{back, "GPIO0 sio"}, {lostAgain, "GPIO0 pwm"}}));
+    runUntil(back + milliseconds(501) + kCodeTime);
+    seen = functionChanges(lost + microseconds(1));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(sameTimeline(Changes{seen[0]}, Changes{{back, "GPIO0 sio"}}, 0));
+    EXPECT_EQ(seen[1].second, "GPIO0 pwm");
+    EXPECT_TRUE(ticksAfter(seen[1].first, back, 500, breathStep()));
 }
 
 // A host that keeps up its heartbeat every 400 ticks is never lost.
@@ -165,10 +177,12 @@ TEST_F(ValdorHeartbeat, HeartbeatEvery400TicksKeepsTheHost) {
         last = transfer({I2cMessage::write(kAddr, {0x05}), I2cMessage::readBytes(kAddr, 1)}).end;
         runUntil(last + milliseconds(400));
     }
-    EXPECT_EQ(functionChanges(from), (Changes{{from + microseconds(390), "GPIO1 sio"}}));
-    runUntil(milliseconds(tickOf(last) + 500) + microseconds(1));
-    EXPECT_EQ(functionChanges(from).back(),
-              (std::pair<Time, std::string>{milliseconds(tickOf(last) + 500), "GPIO0 pwm"}));
+    EXPECT_TRUE(
+        sameTimeline(functionChanges(from), Changes{{from + microseconds(390), "GPIO1 sio"}}, 0));
+    runUntil(last + milliseconds(500) + kCodeTime + microseconds(1));
+    const std::pair<Time, std::string> lost = functionChanges(from).back();
+    EXPECT_EQ(lost.second, "GPIO0 pwm");
+    EXPECT_TRUE(ticksAfter(lost.first, last, 500, breathStep()));
 }
 
 } // namespace

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -99,6 +101,32 @@ inline ::testing::AssertionResult onTime(sim::Time seen, sim::Time expected,
            << "at " << sim::Recorder::formatTime(seen) << ", expected "
            << sim::Recorder::formatTime(expected) << " + up to "
            << sim::Recorder::formatTime(maxOffset + kCodeTime);
+}
+
+// Whether an effect the firmware times `ticks` ticks from the tick in which
+// `cause` fell came at `seen`: more than ticks - 1 ticks after the cause and
+// at most `ticks` ticks plus kCodeTime, and on the board's tick grid. `grid`
+// is another tick-driven effect of the board, which shows the grid to within
+// kCodeTime; without it the host model's grid is whole milliseconds from
+// power-on, and the real binary's (from its scheduler's start, a fraction of
+// a tick later) is left to the window. Exact on the host backend.
+inline ::testing::AssertionResult ticksAfter(sim::Time seen, sim::Time cause, std::uint64_t ticks,
+                                             std::optional<sim::Time> grid = std::nullopt) {
+    const sim::Time tick = sim::milliseconds(1);
+    const bool inWindow =
+        seen > cause + (ticks - 1) * tick && seen <= cause + ticks * tick + kCodeTime;
+    bool onGrid = true;
+    if (grid || !kElf) {
+        const sim::Time g = grid.value_or(0);
+        const sim::Time off = (seen >= g ? seen - g : g - seen) % tick;
+        onGrid = std::min(off, tick - off) <= kCodeTime;
+    }
+    if (inWindow && onGrid)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "at " << sim::Recorder::formatTime(seen) << ", expected in the tick " << ticks
+           << " after that of " << sim::Recorder::formatTime(cause)
+           << (onGrid ? "" : ", on the tick grid");
 }
 
 // Whether two times the firmware keeps equal differ by no more than the code

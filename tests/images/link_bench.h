@@ -33,6 +33,7 @@ using image_backend::kStartUp;
 using image_backend::near;
 using image_backend::onTime;
 using image_backend::sameTimeline;
+using image_backend::ticksAfter;
 
 // Position p answers at 0x27 - p; a board sits at the position of its slot.
 constexpr std::uint8_t addressOfSlot(unsigned slot) {

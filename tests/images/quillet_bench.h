@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -110,6 +111,20 @@ protected:
         return out;
     }
 
+    // Runs until the first thermocouple scan has begun and returns when it
+    // did, as its enable line (GPIO8) rose. Its time from power-on is
+    // checked where it matters; a tick past the real binary's start-up
+    // bounds the search.
+    sim::Time firstScan() {
+        const sim::Time latest = FIRST_SCAN + image_backend::kStartUp + MS;
+        runUntil(std::max(bench.now(), FIRST_SCAN));
+        while (changes(8).empty() && bench.now() < latest) {
+            runUntil(bench.now() + 10 * US);
+        }
+        const std::vector<PinChange> enable = changes(8);
+        EXPECT_FALSE(enable.empty()) << "no scan by " << sim::Recorder::formatTime(latest);
+        return enable.empty() ? sim::kNever : enable.front().at;
+    }
     std::vector<std::string> console() {
         std::vector<std::string> out;
         for (const sim::Record& r : bench.recorder().select("console", board.name())) {

@@ -16,8 +16,10 @@ namespace valdor_test {
 
 using image_backend::kCodeTime;
 using image_backend::kStartUp;
+using image_backend::near;
 using image_backend::onTime;
 using image_backend::sameTimeline;
+using image_backend::ticksAfter;
 using sim::microseconds;
 using sim::milliseconds;
 using sim::Time;

@@ -168,21 +168,29 @@ class WatchdogDebugHalt : public WatchdogBench {};
 // a halt far past the timeout, taken 12 ms after a feed, resets nothing.
 TEST_F(WatchdogDebugHalt, PausesTheWatchdog) {
     boot("valdor");
-    runUntil(milliseconds(1000));
+    // The feed after 980 ms (the host model's at 988 ms), seen as soon as
+    // the count is reloaded.
+    runUntil(milliseconds(980));
+    const Time before = feeds().last();
+    while (feeds().last() == before && now() < milliseconds(980) + kBeat + kStartUp)
+        runFor(microseconds(100));
+    ASSERT_NE(feeds().last(), before);
+    const Time halt = feeds().last() + milliseconds(12);
+    runUntil(halt);
     const std::uint32_t left = chip().watchdog.count();
     EXPECT_EQ(left, kFullCount - 2 * 12000);
     chip().setDebugHalt(true);
-    runUntil(milliseconds(6000));
+    runUntil(halt + milliseconds(5000));
     EXPECT_EQ(chip().watchdog.count(), left);
     chip().setDebugHalt(false);
-    runUntil(milliseconds(7000));
+    runUntil(halt + milliseconds(6000));
 
     EXPECT_TRUE(resets().empty());
     // The chip's timer ran on while halted, so the beat that fell due comes
     // at once; the beats go on from there.
-    const std::vector<Time> fed = feeds().between(milliseconds(989), now());
+    const std::vector<Time> fed = feeds().between(halt, now());
     ASSERT_EQ(fed.size(), 1 + seconds(1) / kBeat);
-    expectFeedsOnTheBeat(fed, milliseconds(6000), 0);
+    expectFeedsOnTheBeat(fed, halt + milliseconds(5000), 2 * kCodeTime);
 }
 
 } // namespace
