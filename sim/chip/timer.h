@@ -101,7 +101,7 @@ private:
     Chip& chip_;
     std::uint64_t offset_ = 0; // added to the microseconds since reset
     bool paused_ = false;
-    bool halted_ = false; // by a debugger; a chip reset leaves it so
+    bool halted_ = false;      // by a debugger; a chip reset leaves it so
     std::uint64_t frozen_ = 0; // the count while stopped
     std::uint32_t lowWritten_ = 0;
     std::uint32_t highLatched_ = 0;

@@ -77,12 +77,12 @@ TEST_F(PwmTest, ChannelIsHighWhileTheCountIsBelowItsLevel) {
         return chip.gpio.level(0);
     };
     // The level written to the running slice waits for the first wrap.
-    EXPECT_FALSE(levelAt(nanoseconds(1000)));              // count 15, level 0
-    EXPECT_FALSE(levelAt(period - nanoseconds(64)));       // count 2500
-    EXPECT_TRUE(levelAt(period));                          // wrapped to 0, level 20
-    EXPECT_TRUE(levelAt(period + nanoseconds(1279)));      // count 19
-    EXPECT_FALSE(levelAt(period + nanoseconds(1280)));     // count 20
-    EXPECT_TRUE(levelAt(2 * period + nanoseconds(1000)));  // count 15
+    EXPECT_FALSE(levelAt(nanoseconds(1000)));             // count 15, level 0
+    EXPECT_FALSE(levelAt(period - nanoseconds(64)));      // count 2500
+    EXPECT_TRUE(levelAt(period));                         // wrapped to 0, level 20
+    EXPECT_TRUE(levelAt(period + nanoseconds(1279)));     // count 19
+    EXPECT_FALSE(levelAt(period + nanoseconds(1280)));    // count 20
+    EXPECT_TRUE(levelAt(2 * period + nanoseconds(1000))); // count 15
     EXPECT_EQ(started, 0u);
     EXPECT_TRUE(chip.gpio.state(0).toggling);
 }
