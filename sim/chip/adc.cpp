@@ -3,6 +3,7 @@
 #include "chip/chip.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace sim {
 
@@ -57,14 +58,35 @@ std::uint16_t Adc::sample(unsigned input) {
         return (cs_ & kCsTsEn) ? kTemperatureReading : 0;
     if (input > 4)
         return 0; // AINSEL 5..7 select nothing
+    const unsigned pin = kFirstPin + input;
     if (source_) {
         if (std::optional<std::uint16_t> v = source_->sample(input))
-            return static_cast<std::uint16_t>(*v > kFullScale ? kFullScale : *v);
+            return throughPad(pin, std::min(*v, kFullScale));
     }
     // Nothing analog on the pin: it converts whatever drives it digitally,
     // near a rail; a floating pin reads 0.
-    PinState s = chip_.gpio.state(kFirstPin + input);
+    PinState s = chip_.gpio.state(pin);
     return s.floating ? 0 : (s.level ? kFullScale : 0);
+}
+
+std::uint16_t Adc::throughPad(unsigned pin, std::uint16_t raw) const {
+    const PinState s = chip_.gpio.state(pin);
+    if (s.chip != Drive::None)
+        return s.chip == Drive::High ? kFullScale : 0; // far stronger than any source
+    // The pin's node: currents from the source and the pulls meet the leak.
+    constexpr double kVolts = 3.3;
+    double conductance = 1 / kSourceOhms;
+    double current = raw * kVolts / 4096 / kSourceOhms;
+    if (s.pullUp) {
+        conductance += 1 / kPullOhms;
+        current += kVolts / kPullOhms;
+    }
+    if (s.pullDown)
+        conductance += 1 / kPullOhms;
+    if (s.inputEnabled)
+        current -= kInputLeakAmps;
+    const double counts = std::round(current / conductance / kVolts * 4096);
+    return static_cast<std::uint16_t>(std::clamp(counts, 0.0, double{kFullScale}));
 }
 
 void Adc::startConversion() {

@@ -13,6 +13,14 @@
 // interrupt (ADC_IRQ_FIFO) is raised while the FIFO holds at least THRESH
 // results, and at least one. Conversions never fail here: ERR stays 0. DREQ_EN
 // is stored only.
+//
+// The pad stays on the pin while the ADC converts it. Prepared as
+// adc_gpio_init leaves it (function NULL, pulls and input off) it takes
+// nothing from the source. Otherwise, as simply modelled here: a pad output
+// driving the pin puts its rail there; each enabled pull is 50 kOhm to its
+// rail, and an enabled digital input leaks 1 uA (the pads' largest input
+// leakage) to ground, both against the source. The world's sources give no
+// impedance, so each is taken as 10 kOhm behind its voltage.
 #pragma once
 
 #include "chip/register_block.h"
@@ -45,6 +53,9 @@ public:
     static constexpr std::uint16_t kTemperatureReading = 876;
     static constexpr unsigned kFifoDepth = 4;
     static constexpr unsigned kAdcIrqFifo = 22;
+    static constexpr double kSourceOhms = 10e3;
+    static constexpr double kPullOhms = 50e3;
+    static constexpr double kInputLeakAmps = 1e-6;
 
     // Register offsets.
     static constexpr std::uint32_t kCs = 0x00;
@@ -106,6 +117,8 @@ public:
 
 private:
     std::uint16_t sample(unsigned input);
+    // What the pad does to a source's reading.
+    std::uint16_t throughPad(unsigned pin, std::uint16_t raw) const;
     void setAinsel(unsigned input);
     void startConversion();
     void endConversion();

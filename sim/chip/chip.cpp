@@ -64,6 +64,7 @@ int Chip::boot() {
 void Chip::setDebugHalt(bool halted) {
     Processor::setDebugHalt(halted);
     watchdog.debugHaltChanged(halted);
+    timer.debugHaltChanged(halted);
 }
 
 void Chip::setCoreIrqLine(int core, unsigned irq, bool level) {

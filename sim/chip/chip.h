@@ -53,7 +53,8 @@ public:
         fail(failMessage_);
     }
 
-    // A debugger halt of both cores; the watchdog pauses with it when asked to.
+    // A debugger halt of both cores; the watchdog and the timer pause with it
+    // when asked to.
     void setDebugHalt(bool halted) override;
 
     // --- interrupt outputs of the peripherals ------------------------------------

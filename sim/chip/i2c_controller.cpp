@@ -69,6 +69,7 @@ void I2cController::busRemoved() {
 }
 
 void I2cController::resetBlock() {
+    dropHeldRx();
     releaseScl();
     con_ = kConReset;
     sar_ = kSarReset;
@@ -250,7 +251,7 @@ std::uint32_t I2cController::read(std::uint32_t offset) {
         return peek(offset);
     const std::uint32_t value = peek(offset);
     latched_ &= ~bits;
-    // Clearing the abort also clears its reason, and lets the TX FIFO take
+    // Clearing the abort also clears its reason, and lets the FIFOs take
     // bytes again.
     if (bits & kTxAbrt)
         txAbrtSource_ = 0;
@@ -285,7 +286,7 @@ void I2cController::write(std::uint32_t offset, std::uint32_t value) {
             flushFifos();
             latched_ &= ~(kActivity | kRxOver);
             holdForTx_ = false;
-            heldRx_.reset();
+            dropHeldRx();
             releaseScl();
             if (role_ != Role::Idle)
                 role_ = Role::Unaddressed; // deaf for the rest of this transfer
@@ -320,6 +321,7 @@ std::uint32_t I2cController::popRx() {
     if (heldRx_) {
         pushRx(*heldRx_);
         heldRx_.reset();
+        heldAcked_ = true;
         releaseScl();
     }
     return v;
@@ -356,6 +358,11 @@ void I2cController::transmitAbort(std::uint32_t source) {
     flushFifos();
     txAbrtSource_ = source | (flushed << 23);
     latched_ |= kTxAbrt;
+}
+
+void I2cController::dropHeldRx() {
+    heldRx_.reset();
+    heldAcked_ = false;
 }
 
 void I2cController::holdScl() {
@@ -426,6 +433,8 @@ I2cDevice::Answer I2cController::receiveByte(std::uint8_t byte) {
         return Answer::Nack;
     if (slvDataNackOnly_ & 1u)
         return Answer::Nack;
+    if (latched_ & kTxAbrt)
+        return Answer::Ack; // into a FIFO held flushed
     if (rx_.size() >= kFifoDepth) {
         if (con_ & kConRxFifoFullHoldCtrl) {
             heldRx_ = byte;

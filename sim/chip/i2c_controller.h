@@ -13,11 +13,14 @@
 // - A master read finds the transmit FIFO empty: RD_REQ is raised and SCL is
 //   held low until a byte is written to IC_DATA_CMD. A read that begins with
 //   stale bytes in the transmit FIFO flushes them with a transmit abort
-//   (TX_ABRT, ABRT_SLVFLUSH_TXFIFO); the FIFOs stay flushed until
-//   IC_CLR_TX_ABRT is read.
+//   (TX_ABRT, ABRT_SLVFLUSH_TXFIFO). Both FIFOs stay flushed until the abort
+//   is cleared (IC_CLR_TX_ABRT or IC_CLR_INTR): writes to IC_DATA_CMD are
+//   dropped, and so are received bytes, acknowledged all the same.
 // - A full receive FIFO either holds SCL until there is room
 //   (IC_CON.RX_FIFO_FULL_HLD_CTRL, which the SDK sets in slave mode) or
-//   acknowledges the byte, loses it and raises RX_OVER.
+//   acknowledges the byte, loses it and raises RX_OVER. A held byte is
+//   acknowledged when a read makes room; disabling (or resetting) the block
+//   lets SCL go without acknowledging it, and the master's transfer ends.
 // - The master's NACK of a byte the slave sent raises RX_DONE.
 // - Interrupt bits RD_REQ, TX_ABRT, RX_DONE, ACTIVITY, STOP_DET, START_DET,
 //   GEN_CALL, RESTART_DET, RX_UNDER, RX_OVER and TX_OVER are latched and
@@ -179,6 +182,7 @@ public:
     bool addressByte(std::uint8_t address, bool read) override;
     Answer receiveByte(std::uint8_t byte) override;
     std::optional<std::uint8_t> transmitByte() override;
+    bool stretchedAnswer() override { return heldAcked_; }
     void masterAcknowledge(bool ack) override;
     void busRemoved() override;
 
@@ -202,6 +206,8 @@ private:
     void transmitAbort(std::uint32_t source);
     void holdScl();
     void releaseScl();
+    // Lets go of a held received byte without acknowledging it.
+    void dropHeldRx();
     void updateIrq();
 
     Processor& cpu_;
@@ -229,6 +235,7 @@ private:
     bool firstDataByte_ = false;
     bool holdForTx_ = false;
     std::optional<std::uint8_t> heldRx_; // received while the RX FIFO was full
+    bool heldAcked_ = false;             // how the held byte was let go
     bool sclHeld_ = false;
 
     SlaveLayer slaveLayer_;

@@ -26,36 +26,42 @@ void Pwm::reset() {
     updateIrq();
 }
 
-std::uint16_t Pwm::counter(unsigned n) const {
+std::uint64_t Pwm::position(unsigned n) const {
     const PwmSlice& s = slices_.at(n);
-    if (!s.enabled || s.divMode != 0)
-        return s.count;
+    if (!s.counting())
+        return s.position;
     // One count per `divider / 16` system clock cycles of 8 ns: divider/2 ns.
     const std::uint64_t ticks = (chip_.now() - s.since) * 2 / s.divider;
-    if (s.phaseCorrect) {
-        // Up to TOP and back down: a period of 2 * TOP counts.
-        const std::uint64_t period = s.top ? 2u * std::uint64_t{s.top} : 1u;
-        // Where the stored count sits on the way up.
-        const std::uint64_t p = (s.count + ticks) % period;
-        return static_cast<std::uint16_t>(p <= s.top ? p : period - p);
-    }
-    return static_cast<std::uint16_t>((s.count + ticks) % (std::uint64_t{s.top} + 1));
+    return (s.position + ticks) % s.period();
+}
+
+std::uint16_t Pwm::counter(unsigned n) const {
+    const PwmSlice& s = slices_.at(n);
+    const std::uint64_t p = position(n);
+    // Down from TOP in the second half of a phase-correct period.
+    if (s.phaseCorrect && p > s.top && p < s.period())
+        return static_cast<std::uint16_t>(s.period() - 1 - p);
+    return static_cast<std::uint16_t>(p);
 }
 
 void Pwm::rebase(PwmSlice& s) {
     const unsigned n = static_cast<unsigned>(&s - slices_.data());
-    s.count = counter(n);
+    s.position = static_cast<std::uint32_t>(position(n));
     s.since = chip_.now();
 }
 
 void Pwm::writeControl(unsigned n, std::uint32_t csr) {
     PwmSlice& s = slices_.at(n);
     rebase(s);
+    const bool phaseCorrect = (csr >> 1) & 1u;
+    if (phaseCorrect != s.phaseCorrect)
+        s.position = counter(n); // the same count, on the way up
     s.enabled = csr & 1u;
-    s.phaseCorrect = (csr >> 1) & 1u;
+    s.phaseCorrect = phaseCorrect;
     s.invertA = (csr >> 2) & 1u;
     s.invertB = (csr >> 3) & 1u;
     s.divMode = (csr >> 4) & 3u;
+    written(n);
     changed(n);
 }
 
@@ -71,6 +77,7 @@ void Pwm::setEnabled(unsigned n, bool enabled) {
         return;
     rebase(s);
     s.enabled = enabled;
+    written(n);
     changed(n);
 }
 
@@ -89,28 +96,44 @@ void Pwm::setDivider(unsigned n, std::uint8_t integer, std::uint8_t fraction) {
 }
 
 void Pwm::setTop(unsigned n, std::uint16_t top) {
-    PwmSlice& s = slices_.at(n);
-    rebase(s);
-    s.top = top;
-    changed(n);
+    slices_.at(n).topWritten = top;
+    written(n);
 }
 
 void Pwm::setLevel(unsigned n, unsigned channel, std::uint16_t level) {
     PwmSlice& s = slices_.at(n);
-    (channel ? s.levelB : s.levelA) = level;
-    changed(n);
+    (channel ? s.levelBWritten : s.levelAWritten) = level;
+    written(n);
 }
 
 void Pwm::setLevels(unsigned n, std::uint16_t a, std::uint16_t b) {
     PwmSlice& s = slices_.at(n);
-    s.levelA = a;
-    s.levelB = b;
+    s.levelAWritten = a;
+    s.levelBWritten = b;
+    written(n);
+}
+
+void Pwm::written(unsigned n) {
+    if (slices_.at(n).counting())
+        scheduleWrap(n); // the next wrap takes it
+    else
+        latch(n);
+}
+
+void Pwm::latch(unsigned n) {
+    PwmSlice& s = slices_.at(n);
+    if (!s.waiting())
+        return;
+    rebase(s);
+    s.top = s.topWritten;
+    s.levelA = s.levelAWritten;
+    s.levelB = s.levelBWritten;
     changed(n);
 }
 
 void Pwm::setCounter(unsigned n, std::uint16_t count) {
     PwmSlice& s = slices_.at(n);
-    s.count = count;
+    s.position = count;
     s.since = chip_.now();
     scheduleWrap(n);
     chip_.gpio.peripheralOutputsChanged();
@@ -158,20 +181,21 @@ void Pwm::changed(unsigned n) {
 
 Time Pwm::nextWrap(unsigned n) const {
     const PwmSlice& s = slices_.at(n);
-    if (!s.enabled || s.divMode != 0)
+    if (!s.counting())
         return kNever;
     // Counts from `since`: one per divider/2 ns. A wrap comes every period,
     // where the count returns to 0.
-    const std::uint64_t period =
-        s.phaseCorrect ? (s.top ? 2u * std::uint64_t{s.top} : 1u) : std::uint64_t{s.top} + 1;
+    const std::uint64_t period = s.period();
     const std::uint64_t ticks = (chip_.now() - s.since) * 2 / s.divider;
-    const std::uint64_t wrapTick = ((s.count + ticks) / period + 1) * period - s.count;
+    const std::uint64_t wrapTick = ((s.position + ticks) / period + 1) * period - s.position;
     return s.since + (wrapTick * s.divider + 1) / 2;
 }
 
 void Pwm::scheduleWrap(unsigned n) {
-    // A set flag stays set: the next wrap matters only once it is cleared.
-    const Time at = (raw_ >> n) & 1u ? kNever : nextWrap(n);
+    // A set flag stays set: the next wrap matters only once it is cleared,
+    // or when buffered values wait for it.
+    const bool wanted = !((raw_ >> n) & 1u) || slices_.at(n).waiting();
+    const Time at = wanted ? nextWrap(n) : kNever;
     if (at == kNever)
         chip_.simulation().events().cancel(wrapEvents_[n]);
     else
@@ -180,6 +204,8 @@ void Pwm::scheduleWrap(unsigned n) {
 
 void Pwm::wrapped(unsigned n) {
     raw_ |= 1u << n;
+    latch(n);
+    scheduleWrap(n);
     updateIrq();
 }
 
@@ -201,10 +227,11 @@ void Pwm::stepPhase(unsigned n, bool advance) {
     if (!s.enabled)
         return;
     rebase(s);
+    const std::uint64_t period = s.period();
     if (advance)
-        s.count = s.count >= s.top ? 0 : static_cast<std::uint16_t>(s.count + 1);
+        s.position = s.position + 1 >= period ? 0 : s.position + 1;
     else
-        s.count = s.count == 0 ? s.top : static_cast<std::uint16_t>(s.count - 1);
+        s.position = s.position == 0 ? static_cast<std::uint32_t>(period - 1) : s.position - 1;
     scheduleWrap(n);
     chip_.gpio.peripheralOutputsChanged();
 }
@@ -223,9 +250,9 @@ std::uint32_t Pwm::peek(std::uint32_t offset) const {
         case kCtr:
             return counter(n);
         case kCc:
-            return s.levelA | std::uint32_t{s.levelB} << 16;
+            return s.levelAWritten | std::uint32_t{s.levelBWritten} << 16;
         case kTop:
-            return s.top;
+            return s.topWritten;
         default:
             return 0;
         }

@@ -1,18 +1,23 @@
 // The eight PWM slices. Each slice counts from 0 to TOP (wrap) at the system
 // clock (125 MHz) divided by an 8.4 fractional divider, and drives channel A
 // on even GPIOs and B on odd ones high while the count is below the channel's
-// compare level. The counter is not stepped: it is computed from the time
-// since the slice was started. Writes to TOP and the compare levels take
-// effect at once here; the chip double-buffers them until the next wrap, at
-// most one period (160 us for TOP 2500 and divider 8) later.
+// compare level. In phase-correct mode it counts up to TOP and back down,
+// staying one step at each end, so a period is 2 (TOP + 1) steps and the
+// duty is still level / (TOP + 1). The counter is not stepped: it is computed
+// from the time since the slice was started.
+//
+// TOP and the compare levels are double-buffered: while the slice runs a
+// write waits for the next wrap (the count coming back to 0), where it takes
+// effect; a stopped slice takes it at once. The registers read back what was
+// written; the outputs and what observers hear follow the values in effect.
 //
 // Registers: per slice (0x14 apart) CSR, DIV, CTR, CC and TOP; EN mirrors
 // the slices' CSR.EN; INTR holds the wrap flags (write 1 to clear), raised on
-// PWM_IRQ_WRAP with INTE and INTF. A wrap is the count passing TOP back to 0,
-// or in phase-correct mode coming back down to 0. The flag is set by an
-// event at the wrap's time; once set, no further wrap events are kept until
-// it is cleared. CSR.PH_ADV and PH_RET move a free-running count one step;
-// the gated and edge-counting divider modes stop the count.
+// PWM_IRQ_WRAP with INTE and INTF. The flag is set by an event at the wrap's
+// time; once set, no further wrap events are kept until it is cleared or a
+// buffered write waits. CSR.PH_ADV and PH_RET move a free-running count one
+// step; the gated and edge-counting divider modes stop the count (and so
+// take buffered writes at once).
 #pragma once
 
 #include "chip/gpio.h"
@@ -35,12 +40,24 @@ struct PwmSlice {
     bool invertB = false;
     unsigned divMode = 0;       // 0: free-running
     std::uint16_t divider = 16; // 8.4 fixed point: 16 is 1.0
+    // In effect: what the counter and the outputs use.
     std::uint16_t top = 0xFFFF;
     std::uint16_t levelA = 0;
     std::uint16_t levelB = 0;
-    // The counter value at `since`; it runs on from there while enabled.
-    std::uint16_t count = 0;
+    // As written to TOP and CC, waiting for the next wrap while it differs.
+    std::uint16_t topWritten = 0xFFFF;
+    std::uint16_t levelAWritten = 0;
+    std::uint16_t levelBWritten = 0;
+    // Where the count is in its period at `since` (0..TOP up, then down in
+    // phase-correct mode); it runs on from there while counting.
+    std::uint32_t position = 0;
     Time since = 0;
+
+    bool counting() const { return enabled && divMode == 0; }
+    bool waiting() const {
+        return topWritten != top || levelAWritten != levelA || levelBWritten != levelB;
+    }
+    std::uint64_t period() const { return (std::uint64_t{top} + 1) * (phaseCorrect ? 2u : 1u); }
 };
 
 class Pwm : public PinDriver, public RegisterBlock {
@@ -107,7 +124,11 @@ public:
     void write(std::uint32_t offset, std::uint32_t value) override;
 
 private:
+    std::uint64_t position(unsigned slice) const;
     void rebase(PwmSlice& s);
+    // Buffered TOP and CC take effect now if the slice is stopped.
+    void written(unsigned slice);
+    void latch(unsigned slice);
     void changed(unsigned slice);
     void scheduleWrap(unsigned slice);
     void wrapped(unsigned slice);

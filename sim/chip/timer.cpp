@@ -28,20 +28,20 @@ void Timer::reset() {
 }
 
 std::uint64_t Timer::microseconds() const {
-    if (paused_)
+    if (stopped())
         return frozen_;
     return chip_.sinceReset() / 1000 + offset_;
 }
 
 Time Timer::worldTimeOf(std::uint64_t us) const {
-    if (paused_)
+    if (stopped())
         return kNever;
     // Modulo 2^64, like the count: a count already passed gives a past time.
     return chip_.now() - chip_.sinceReset() + sim::microseconds(us - offset_);
 }
 
 void Timer::setTime(std::uint64_t us) {
-    if (paused_)
+    if (stopped())
         frozen_ = us;
     else
         offset_ = us - chip_.sinceReset() / 1000;
@@ -49,18 +49,24 @@ void Timer::setTime(std::uint64_t us) {
         scheduleAlarm(n);
 }
 
-void Timer::setPaused(bool paused) {
-    if (paused == paused_)
-        return;
-    if (paused) {
-        frozen_ = microseconds();
-        paused_ = true;
-    } else {
-        paused_ = false;
-        offset_ = frozen_ - chip_.sinceReset() / 1000;
-    }
+template <class F>
+void Timer::changeStop(F&& change) {
+    const std::uint64_t count = microseconds();
+    change();
+    if (stopped())
+        frozen_ = count;
+    else
+        offset_ = count - chip_.sinceReset() / 1000;
     for (unsigned n = 0; n < kAlarms; ++n)
         scheduleAlarm(n);
+}
+
+void Timer::setPaused(bool paused) {
+    changeStop([&] { paused_ = paused; });
+}
+
+void Timer::debugHaltChanged(bool halted) {
+    changeStop([&] { halted_ = halted; });
 }
 
 void Timer::setAlarm(unsigned alarm, std::uint32_t target) {
@@ -71,7 +77,7 @@ void Timer::setAlarm(unsigned alarm, std::uint32_t target) {
 
 void Timer::scheduleAlarm(unsigned alarm) {
     EventQueue& events = chip_.simulation().events();
-    if (!((armed_ >> alarm) & 1u) || paused_) {
+    if (!((armed_ >> alarm) & 1u) || stopped()) {
         events.cancel(events_[alarm]);
         return;
     }
@@ -165,7 +171,7 @@ void Timer::write(std::uint32_t offset, std::uint32_t value) {
         disarm(value & 0xFu);
         break;
     case kDbgPause:
-        dbgPause_ = value & 0x6u;
+        changeStop([&] { dbgPause_ = value & kDbgPauseBits; });
         break;
     case kPause:
         setPaused(value & 1u);

@@ -6,8 +6,10 @@
 //
 // Registers: writing TIMELW and then TIMEHW sets the count; reading TIMELR
 // latches the high word that TIMEHR then returns; TIMERAWH/TIMERAWL read
-// without the latch. PAUSE stops the count (alarms wait with it). DBGPAUSE is
-// stored only: the count does not yet stop while a debugger halts a core.
+// without the latch. PAUSE stops the count (alarms wait with it). So does a
+// debugger halt while DBGPAUSE's DBG0 or DBG1 bit is set: the model's halt
+// stops both cores at once, so either bit pauses the count, as it does the
+// watchdog's.
 #pragma once
 
 #include "chip/register_block.h"
@@ -41,6 +43,7 @@ public:
     static constexpr std::uint32_t kIntf = 0x3c;
     static constexpr std::uint32_t kInts = 0x40;
     static constexpr std::uint32_t kDbgPauseReset = 0x7;
+    static constexpr std::uint32_t kDbgPauseBits = 0x6; // DBG0, DBG1
 
     explicit Timer(Chip& chip);
     ~Timer() override;
@@ -55,6 +58,10 @@ public:
     // PAUSE: the count stops where it is, and runs on from there.
     void setPaused(bool paused);
     bool paused() const { return paused_; }
+    // The debugger halted or released the cores.
+    void debugHaltChanged(bool halted);
+    // PAUSE, or a debugger halt that DBGPAUSE lets stop the count.
+    bool stopped() const { return paused_ || (halted_ && (dbgPause_ & kDbgPauseBits)); }
 
     // ALARMn: arms the alarm for the next time the low word equals `target`.
     void setAlarm(unsigned alarm, std::uint32_t target);
@@ -83,6 +90,10 @@ public:
     void write(std::uint32_t offset, std::uint32_t value) override;
 
 private:
+    // Applies `change` to what stops the count, which stops or runs on from
+    // where it was; armed alarms look again.
+    template <class F>
+    void changeStop(F&& change);
     void scheduleAlarm(unsigned alarm);
     void fire(unsigned alarm);
     void updateLines();
@@ -90,7 +101,8 @@ private:
     Chip& chip_;
     std::uint64_t offset_ = 0; // added to the microseconds since reset
     bool paused_ = false;
-    std::uint64_t frozen_ = 0; // the count while paused
+    bool halted_ = false;      // by a debugger; a chip reset leaves it so
+    std::uint64_t frozen_ = 0; // the count while stopped
     std::uint32_t lowWritten_ = 0;
     std::uint32_t highLatched_ = 0;
     std::uint32_t dbgPause_ = kDbgPauseReset;

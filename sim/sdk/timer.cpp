@@ -85,7 +85,8 @@ void busy_wait_ms(uint32_t delay_ms) {
 void busy_wait_until(absolute_time_t t) {
     Chip& c = chip();
     const std::uint64_t target = to_us_since_boot(t);
-    if (target > c.timer.microseconds())
+    // Again after each wake: a debugger halt may have held the count back.
+    while (target > c.timer.microseconds() && !c.simulation().stopped())
         c.busyWaitUntil(c.timer.worldTimeOf(target));
     done(c);
 }

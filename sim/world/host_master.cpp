@@ -80,12 +80,12 @@ void HostMaster::sclReleased() {
         readPhase();
         break;
     case Wait::WriteAck:
-        // The device acknowledges as it lets SCL go; the acknowledge bit
-        // takes its clock period from there.
-        writeAcknowledged(true);
+        // The device answers as it lets SCL go; the acknowledge bit takes
+        // its clock period from there.
+        writeAcknowledged(bus_.stretchedWriteAcknowledged());
         break;
     case Wait::RecoveryAck:
-        recoveryDone(true);
+        recoveryDone(bus_.stretchedWriteAcknowledged());
         break;
     case Wait::None:
         break;

@@ -101,20 +101,33 @@ I2cDevice::Answer I2cBus::write(std::uint8_t byte) {
         byte = 0;
     bool stretch = false;
     for (auto& a : addressed_) {
+        a.stretched = false;
         switch (a.device->receiveByte(byte)) {
         case I2cDevice::Answer::Ack:
             ack = true;
             break;
         case I2cDevice::Answer::Stretch:
-            stretch = true;
+            stretch = a.stretched = true;
             break;
         case I2cDevice::Answer::Nack:
             break;
         }
     }
+    writeAcked_ = ack;
     if (stretch)
         return I2cDevice::Answer::Stretch;
     return ack ? I2cDevice::Answer::Ack : I2cDevice::Answer::Nack;
+}
+
+bool I2cBus::stretchedWriteAcknowledged() {
+    bool ack = writeAcked_ || forcedLow().sda;
+    for (auto& a : addressed_) {
+        if (a.stretched) {
+            a.stretched = false;
+            ack |= a.device->stretchedAnswer();
+        }
+    }
+    return ack;
 }
 
 std::optional<std::uint8_t> I2cBus::read() {

@@ -57,6 +57,10 @@ public:
     // True when at least one device acknowledged.
     bool address(std::uint8_t address, bool read);
     I2cDevice::Answer write(std::uint8_t byte);
+    // The acknowledge bit of a written byte that was stretched, once SCL is
+    // free: ACK when a device that answered at once, or one that held the
+    // byte, pulls SDA low.
+    bool stretchedWriteAcknowledged();
     // No value while an addressed device still holds SCL; ask again once it
     // lets go. Nobody driving SDA reads as 0xFF (the pull-up). While SDA is
     // pulled low every bit reads 0, on both sides: devices hear the general
@@ -75,12 +79,14 @@ private:
     struct Answering {
         I2cDevice* device;
         std::optional<std::uint8_t> byte; // this byte's answer, once given
+        bool stretched = false;           // holds the written byte's answer
     };
 
     Simulation& sim_;
     std::vector<I2cDevice*> devices_;
     std::vector<Answering> addressed_;
     std::vector<I2cDevice*> holders_;
+    bool writeAcked_ = false; // by the devices that answered a stretched byte at once
     std::vector<std::pair<int, LineProbe>> probes_;
     int nextProbe_ = 1;
     std::function<void()> sclReleased_;

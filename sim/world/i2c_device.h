@@ -11,7 +11,7 @@ namespace sim {
 class I2cDevice {
 public:
     // Answer to a byte written by the master. Stretch: the device holds SCL
-    // low and acknowledges the byte once it lets SCL go.
+    // low and answers once it lets SCL go (see stretchedAnswer).
     enum class Answer { Ack, Nack, Stretch };
 
     virtual ~I2cDevice() = default;
@@ -30,6 +30,9 @@ public:
     // The master wants the next byte. No value: the device holds SCL low and
     // releases it once it has one.
     virtual std::optional<std::uint8_t> transmitByte() = 0;
+    // After a Stretch, once SCL is let go: true pulls SDA low in the
+    // acknowledge bit of the byte it held.
+    virtual bool stretchedAnswer() { return true; }
     // The master's acknowledge bit after a byte the device sent.
     virtual void masterAcknowledge(bool ack) = 0;
     // The bus goes away before the device does.

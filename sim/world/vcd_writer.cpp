@@ -26,8 +26,8 @@ double brightness(Chip& chip, unsigned pin) {
     const PwmSlice& slice = chip.pwm.slice(Pwm::sliceOf(pin));
     const bool b = Pwm::channelOf(pin) != 0;
     const double level = b ? slice.levelB : slice.levelA;
-    // Phase-correct mode counts up and down: 2 TOP steps a period.
-    const double duty = slice.phaseCorrect ? level / slice.top : level / (slice.top + 1.0);
+    // The same in phase-correct mode, which counts both ways.
+    const double duty = level / (slice.top + 1.0);
     return (b ? slice.invertB : slice.invertA) ? 1.0 - duty : duty;
 }
 

@@ -1,7 +1,8 @@
 // The ADC as the bus fabric reaches it: reset values, READY exactly 2 us
 // after START_ONCE with the input sampled at the start, round robin, free
 // running with and without DIV pacing, the FIFO with its flags, threshold
-// and interrupt, and the SDK layer's conversion on the same state.
+// and interrupt, the SDK layer's conversion on the same state, and what a pad
+// left as it comes out of reset does to a reading.
 #include "chip_bench.h"
 
 #include "world/analog_source.h"
@@ -11,8 +12,18 @@ namespace {
 using sim::microseconds;
 using A = sim::Adc;
 
+// A pad as adc_gpio_init leaves it: function NULL, pulls and input off.
+constexpr std::uint32_t kPadForAdc = sim::Gpio::kPadDrive4mA | sim::Gpio::kPadSchmitt;
+
 class AdcRegistersTest : public ChipBench {
 protected:
+    AdcRegistersTest() {
+        for (unsigned input = 0; input < 4; ++input)
+            setPad(input, kPadForAdc);
+    }
+    void setPad(unsigned input, std::uint32_t pad) {
+        chip.gpio.pads().write(sim::Gpio::kPadGpio0 + 4 * (A::kFirstPin + input), pad);
+    }
     void runTo(sim::Time t) { ASSERT_TRUE(sim.runUntil(t)); }
     std::uint32_t ainsel() { return (adc.read(A::kCs) >> A::kCsAinselShift) & 7u; }
     bool ready() { return (adc.read(A::kCs) & A::kCsReady) != 0; }
@@ -144,6 +155,40 @@ TEST_F(AdcRegistersTest, TheSdkLayersConversionRunsOnTheSameRegisters) {
     EXPECT_EQ(adc.read(A::kResult), 777u);
     EXPECT_EQ(ainsel(), 3u);
     EXPECT_TRUE(ready());
+}
+
+TEST_F(AdcRegistersTest, APadNotPreparedForTheAdcBendsTheReading) {
+    using G = sim::Gpio;
+    // 1.65 V behind the source's 10 kOhm, against 50 kOhm pulls and 1 uA of
+    // input leakage: below, above, or slightly below the prepared reading.
+    const struct {
+        std::uint32_t pad;
+        int lowest, highest;
+    } cases[] = {
+        {G::kPadReset, 1600, 1800},
+        {G::kPadInputEnable | G::kPadPullUp, 2300, 2500},
+        {G::kPadInputEnable, 2030, 2043},
+        {kPadForAdc, 2048, 2048},
+    };
+    analog.set(1, 2048);
+    adc.write(A::kCs, A::kCsEn | 1u << A::kCsAinselShift);
+    const auto convert = [&] {
+        adc.write(A::kCs, adc.peek(A::kCs) | A::kCsStartOnce);
+        runTo(sim.now() + microseconds(2));
+        return static_cast<int>(adc.read(A::kResult));
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pad);
+        setPad(1, c.pad);
+        const int reading = convert();
+        EXPECT_GE(reading, c.lowest);
+        EXPECT_LE(reading, c.highest);
+    }
+    // A pad output driving the pin wins over the source.
+    chip.gpio.setFunction(A::kFirstPin + 1, sim::gpiofn::kSio);
+    chip.gpio.setOutputEnable(1u << (A::kFirstPin + 1));
+    chip.gpio.setOut(1u << (A::kFirstPin + 1));
+    EXPECT_EQ(convert(), A::kFullScale);
 }
 
 } // namespace

@@ -248,6 +248,21 @@ TEST_F(I2cBlockTest, FullReceiveFifoHoldsTheClockUntilThereIsRoom) {
         EXPECT_EQ(block.read(C::kDataCmd) & 0xffu, i);
 }
 
+TEST_F(I2cBlockTest, DisablingTheBlockNacksTheByteItHeldOnAFullFifo) {
+    slaveMode();
+    std::vector<std::uint8_t> bytes(18, 0x5a);
+    // Disabled at 2 ms instead of read: the 17th byte goes unacknowledged.
+    CallbackEvent disable([this] { block.write(C::kEnable, 0); });
+    sim.schedule(disable, milliseconds(2));
+    I2cTransferRecord r = transfer({I2cMessage::write(kAddress, bytes)});
+    std::vector<bool> acked(16, true);
+    acked.push_back(false);
+    EXPECT_EQ(r.messages[0].acked, acked);
+    EXPECT_EQ(r.end, milliseconds(2) + microseconds(20)); // the NACK bit, then STOP
+    EXPECT_EQ(block.rxLevel(), 0u);
+    EXPECT_FALSE(bus.sclHeld());
+}
+
 TEST_F(I2cBlockTest, FullReceiveFifoWithoutHoldingLosesBytes) {
     slaveMode();
     block.write(C::kEnable, 0);
@@ -286,6 +301,29 @@ TEST_F(I2cBlockTest, StaleTransmitBytesAreFlushedWhenAReadBegins) {
     I2cTransferRecord r = transfer({I2cMessage::readBytes(kAddress, 1)});
     EXPECT_EQ(r.messages[0].bytes, std::vector<std::uint8_t>{0x44});
     EXPECT_EQ(r.end - r.start, microseconds(200));
+}
+
+TEST_F(I2cBlockTest, AfterATransmitAbortBothFifosStayFlushedUntilItIsCleared) {
+    for (std::uint32_t clear : {C::kClrTxAbrt, C::kClrIntr}) {
+        SCOPED_TRACE(clear);
+        slaveMode();
+        block.write(C::kDataCmd, 0x11);
+        transfer({I2cMessage::readBytes(kAddress, 0)}); // aborts on the stale byte
+        ASSERT_NE(block.rawInterrupts() & C::kTxAbrt, 0u);
+        block.write(C::kDataCmd, 0x22);
+        EXPECT_EQ(block.txLevel(), 0u);
+        // Acknowledged, but not kept.
+        I2cTransferRecord r = transfer({I2cMessage::write(kAddress, {0x33})});
+        EXPECT_EQ(r.messages[0].acked, std::vector<bool>{true});
+        EXPECT_EQ(block.rxLevel(), 0u);
+        block.read(clear);
+        EXPECT_EQ(block.rawInterrupts() & C::kTxAbrt, 0u);
+        block.write(C::kDataCmd, 0x44);
+        EXPECT_EQ(block.txLevel(), 1u);
+        transfer({I2cMessage::write(kAddress, {0x55})});
+        EXPECT_EQ(block.read(C::kDataCmd) & 0xffu, 0x55u);
+        block.resetBlock();
+    }
 }
 
 TEST_F(I2cBlockTest, ClearRegistersClearOnlyTheirOwnBit) {

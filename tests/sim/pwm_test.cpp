@@ -50,8 +50,9 @@ TEST_F(PwmTest, SettingsAreRecordedAndThePinFollowsTheCounter) {
                             "0.000us board pwm slice 0 off, top 2500, div 1.0, A 0, B 0",
                             "0.000us board pwm slice 0 off, top 2500, div 8.0, A 0, B 0",
                             "0.000us board pwm slice 0 on, top 2500, div 8.0, A 0, B 0",
-                            "0.000us board pwm slice 0 on, top 2500, div 8.0, A 0, B 20",
-                            "10000.000us board pwm slice 0 on, top 2500, div 8.0, A 0, B 40"}));
+                            // Levels take effect at the next wrap, every 160.064 us.
+                            "160.064us board pwm slice 0 on, top 2500, div 8.0, A 0, B 20",
+                            "10084.032us board pwm slice 0 on, top 2500, div 8.0, A 0, B 40"}));
     // One count per 8 cycles of 8 ns; 2501 counts per period.
     EXPECT_EQ(counterAt10ms, (milliseconds(10) / 64) % 2501);
 }
@@ -75,12 +76,13 @@ TEST_F(PwmTest, ChannelIsHighWhileTheCountIsBelowItsLevel) {
         EXPECT_TRUE(sim.runUntil(t));
         return chip.gpio.level(0);
     };
-    EXPECT_TRUE(levelAt(nanoseconds(1000)));           // count 15
-    EXPECT_FALSE(levelAt(nanoseconds(1280)));          // count 20
-    EXPECT_FALSE(levelAt(period - nanoseconds(64)));   // count 2500
-    EXPECT_TRUE(levelAt(period));                      // wrapped to 0
-    EXPECT_TRUE(levelAt(period + nanoseconds(1279)));  // count 19
-    EXPECT_FALSE(levelAt(period + nanoseconds(1280))); // count 20
+    // The level written to the running slice waits for the first wrap.
+    EXPECT_FALSE(levelAt(nanoseconds(1000)));             // count 15, level 0
+    EXPECT_FALSE(levelAt(period - nanoseconds(64)));      // count 2500
+    EXPECT_TRUE(levelAt(period));                         // wrapped to 0, level 20
+    EXPECT_TRUE(levelAt(period + nanoseconds(1279)));     // count 19
+    EXPECT_FALSE(levelAt(period + nanoseconds(1280)));    // count 20
+    EXPECT_TRUE(levelAt(2 * period + nanoseconds(1000))); // count 15
     EXPECT_EQ(started, 0u);
     EXPECT_TRUE(chip.gpio.state(0).toggling);
 }

@@ -97,4 +97,36 @@ TEST_F(TimerRegistersTest, DisarmSetTimeAndPauseMoveTheAlarms) {
     EXPECT_EQ(timer.read(T::kTimeRawL), 102u);
 }
 
+TEST_F(TimerRegistersTest, ADebuggerHaltPausesTheCountAsDbgPauseSays) {
+    // Either core's bit stops the count, as the halt stops both cores.
+    const struct {
+        std::uint32_t dbgPause;
+        bool pauses;
+    } cases[] = {{T::kDbgPauseReset, true}, {0x2, true}, {0x4, true}, {0x0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dbgPause);
+        chip.timer.reset();
+        const sim::Time start = chip.now();
+        const auto at = [&](std::uint64_t us) { return start + nanoseconds(us * 1000); };
+        if (c.dbgPause != T::kDbgPauseReset)
+            timer.write(T::kDbgPause, c.dbgPause);
+        timer.write(T::kTimeLw, 1000);
+        timer.write(T::kTimeHw, 0);
+        timer.write(T::kAlarm0, 1050);
+        runTo(at(10));
+        chip.setDebugHalt(true);
+        runTo(at(110));
+        EXPECT_EQ(timer.read(T::kTimeLr), c.pauses ? 1010u : 1110u);
+        EXPECT_EQ(timer.read(T::kTimeRawL), c.pauses ? 1010u : 1110u);
+        EXPECT_EQ(timer.read(T::kIntr), c.pauses ? 0u : 1u);
+        chip.setDebugHalt(false);
+        // Paused, the alarm fires 40 us after the release, not during the halt.
+        runTo(at(149));
+        EXPECT_EQ(timer.read(T::kIntr), c.pauses ? 0u : 1u);
+        runTo(at(150));
+        EXPECT_EQ(timer.read(T::kIntr), 1u);
+        EXPECT_EQ(timer.read(T::kTimeRawL), c.pauses ? 1050u : 1150u);
+    }
+}
+
 } // namespace
