@@ -79,9 +79,13 @@ protected:
         return out;
     }
     using Changes = std::vector<std::pair<Time, std::string>>;
-    // A tick-driven effect: the start-up breath's step to level 40, ten
-    // ticks into it, on a tick where no conversion comes first.
+    // The board's tick grid: on the real binary the start-up breath's step
+    // to level 40, ten ticks into it, on a tick where no conversion comes
+    // first (its level shows at the next wrap, within the code time); whole
+    // milliseconds on the host model.
     Time breathStep() {
+        if (!image_backend::kElf)
+            return 0;
         const std::string step = ", B 40";
         for (const sim::Record& r : records("pwm", board_->name())) {
             if (r.text.size() > step.size() &&
