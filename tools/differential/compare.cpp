@@ -96,6 +96,10 @@ StreamDivergence compareStream(const std::vector<Event>& a, const std::vector<Ev
             break;
         }
     }
+    // One before it, well inside the window, has no counterpart.
+    if (b0 > 0 && b[b0 - 1].at >= start + tol.offset + tol.jitter)
+        return {true, b[b0 - 1].at, a0, b0 - 1,
+                "an event the first trace lacks, or one early by more than the tolerance"};
     std::vector<Offset> late;
     for (std::size_t i = 0; i < n; ++i) {
         const Event& x = a[a0 + i];
@@ -116,6 +120,12 @@ StreamDivergence compareStream(const std::vector<Event>& a, const std::vector<Ev
     if (late.empty())
         return d;
     const Offset offset = *std::min_element(late.begin(), late.end());
+    if (!d.found) {
+        counts.leastOffset = std::min(counts.leastOffset, offset);
+        counts.greatestOffset = std::max(counts.greatestOffset, offset);
+        counts.greatestJitter =
+            std::max(counts.greatestJitter, *std::max_element(late.begin(), late.end()) - offset);
+    }
     for (std::size_t i = 0; i < late.size(); ++i) {
         std::string why;
         if (late[i] < -static_cast<Offset>(tol.early))

@@ -33,6 +33,8 @@ struct Counts {
     std::uint64_t steps = 0;
     std::uint64_t bytes = 0;  // read bytes and acknowledge bits compared
     std::uint64_t events = 0; // events compared
+    // The widest timing differences seen in streams that agreed.
+    std::int64_t leastOffset = 0, greatestOffset = 0, greatestJitter = 0;
 };
 
 struct Divergence {

@@ -112,6 +112,8 @@ int main(int argc, char** argv) {
     }
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    std::printf("timing seen: common offsets from %.3f to %.3f ms, jitter up to %.3f ms\n",
+                counts.leastOffset / 1e6, counts.greatestOffset / 1e6, counts.greatestJitter / 1e6);
     std::printf("%llu scripts, %llu steps, %llu bytes and acknowledges compared, %llu events "
                 "compared, %.1f s simulated per backend, %.1f s wall: no divergence\n",
                 static_cast<unsigned long long>(run), static_cast<unsigned long long>(counts.steps),
