@@ -94,6 +94,10 @@ int main(int argc, char** argv) {
             std::printf("seed %llu: slot %u, %zu steps, %.3f s simulated%s\n",
                         static_cast<unsigned long long>(seed), script.slot, script.steps.size(),
                         a.end / 1e9, d.found ? ", DIVERGES" : "");
+            for (std::size_t k = 0; k < script.steps.size() && k < a.transfers.size(); ++k)
+                std::printf("  step %zu at +%.3f ms: %s%s%s\n", k, script.steps[k].at / 1e6,
+                            script.steps[k].describe().c_str(),
+                            a.transfers[k].empty() ? "" : " -> ", a.transfers[k].c_str());
             for (const Trace* t : {&a, &b}) {
                 std::printf("  %s:", t->backend.c_str());
                 for (const auto& s : t->streams)

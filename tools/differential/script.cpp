@@ -30,6 +30,7 @@ constexpr Time kThermoSettle = milliseconds(215);
 constexpr Time kSilence = milliseconds(500);
 constexpr Time kSilenceMargin = milliseconds(15);
 constexpr Time kRampStep = milliseconds(10);
+constexpr Time kApplySpacing = milliseconds(3);
 constexpr Time kByteTime = microseconds(90); // nine clocks at 100 kHz
 
 class Generator {
@@ -67,7 +68,7 @@ private:
     void step() {
         const unsigned kind = uniform(0, 99);
         if (kind < 16)
-            write(randomWrite(uniform(0, 14) == 0 ? 45 : 6));
+            write(randomWrite(uniform(0, 14) == 0 ? (uniform(0, 1) ? 45 : 120) : 6));
         else if (kind < 26)
             write(outputs());
         else if (kind < 32)
@@ -139,9 +140,12 @@ private:
     }
 
     void absent() {
-        std::uint8_t other = static_cast<std::uint8_t>(0x20 + uniform(0, 8));
+        // Another slot's address, one outside the range, or the general call.
+        std::uint8_t other = static_cast<std::uint8_t>(0x20 + uniform(0, 9));
         if (other == address_ || other == 0x28)
             other = 0x30;
+        if (other == 0x29)
+            other = 0x00;
         Step s;
         s.messages.push_back(uniform(0, 1) ? I2cMessage::readBytes(other, 2)
                                            : I2cMessage::write(other, {0x50, 0xFF}));
@@ -203,9 +207,35 @@ private:
 
     void write(Bytes w) {
         Step s;
-        const std::optional<Time> moment = activity(w);
         s.messages.push_back(I2cMessage::write(address_, w));
+        // Now and then the master breaks the write off with a STOP: what
+        // was sent is applied.
+        if (w.size() > 2 && uniform(0, 9) == 0) {
+            s.messages[0].breakOff = I2cMessage::Break::Stop;
+            s.messages[0].breakAfter = uniform(1, static_cast<unsigned>(w.size()) - 1);
+            w.resize(s.messages[0].breakAfter);
+        }
+        const std::optional<Time> moment = activity(w);
         model_.write(w);
+        // Writes that the board task applies to pins or the converter come
+        // a few ticks apart: a task of its priority may hold core 0 for up
+        // to a tick, and two writes in that time would reach the pins as one
+        // on one backend and as two on the other.
+        const Bytes covered = model_.pendingRegisters();
+        if (std::any_of(covered.begin(), covered.end(),
+                        [](std::uint8_t a) { return a >= 0x50 && a <= 0x63; })) {
+            t_ = std::max(t_, lastApplied_ + kApplySpacing);
+            // The host-lost LED takes GPIO0 from the outputs at the end of
+            // the silence window, within a tick of it on each backend; an
+            // output write there would reach the pin before it on one
+            // backend and after it on the other.
+            if (lastActivity_) {
+                const Time lost = *lastActivity_ + kSilence;
+                if (t_ + busTime(s) + kApplySpacing > lost && t_ < lost + kApplySpacing)
+                    t_ = lost + kApplySpacing;
+            }
+            lastApplied_ = t_ + busTime(s);
+        }
         model_.apply();
         transfer(std::move(s), moment);
     }
@@ -240,10 +270,30 @@ private:
                 }
             }
         }
+        sim::I2cMessage m = I2cMessage::readBytes(address_, settled);
+        // Now and then the master refuses a byte early (the rest reads 0xFF
+        // and comes from nowhere), or breaks off with a STOP after the board
+        // fetched the next byte, which it takes back.
+        unsigned taken = settled;
+        unsigned fetched = settled;
+        if (uniform(0, 7) == 0) {
+            if (settled >= 2 && uniform(0, 1)) {
+                m.nackAt = uniform(0, settled - 2);
+                taken = fetched = static_cast<unsigned>(m.nackAt) + 1;
+            } else {
+                m.breakOff = I2cMessage::Break::Stop;
+                m.breakAfter = uniform(0, settled - 1);
+                taken = static_cast<unsigned>(m.breakAfter);
+                fetched = taken + 1;
+            }
+            active = false;
+            for (unsigned i = 0; i < fetched; ++i)
+                active |= expected[i].entry >= 0 && table[expected[i].entry].addr == 0x05;
+        }
         if (reg)
             model_.write({*reg});
-        model_.read(settled);
-        s.messages.push_back(I2cMessage::readBytes(address_, settled));
+        model_.read(taken);
+        s.messages.push_back(m);
         // A read counts at its end.
         const Time end = kByteTime * (settled + 1 + (reg ? 2 : 0)) + microseconds(20);
         transfer(std::move(s), active ? std::optional<Time>(end) : std::nullopt);
@@ -304,6 +354,7 @@ private:
     Time t_ = 0;
     std::optional<Time> lastActivity_;
     Time inputsSettled_ = 0;
+    Time lastApplied_ = 0;
     std::map<std::uint8_t, Time> settles_;
 };
 
