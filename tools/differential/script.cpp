@@ -157,7 +157,7 @@ private:
     static Time busTime(const Step& s) {
         Time t = microseconds(100);
         for (const I2cMessage& m : s.messages)
-            t += microseconds(120) * (1 + (m.read ? m.length : m.data.size()));
+            t += microseconds(120) * (1 + (m.read ? m.length : m.data.size())) + m.hangFor;
         return t;
     }
 
@@ -210,13 +210,28 @@ private:
         s.messages.push_back(I2cMessage::write(address_, w));
         // Now and then the master breaks the write off with a STOP: what
         // was sent is applied.
-        if (w.size() > 2 && uniform(0, 9) == 0) {
+        // Rarely it stops clocking for longer than the board waits for a
+        // byte and then recovers the bus: the write is dropped, or, when
+        // not even the register went out, the recovery clocks' 0xFF byte
+        // becomes the register (the descriptor).
+        bool applied = true;
+        if (script_.steps.empty()) {
+            // The first word is whole: it ends the start-up fading.
+        } else if (w.size() > 2 && uniform(0, 9) == 0) {
             s.messages[0].breakOff = I2cMessage::Break::Stop;
             s.messages[0].breakAfter = uniform(1, static_cast<unsigned>(w.size()) - 1);
             w.resize(s.messages[0].breakAfter);
+        } else if (uniform(0, 39) == 0) {
+            s.messages[0].breakOff = I2cMessage::Break::Hang;
+            s.messages[0].breakAfter = uniform(0, static_cast<unsigned>(w.size()) - 1);
+            s.messages[0].hangFor = milliseconds(uniform(30, 60));
+            w.resize(s.messages[0].breakAfter);
+            applied = w.empty();
+            if (w.empty())
+                w = {0xFF};
         }
         const std::optional<Time> moment = activity(w);
-        model_.write(w);
+        model_.write(w, applied);
         // Writes that the board task applies to pins or the converter come
         // a few ticks apart: a task of its priority may hold core 0 for up
         // to a tick, and two writes in that time would reach the pins as one
