@@ -16,7 +16,7 @@ namespace {
 
 int usage(const std::string& error) {
     std::cerr << "differential: " << error << "\n"
-              << "usage: differential --image valdor|quillet [--seeds N] [--first-seed N]\n"
+              << "usage: differential --image valdor|quillet|brennic [--seeds N] [--first-seed N]\n"
               << "       [--steps N] [--so-dir DIR] [--elf-dir DIR] [--verbose]\n";
     return 2;
 }
@@ -43,7 +43,9 @@ int main(int argc, char** argv) {
         char* end = nullptr;
         const unsigned long long n = std::strtoull(value, &end, 0);
         const bool number = *value != '\0' && *end == '\0' && *value != '-';
-        if (arg == "--image" && (std::string(value) == "valdor" || std::string(value) == "quillet"))
+        if (arg == "--image" &&
+            (std::string(value) == "valdor" || std::string(value) == "quillet" ||
+             std::string(value) == "brennic"))
             image = value;
         else if (arg == "--so-dir")
             soDir = value;
@@ -60,7 +62,7 @@ int main(int argc, char** argv) {
         ++i;
     }
     if (image.empty())
-        return usage("--image valdor or quillet is needed");
+        return usage("--image is needed");
 
     using namespace differential;
     const bool elf = !elfDir.empty();

@@ -27,7 +27,8 @@ std::vector<int> outcome(const sim::I2cTransferRecord& r) {
 }
 
 // The stream an observed record belongs to, and its value there. An SPI
-// frame's received word is the world's answer, not the board's doing.
+// frame's received word is the world's answer, not the board's doing; its
+// word, length, mode and duration are the board's.
 std::pair<std::string, std::string> streamOf(const sim::Record& r) {
     if (r.kind == "pin" || r.kind == "function") {
         const std::size_t cut = r.text.find_first_of("= ");
@@ -38,7 +39,7 @@ std::pair<std::string, std::string> streamOf(const sim::Record& r) {
         const std::size_t rx = v.find(" rx=");
         if (rx != std::string::npos)
             v.erase(rx, 12);
-        return {r.kind, v.substr(0, v.find(','))};
+        return {r.kind, v};
     }
     return {r.kind, r.text};
 }

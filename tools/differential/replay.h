@@ -8,11 +8,6 @@
 
 namespace differential {
 
-// Boards are up on both backends by then (the real binary starts about 5 ms
-// later), and the script's first host word falls midway between two steps
-// of the start-up fading on both.
-constexpr Time kScriptStart = sim::milliseconds(16);
-
 // `runOn` past the script's end: the real binary's events come later.
 Trace replay(const Script& script, const std::string& imagePath, Time runOn = 0);
 

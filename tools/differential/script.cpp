@@ -36,13 +36,26 @@ constexpr Time kByteTime = microseconds(90); // nine clocks at 100 kHz
 class Generator {
 public:
     Generator(const std::string& image, std::uint64_t seed)
-        : valdor_(image == "valdor"), rng_(seed), model_(soak::descriptorOf(image)) {
+        : valdor_(image == "valdor"), brennic_(image == "brennic"), rng_(seed),
+          model_(soak::descriptorOf(image)) {
         script_.image = image;
         script_.slot = uniform(0, 7);
         address_ = static_cast<std::uint8_t>(0x27 - script_.slot);
     }
 
     Script run(unsigned steps) {
+        if (brennic_) {
+            // The test build's converter select takes the bus pins, so only
+            // the world changes: thermocouples, and time for the test line.
+            for (unsigned i = 0; i < steps / 3; ++i) {
+                if (uniform(0, 2))
+                    changeSource();
+                else
+                    t_ += milliseconds(uniform(300, 900));
+            }
+            script_.length = t_ + kThermoSettle;
+            return script_;
+        }
         // The host's first word stops the start-up fading; it comes between
         // two of its steps on both backends.
         write({0x0B, 0x80});
@@ -351,6 +364,13 @@ private:
                 settles_[static_cast<std::uint8_t>(0x70 + 2 * s.channel + k)] = t_ + kAnalogSettle;
         } else {
             s.channel = uniform(1, 8);
+            // brennic prints channels 1..3 every 2000 ticks from its start,
+            // within a few ms of each other on both backends: a change there
+            // comes after the print, or a scan before the next one.
+            const Time line = milliseconds(2000);
+            const Time sinceLine = (t_ + kScriptStart + kThermoSettle + milliseconds(10)) % line;
+            if (brennic_ && s.channel <= 3 && sinceLine < kThermoSettle + milliseconds(25))
+                s.at = t_ += kThermoSettle + milliseconds(25) - sinceLine;
             s.kind = uniform(0, 5) == 0 ? Step::Kind::Open : Step::Kind::Temperature;
             s.value = static_cast<std::uint16_t>(25 * uniform(0, 1400));
             for (unsigned k = 0; k < 2; ++k)
@@ -362,6 +382,7 @@ private:
     }
 
     bool valdor_;
+    bool brennic_;
     std::mt19937_64 rng_;
     soak::RegisterModel model_;
     Script script_;

@@ -19,6 +19,12 @@ namespace differential {
 
 using sim::Time;
 
+// The script starts this long after power-on. Boards are up on both
+// backends by then (the real binary starts up to 5 ms later), and the
+// script's first host word falls midway between two steps of the start-up
+// fading on both.
+constexpr Time kScriptStart = sim::milliseconds(16);
+
 struct Step {
     enum class Kind { Transfer, Bounce, Analog, Temperature, Open };
     Time at = 0; // after the script's start
