@@ -38,7 +38,7 @@ std::pair<std::string, std::string> streamOf(const sim::Record& r) {
         std::string v = r.text;
         const std::size_t rx = v.find(" rx=");
         if (rx != std::string::npos)
-            v.erase(rx, 12);
+            v.erase(rx, 10); // " rx=0x0000"
         return {r.kind, v};
     }
     return {r.kind, r.text};
