@@ -174,8 +174,8 @@ private:
         return t;
     }
 
-    // When a transfer counts as host activity, after its start: the byte
-    // with bit 7 set written to 0x0B, or the end of a read served from 0x05.
+    // When a transfer counts as host activity, after its start: a byte with
+    // bit 7 set written to 0x0B, or the end of a read served from 0x05.
     std::optional<Time> activity(const Bytes& w) const {
         const auto& table = model_.table();
         int e = -1;
@@ -184,10 +184,13 @@ private:
                 e = static_cast<int>(i);
         if (w[0] == 0xFF || e < 0)
             return std::nullopt;
+        // A write that wraps round the table may hit 0x0B more than once;
+        // the last such byte restarts the silence window last.
+        std::optional<Time> last;
         for (std::size_t i = 1; i < w.size(); ++i, e = (e + 1) % static_cast<int>(table.size()))
             if (table[e].addr == 0x0B && (w[i] & 0x80))
-                return kByteTime * (i + 2);
-        return std::nullopt;
+                last = kByteTime * (i + 2);
+        return last;
     }
 
     // Places a transfer at the current time, or later when it would be host
