@@ -175,8 +175,14 @@ private:
     }
 
     // When a transfer counts as host activity, after its start: a byte with
-    // bit 7 set written to 0x0B, or the end of a read served from 0x05.
-    std::optional<Time> activity(const Bytes& w) const {
+    // bit 7 set written to 0x0B, or the end of a read served from 0x05. A
+    // write that wraps round the table may hit 0x0B more than once: the
+    // first stops the fading, the last restarts the silence window last.
+    struct Activity {
+        Time first;
+        Time last;
+    };
+    std::optional<Activity> activity(const Bytes& w) const {
         const auto& table = model_.table();
         int e = -1;
         for (std::size_t i = 0; i < table.size(); ++i)
@@ -184,13 +190,14 @@ private:
                 e = static_cast<int>(i);
         if (w[0] == 0xFF || e < 0)
             return std::nullopt;
-        // A write that wraps round the table may hit 0x0B more than once;
-        // the last such byte restarts the silence window last.
-        std::optional<Time> last;
-        for (std::size_t i = 1; i < w.size(); ++i, e = (e + 1) % static_cast<int>(table.size()))
-            if (table[e].addr == 0x0B && (w[i] & 0x80))
-                last = kByteTime * (i + 2);
-        return last;
+        std::optional<Activity> hit;
+        for (std::size_t i = 1; i < w.size(); ++i, e = (e + 1) % static_cast<int>(table.size())) {
+            if (table[e].addr == 0x0B && (w[i] & 0x80)) {
+                const Time at = kByteTime * (i + 2);
+                hit = Activity{hit ? hit->first : at, at};
+            }
+        }
+        return hit;
     }
 
     // Places a transfer at the current time, or later when it would be host
@@ -198,10 +205,10 @@ private:
     // Once the host-lost LED fades (10-tick steps from the end of the
     // window, on each backend's own tick grid), activity that stops it comes
     // between two steps, so both backends stop it after the same step.
-    void transfer(Step s, std::optional<Time> moment) {
+    void transfer(Step s, std::optional<Activity> moment) {
         if (moment && lastActivity_) {
             const Time lost = *lastActivity_ + kSilence;
-            Time x = t_ + *moment;
+            Time x = t_ + moment->first;
             if (x + kSilenceMargin > lost && x < lost + kSilenceMargin)
                 x = lost + kSilenceMargin;
             if (x > lost) {
@@ -211,12 +218,12 @@ private:
                 else if (phase > kRampStep * 7 / 10)
                     x += kRampStep - phase + kRampStep * 3 / 10;
             }
-            t_ = x - *moment;
+            t_ = x - moment->first;
         }
         s.at = t_;
         s.kind = Step::Kind::Transfer;
         if (moment)
-            lastActivity_ = t_ + *moment;
+            lastActivity_ = t_ + moment->last;
         t_ += busTime(s) + microseconds(uniform(300, 3000));
         script_.steps.push_back(std::move(s));
     }
@@ -246,7 +253,7 @@ private:
             if (w.empty())
                 w = {0xFF};
         }
-        const std::optional<Time> moment = activity(w);
+        const std::optional<Activity> moment = activity(w);
         model_.write(w, applied);
         // Writes that the board task applies to pins or the converter come
         // a few ticks apart: a task of its priority may hold core 0 for up
@@ -327,7 +334,7 @@ private:
         s.messages.push_back(m);
         // A read counts at its end.
         const Time end = kByteTime * (settled + 1 + (reg ? 2 : 0)) + microseconds(20);
-        transfer(std::move(s), active ? std::optional<Time>(end) : std::nullopt);
+        transfer(std::move(s), active ? std::optional<Activity>(Activity{end, end}) : std::nullopt);
     }
 
     Time settledAt(std::uint8_t addr) const {
