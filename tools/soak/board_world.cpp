@@ -7,11 +7,6 @@ namespace soak {
 
 namespace {
 
-const char* const kValdorDescriptor =
-    R"(["Pico",{"dout":{"n":12},"din":{"n":4},"aout":{"n":2,"res":12},"ain":{"n":2},"v":"0.2"}])";
-const char* const kQuilletDescriptor =
-    R"(["Pico",{"dout":{"n":9},"din":{"n":6},"v":"0.1","thermo":{"n":8}}])";
-
 constexpr unsigned kQuilletOutputs[9] = {12, 22, 11, 26, 10, 27, 2, 1, 0};
 constexpr unsigned kQuilletInputs[6] = {15, 17, 14, 18, 13, 19};
 
@@ -25,7 +20,7 @@ std::string hex(unsigned v) {
 
 BoardWorld::BoardWorld(sim::Board& board, std::uint8_t address)
     : board_(board), valdor_(board.kind() == sim::BoardKind::Valdor), address_(address),
-      model_(valdor_ ? kValdorDescriptor : kQuilletDescriptor) {
+      model_(descriptorOf(valdor_ ? "valdor" : "quillet")) {
     sources_.resize(sources());
     for (auto& s : sources_)
         s.push_back({0, 0});

@@ -2,6 +2,12 @@
 
 namespace soak {
 
+std::string descriptorOf(const std::string& image) {
+    if (image == "valdor")
+        return R"(["Pico",{"dout":{"n":12},"din":{"n":4},"aout":{"n":2,"res":12},"ain":{"n":2},"v":"0.2"}])";
+    return R"(["Pico",{"dout":{"n":9},"din":{"n":6},"v":"0.1","thermo":{"n":8}}])";
+}
+
 RegisterModel::RegisterModel(std::string descriptor) : descriptor_(std::move(descriptor)) {
     reset();
 }

@@ -15,6 +15,9 @@ namespace soak {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// The descriptor text of an image (valdor; quillet and brennic).
+std::string descriptorOf(const std::string& image);
+
 class RegisterModel {
 public:
     struct Entry {
