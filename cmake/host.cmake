@@ -41,6 +41,20 @@ foreach(image ${BOARD_IMAGES})
     board_image(${image} ${image_sources})
 endforeach()
 
+# host_enable_stdio_uart(<image> <0|1>): as pico_enable_stdio_uart on the
+# target, links the UART console driver into the image; stdio_init_all then
+# sets up UART0 on the default pins (PICO_DEFAULT_UART_* of the image).
+function(host_enable_stdio_uart name enabled)
+    if(enabled)
+        target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/sim/stdio_uart/stdio_uart.cpp)
+    endif()
+endfunction()
+
+# brennic's build prints its test line on UART0 (rp2040_images.cmake).
+host_enable_stdio_uart(brennic 1)
+target_compile_definitions(brennic PRIVATE PICO_DEFAULT_UART_TX_PIN=0 PICO_DEFAULT_UART_RX_PIN=1
+                           PICO_DEFAULT_UART_BAUD_RATE=115200)
+
 # The host controller's library, before the tools and tests that use it.
 add_subdirectory(host)
 

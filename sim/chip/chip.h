@@ -87,8 +87,8 @@ public:
     Console console;
     // I2C0; not named i2c0, which is the SDK's macro for its instance.
     I2cController i2c0Block;
-    // UART0, the console of images that print through it. The SDK layer's
-    // stdio writes to the console directly and does not pass through it.
+    // UART0, the console of images that print through it (the SDK layer's
+    // stdio sends through it when the image links the UART driver).
     Uart uart0;
 
 protected:

@@ -1,8 +1,8 @@
-// What the firmware prints, line by line with the time each line ended. On
-// the host build it is caught at the SDK's stdio layer (valdor and quillet
-// install no stdio driver, so on silicon their text goes nowhere); a real
-// binary's text is what leaves UART0, timed as a logic analyser on the line
-// would show it.
+// What the firmware prints, line by line with the time each line ended. An
+// image with the UART console driver (brennic) prints what leaves UART0,
+// timed as a logic analyser on the line would show it, on both builds. On
+// the host build, an image without a driver (valdor, quillet; on silicon
+// their text goes nowhere) has its text caught at the SDK's stdio layer.
 #pragma once
 
 #include "kernel/time.h"

@@ -82,6 +82,7 @@ void Uart::startCharacter() {
     shifting_ = true;
     format_ = lcrH_;
     characterBitTime_ = bitTime_;
+    characterEnd_ = chip_.now() + bitsOf(format_) * characterBitTime_;
     bit_ = 0;
     setLine(false); // the start bit
     chip_.simulation().schedule(bitEvent_, chip_.now() + characterBitTime_);
@@ -116,6 +117,17 @@ void Uart::nextBit() {
         chip_.simulation().schedule(bitEvent_, chip_.now() + characterBitTime_);
         return;
     }
+    endCharacter();
+}
+
+void Uart::catchUp() {
+    if (shifting_ && characterEnd_ <= chip_.now()) {
+        chip_.simulation().events().cancel(bitEvent_);
+        endCharacter();
+    }
+}
+
+void Uart::endCharacter() {
     // The last stop bit has ended.
     shifting_ = false;
     const char c = static_cast<char>(shifter_);

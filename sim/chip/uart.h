@@ -96,6 +96,11 @@ public:
     std::size_t rxLevel() const { return rx_.size(); }
     // A character arriving on RX, received at once.
     void receive(std::uint8_t byte);
+    // When the character on the line ends its last stop bit (kNever when
+    // none is being sent), and a catch-up of that end for code polling the
+    // flags at that very moment, before the bit event ran.
+    Time characterEnd() const { return shifting_ ? characterEnd_ : kNever; }
+    void catchUp();
 
     // The TX pins of UART0 (GPIO0, 12, 16, 28) carry the line.
     Drive drive(unsigned pin) const override;
@@ -114,6 +119,7 @@ private:
     bool canStart() const;
     void startCharacter();
     void nextBit();
+    void endCharacter();
     bool bitLevel(unsigned bit) const;
     void setLine(bool level);
     void pushTx(std::uint8_t byte);
@@ -140,6 +146,7 @@ private:
     std::uint8_t shifter_ = 0;
     std::uint32_t format_ = 0; // LCR_H of the character being sent
     Time characterBitTime_ = 0;
+    Time characterEnd_ = 0;
     unsigned bit_ = 0; // 0 is the start bit
     bool line_ = true;
     CallbackEvent bitEvent_;

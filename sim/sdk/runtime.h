@@ -49,6 +49,10 @@ struct Runtime {
     std::vector<PoolAlarm> poolAlarms;
     alarm_id_t nextAlarmId = 1;
     alarm_id_t alarmInProgress = 0;
+    // pico_stdio: standard output goes to UART0 once its driver is set up;
+    // whether the last character sent was a CR (no second one before LF).
+    bool stdioUart = false;
+    bool stdioEndedWithCr = false;
     // The RTOS port's event group behind the SDK's wait and notify.
     void* syncEvents = nullptr;
 };

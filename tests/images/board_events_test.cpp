@@ -217,7 +217,8 @@ INSTANTIATE_TEST_SUITE_P(Images, UnknownEventCodes, ::testing::ValuesIn(kUnknown
                          [](const auto& info) { return std::string(info.param.image); });
 
 // brennic serves host activity and the host timeout only; the output event
-// that valdor and quillet know is unknown to it.
+// that valdor and quillet know is unknown to it. Its console is UART0: the
+// warning (27 characters, CR, LF) ends as its LF leaves the pin.
 TEST_F(UnknownEvents, BrennicWarnsForAnOutputEvent) {
     sim::Board& board = insert("brennic", 1);
     start(milliseconds(30));
@@ -225,9 +226,11 @@ TEST_F(UnknownEvents, BrennicWarnsForAnOutputEvent) {
     post(board, 4);
     runFor(milliseconds(1));
     post(board, 1);
-    runFor(milliseconds(1));
-    EXPECT_EQ(consoleSince(board, from),
-              (std::vector<std::string>{"30000us [WARN] Unbekanntes event: 4"}));
+    runFor(milliseconds(3));
+    const Time end = from + 29 * kConsoleCharacter;
+    EXPECT_EQ(
+        consoleSince(board, from),
+        (std::vector<std::string>{std::to_string(end / 1000) + "us [WARN] Unbekanntes event: 4"}));
 }
 
 } // namespace

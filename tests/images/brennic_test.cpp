@@ -23,6 +23,14 @@ constexpr sim::Time MS = 1000 * US;
 constexpr sim::Time FRAME = 131072; // ns: 16 clocks at 122 kHz
 constexpr uint8_t ADDRESS = 0x27;   // slot 0
 const std::string NOTICE = "[WARN] brennic: kein Host-Link, GPIO20/21 sind Demux-Leitungen A1/A2";
+// The console: 115200 baud from clk_peri at 125 MHz, divisor 67 + 52/64.
+constexpr sim::Time BIT = 8680;
+// The board task prints the notice before it reads its slot and spins until
+// its last character is in the UART's FIFO: 37 of its 70 characters (CR LF
+// included) wait for room, one character time each. The slot reading thus
+// starts in tick 3, and the set-up after it comes at the tick after.
+constexpr sim::Time DRAINED = 37 * 10 * BIT;
+constexpr sim::Time UP = 4002 * US;
 
 class Brennic : public ::testing::Test {
 protected:
@@ -47,9 +55,8 @@ protected:
         return out;
     }
 
-    // When a line began to leave the board. The real binary's console is
-    // UART0, and its record carries the time the line's CR LF ended; the
-    // host model's console has no wire and no bit time.
+    // When a line began to leave the board: its record carries the time
+    // the line's CR LF ended on UART0.
     sim::Time began(const Line& line) {
         const sim::Uart& uart = board.chip().uart0;
         return line.at - (line.text.size() + 2) * uart.characterBits() * uart.bitTime();
@@ -101,10 +108,11 @@ TEST_F(Brennic, PrintsTheFirstThreeChannelsEveryTwoSeconds) {
     }
     ASSERT_EQ(texts, (std::vector<std::string>{NOTICE, first, first,
                                                "temp1: 3000, temp2: 32772, temp3: 32784"}));
-    // The first line 2000 ticks after the scheduler's start, every next one
-    // 2000 ticks after the last.
+    // MainTask (priority 1) starts its loop once the board task first
+    // blocks, after the notice, in tick 3: the first line comes 2000 ticks
+    // later, every next one 2000 ticks after the last.
     EXPECT_TRUE(onTime(began(lines[0]), 0, kStartUp));
-    EXPECT_TRUE(onTime(began(lines[1]), 2000 * MS, kStartUp));
+    EXPECT_TRUE(onTime(began(lines[1]), 2003 * MS, kStartUp));
     for (std::size_t i = 2; i < lines.size(); ++i) {
         EXPECT_TRUE(near(began(lines[i]) - began(lines[i - 1]), 2000 * MS)) << "line " << i;
     }
@@ -116,17 +124,17 @@ TEST_F(Brennic, ScansOnItsOwnPinsChannelKAtAddressKMinusOne) {
         bank.setTemperature(k, 5.0 * k);
     }
     bench.powerOn();
-    runUntil(10 * MS + kStartUp);
+    runUntil(11 * MS + kStartUp);
     // SPI0 data in on GPIO16 (pulled up for silent converters), clock on GPIO18.
-    EXPECT_TRUE(sameTimeline(pinRecords("function", 16), Records{{1002 * US, "GPIO16 spi"}}));
-    EXPECT_TRUE(sameTimeline(pinRecords("function", 18), Records{{1002 * US, "GPIO18 spi"}}));
+    EXPECT_TRUE(sameTimeline(pinRecords("function", 16), Records{{UP, "GPIO16 spi"}}));
+    EXPECT_TRUE(sameTimeline(pinRecords("function", 18), Records{{UP, "GPIO18 spi"}}));
     EXPECT_TRUE(board.chip().gpio.pulledUp(16));
 
     // Enable GPIO9, A0 GPIO17, A1 GPIO20, A2 GPIO21: address k - 1 for
     // channel k, one frame each, released at the end of the scan, which
     // starts 5 ticks after the set-up.
     const sim::Time scan = firstScan();
-    EXPECT_TRUE(onTime(scan, 6 * MS, kStartUp));
+    EXPECT_TRUE(onTime(scan, UP - 2 * US + 5 * MS, kStartUp));
     auto at = [&](unsigned k) { return scan + (k - 1) * FRAME; };
     const sim::Time end = scan + 8 * FRAME;
     EXPECT_TRUE(
@@ -169,7 +177,7 @@ TEST_F(Brennic, WhatAHostSeesOnTheBus) {
     EXPECT_FALSE(board.pullsSdaLow());
     EXPECT_FALSE(board.pullsSclLow());
 
-    for (sim::Time t : {2 * MS + kStartUp, 500 * MS, 1000 * MS, 2500 * MS}) {
+    for (sim::Time t : {UP + 1 * MS + kStartUp, 500 * MS, 1000 * MS, 2500 * MS}) {
         runUntil(t);
         EXPECT_TRUE(board.pullsSdaLow()) << sim::Recorder::formatTime(t);
         EXPECT_TRUE(board.pullsSclLow()) << sim::Recorder::formatTime(t);
@@ -182,10 +190,61 @@ TEST_F(Brennic, WhatAHostSeesOnTheBus) {
     EXPECT_FALSE(board.pullsSdaLow());
     EXPECT_FALSE(board.pullsSclLow());
 
-    EXPECT_TRUE(sameTimeline(pinRecords("function", 20), Records{{1002 * US, "GPIO20 sio"}}));
-    EXPECT_TRUE(sameTimeline(pinRecords("function", 21), Records{{1002 * US, "GPIO21 sio"}}));
+    EXPECT_TRUE(sameTimeline(pinRecords("function", 20), Records{{UP, "GPIO20 sio"}}));
+    EXPECT_TRUE(sameTimeline(pinRecords("function", 21), Records{{UP, "GPIO21 sio"}}));
     EXPECT_EQ(console().front().text, NOTICE);
     EXPECT_TRUE(onTime(began(console().front()), 0, kStartUp));
+}
+
+// The console is UART0, set up on GPIO0 (TX) and GPIO1 (RX) before the
+// scheduler starts. The notice leaves GPIO0 as 8N1 frames back to back, CR
+// before LF, and its line ends with the last stop bit. Printing spins while
+// the transmit FIFO is full, so the board task reads its slot only once the
+// notice's last character is in the FIFO.
+TEST_F(Brennic, TheNoticeLeavesOnGpio0BeforeTheSlotReading) {
+    bench.powerOn();
+    runUntil(UP + kStartUp + 3 * MS);
+    EXPECT_TRUE(sameTimeline(pinRecords("function", 0), Records{{0, "GPIO0 uart"}}));
+    EXPECT_TRUE(sameTimeline(pinRecords("function", 1), Records{{0, "GPIO1 uart"}}));
+
+    // Each start bit is the first fall of the line after the last stop bit;
+    // every bit is read in its middle.
+    const Records edges = pinRecords("pin", 0);
+    auto levelAt = [&](sim::Time t) {
+        bool level = true;
+        for (const auto& [at, text] : edges) {
+            if (at > t)
+                break;
+            level = text[6] == '1';
+        }
+        return level;
+    };
+    std::string sent;
+    std::vector<sim::Time> starts;
+    for (const auto& [at, text] : edges) {
+        if (text[6] != '0' || (!starts.empty() && at < starts.back() + 19 * BIT / 2))
+            continue;
+        unsigned byte = 0;
+        for (unsigned b = 0; b < 8; ++b)
+            byte |= (levelAt(at + (3 + 2 * b) * BIT / 2) ? 1u : 0u) << b;
+        EXPECT_TRUE(levelAt(at + 19 * BIT / 2)) << "stop bit of character " << starts.size();
+        sent += static_cast<char>(byte);
+        starts.push_back(at);
+    }
+    ASSERT_EQ(sent, NOTICE + "\r\n");
+    EXPECT_TRUE(onTime(starts[0], 0, kStartUp));
+    for (std::size_t k = 1; k < starts.size(); ++k)
+        EXPECT_EQ(starts[k], starts[0] + k * 10 * BIT) << "character " << k;
+    EXPECT_EQ(console().front(), (Line{starts.back() + 10 * BIT, NOTICE}));
+
+    // The slot reading's first conversion: not before the FIFO took the LF.
+    sim::Bench again;
+    sim::Board& other = again.insert(0, "brennic", image_backend::imagePath("brennic"));
+    again.powerOn();
+    ASSERT_TRUE(again.runUntil(starts[0] + DRAINED - 1)) << again.error();
+    EXPECT_EQ(other.analog().conversions(2), 0u);
+    ASSERT_TRUE(again.runUntil(starts[0] + DRAINED + image_backend::kCodeTime)) << again.error();
+    EXPECT_EQ(other.analog().conversions(2), 1u);
 }
 
 // So a brennic must not share a backplane: with one in slot 0, a quillet in

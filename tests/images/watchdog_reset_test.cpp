@@ -133,6 +133,10 @@ TEST_P(WatchdogArming, WatchdogIsArmedBeforeAnyBoardCodeRuns) {
             EXPECT_FALSE(e.armed) << "boot " << booted;
             continue;
         }
+        // main's stdio_init_all sets up the console UART (brennic) before
+        // the watchdog tasks exist: the SDK's set-up, not board code.
+        if (!watchdog0Ran && contains(e.text, "uart"))
+            continue;
         bool boardCode = false;
         for (const char* probe : boardProbes)
             boardCode = boardCode || e.text.rfind(probe, 0) == 0;

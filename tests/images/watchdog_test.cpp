@@ -3,6 +3,8 @@
 // service behind sleep_ms, stops. Faults come from watchdog_bench.h.
 #include "watchdog_bench.h"
 
+#include <algorithm>
+
 namespace watchdog_test {
 namespace {
 
@@ -154,9 +156,23 @@ TEST_P(WatchdogStall, BusyLoopAtPriority2OnCore0IsNoStall) {
     const std::vector<Time> fed = feeds().between(kFault, now());
     ASSERT_EQ(fed.size(), seconds(60) / kBeat);
     const Time firstBeat = milliseconds(988) + kBeat;
-    expectFeedsOnTheBeat(fed, firstBeat, milliseconds(1));
-    // The loop did hold core 0: the feed of the first beat waited for its slice.
-    EXPECT_EQ(fed.front(), firstBeat + milliseconds(1));
+    // The loop holds core 0: a feed waits for its time slice. Where a
+    // converter scan starts on the tick of the beat, "Thermo" spins through
+    // its frames beside the loop and the feed may wait one slice more
+    // (brennic's scans meet its beats from the first one on).
+    const std::vector<sim::Record> frames = bench_.recorder().select("spi", board_->name());
+    auto slices = [&](Time beat) {
+        const bool scan = std::any_of(frames.begin(), frames.end(),
+                                      [&](const sim::Record& r) { return r.at == beat; });
+        return milliseconds(scan ? 2 : 1);
+    };
+    for (std::size_t k = 0; k < fed.size(); ++k) {
+        const Time beat = firstBeat + k * kBeat;
+        ASSERT_GE(fed[k], beat) << "feed " << k;
+        ASSERT_LE(fed[k], beat + slices(beat)) << "feed " << k;
+    }
+    // The feed of the first beat waited for all its slices.
+    EXPECT_EQ(fed.front(), firstBeat + slices(firstBeat));
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, WatchdogStall, ::testing::Values("valdor", "quillet", "brennic"),
