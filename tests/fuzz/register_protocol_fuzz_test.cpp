@@ -1,11 +1,12 @@
-// Random host traffic against a quillet, every byte read checked against a
-// model of the wire protocol written here from its description: the table
-// in table order, read-only entries, the cursor that wraps from 0xFE to
-// 0x00, the 100-byte limit, unlisted addresses, the descriptor stream and
-// the heartbeat copy into 0x05. Nothing of the firmware is called.
+// Random host traffic against a quillet, every byte read checked against the
+// model of the wire protocol that soak uses, written from its description:
+// the table in table order, read-only entries, the cursor that wraps from
+// 0xFE to 0x00, the 100-byte limit, unlisted addresses, the descriptor
+// stream and the heartbeat copy into 0x05. Nothing of the firmware is called.
 #include <gtest/gtest.h>
 
 #include "harness/bench.h"
+#include "register_model.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,126 +23,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr unsigned kSlot = 2;
 constexpr std::uint8_t kAddr = 0x27 - kSlot;
-const std::string kDescriptor =
-    R"(["Pico",{"dout":{"n":9},"din":{"n":6},"v":"0.1","thermo":{"n":8}}])";
-
-// What the host expects of the board, from the protocol alone.
-class ProtocolModel {
-public:
-    struct Entry {
-        std::uint8_t addr;
-        std::uint8_t value;
-        bool readOnly;
-    };
-    // A byte the host will read, and the entry it comes from (-1: none).
-    // `after` is its value once the pending write is applied: a read in the
-    // same transaction as the write may see either.
-    struct Expected {
-        std::uint8_t value;
-        std::uint8_t after;
-        int entry;
-    };
-
-    ProtocolModel() {
-        table_ = {
-            {0x00, 0x00, false}, {0x05, 0x02, false}, {0x09, 0xC0, true},  {0x0B, 0x01, false},
-            {0x12, 0x00, true},  {0x13, 0x00, true},  {0x50, 0x00, false}, {0x51, 0x00, false},
-            {0x52, 0x00, false}, {0x55, 0x00, true},  {0x56, 0x00, true},  {0x57, 0x00, true},
-            {0x60, 0x00, false}, {0x61, 0x00, false}, {0x62, 0x00, false}, {0x63, 0x00, false},
-            {0x70, 0x00, true},  {0x71, 0x00, true},  {0x72, 0x00, true},  {0x73, 0x00, true}};
-        for (int a = 0x80; a <= 0x8F; ++a)
-            table_.push_back({static_cast<std::uint8_t>(a), 0x00, true});
-        table_.push_back({0xFD, 0x00, true});
-        table_.push_back({0xFE, static_cast<std::uint8_t>(kDescriptor.size()), true});
-    }
-
-    const std::vector<Entry>& table() const { return table_; }
-
-    // The write part of a transaction: address byte and data bytes. The
-    // data reaches the table only with apply(); the heartbeat copy at once.
-    void write(const Bytes& bytes) {
-        if (bytes.empty())
-            return;
-        const std::uint8_t a = bytes[0];
-        pendingStart_ = -1;
-        pending_.clear();
-        if (a == 0xFF) {
-            mode_ = Mode::Descriptor;
-            descPos_ = 0;
-        } else {
-            reg_ = find(a);
-            mode_ = reg_ < 0 ? Mode::None : Mode::Registers;
-            pendingStart_ = reg_;
-        }
-        for (std::size_t i = 1; i < bytes.size(); ++i) {
-            if (reg_ < 0)
-                continue;
-            if (pending_.size() < 100)
-                pending_.push_back(bytes[i]);
-            if (table_[reg_].addr == 0x0B && (bytes[i] & 0x80))
-                table_[find(0x05)].value = bytes[i];
-            reg_ = next(reg_);
-        }
-    }
-
-    // The host-link task has applied the last write's record.
-    void apply() {
-        applyTo(table_);
-        pendingStart_ = -1;
-        pending_.clear();
-    }
-
-    std::vector<Expected> read(std::size_t n) {
-        std::vector<Entry> after = table_;
-        applyTo(after);
-        std::vector<Expected> out;
-        for (std::size_t i = 0; i < n; ++i) {
-            if (mode_ == Mode::Descriptor) {
-                const std::uint8_t b = descPos_ < kDescriptor.size()
-                                           ? static_cast<std::uint8_t>(kDescriptor[descPos_++])
-                                           : 0x00;
-                out.push_back({b, b, -1});
-            } else if (mode_ == Mode::Registers && reg_ >= 0) {
-                out.push_back({table_[reg_].value, after[reg_].value, reg_});
-                reg_ = next(reg_);
-            } else {
-                out.push_back({0x00, 0x00, -1});
-            }
-        }
-        return out;
-    }
-
-private:
-    enum class Mode { None, Registers, Descriptor };
-
-    int find(std::uint8_t addr) const {
-        for (std::size_t i = 0; i < table_.size(); ++i) {
-            if (table_[i].addr == addr)
-                return static_cast<int>(i);
-        }
-        return -1;
-    }
-    int next(int e) const { return (e + 1) % static_cast<int>(table_.size()); }
-    void applyTo(std::vector<Entry>& t) const {
-        int e = pendingStart_;
-        if (e < 0)
-            return;
-        for (std::uint8_t b : pending_) {
-            if (!t[e].readOnly)
-                t[e].value = b;
-            e = next(e);
-        }
-    }
-
-    std::vector<Entry> table_;
-    // Reads before the first address byte give zeros.
-    Mode mode_ = Mode::Registers;
-    int reg_ = -1;
-    std::size_t descPos_ = 0;
-    int pendingStart_ = -1;
-    Bytes pending_;
-};
-
 // The thermocouple task publishes its readings into 0x80..0x8F on its own.
 bool boardOwned(std::uint8_t addr) {
     return addr >= 0x80 && addr <= 0x8F;
@@ -191,7 +72,7 @@ protected:
         ASSERT_EQ(r.messages.size(), messages.size()) << what;
 
         model.write(writePart);
-        const std::vector<ProtocolModel::Expected> expected = model.read(readLength);
+        const std::vector<soak::RegisterModel::Expected> expected = model.read(readLength);
         ASSERT_TRUE(bench.run(sim::milliseconds(1))) << bench.error();
         model.apply();
 
@@ -204,12 +85,12 @@ protected:
         // a byte shows it every later byte must too.
         bool applied = false;
         for (std::size_t i = 0; i < readLength; ++i) {
-            const ProtocolModel::Expected& x = expected[i];
+            const soak::RegisterModel::Expected& x = expected[i];
             if (x.entry >= 0 && boardOwned(model.table()[x.entry].addr))
                 continue;
-            if (x.value != x.after && seen[i] == x.after)
+            if (x.before != x.after && seen[i] == x.after)
                 applied = true;
-            const std::uint8_t want = applied ? x.after : x.value;
+            const std::uint8_t want = applied ? x.after : x.before;
             ASSERT_EQ(int(seen[i]), int(want))
                 << what << ", byte " << i << " of the read"
                 << (x.entry >= 0 ? " (register 0x" + hex(model.table()[x.entry].addr) + ")" : "")
@@ -235,7 +116,7 @@ protected:
     }
 
     sim::Bench bench;
-    ProtocolModel model;
+    soak::RegisterModel model{soak::descriptorOf("quillet")};
     std::mt19937 rng{GetParam()};
 };
 
