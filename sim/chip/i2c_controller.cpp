@@ -40,8 +40,24 @@ constexpr Stored kStored[] = {
 
 } // namespace
 
+// ic_clk is clk_sys, 125 MHz once the SDK's start-up has run.
+constexpr Time kIcClk = nanoseconds(8);
+
 I2cController::I2cController(Processor& cpu, unsigned irq) : cpu_(cpu), irq_(irq) {
+    releaseEvent_.set([this] { releaseScl(); });
     resetBlock();
+}
+
+Time I2cController::sdaHoldTime() const {
+    return (peek(kSdaHold) & 0xffffu) * kIcClk;
+}
+
+Time I2cController::sdaSetupTime() const {
+    return (peek(kSdaSetup) & 0xffu) * kIcClk;
+}
+
+Time I2cController::spikeFilter() const {
+    return (peek(kFsSpklen) & 0xffu) * kIcClk;
 }
 
 I2cController::~I2cController() {
@@ -58,12 +74,14 @@ void I2cController::connect(I2cBus& bus, std::function<bool()> pinsRouted) {
 void I2cController::disconnect() {
     if (!bus_)
         return;
+    cpu_.simulation().events().cancel(releaseEvent_);
     bus_->detach(*this);
     bus_ = nullptr;
     sclHeld_ = false;
 }
 
 void I2cController::busRemoved() {
+    cpu_.simulation().events().cancel(releaseEvent_);
     bus_ = nullptr;
     sclHeld_ = false;
 }
@@ -344,7 +362,11 @@ void I2cController::pushTx(std::uint32_t value) {
     tx_.push_back(static_cast<std::uint8_t>(value & 0xffu));
     if (holdForTx_) {
         holdForTx_ = false;
-        releaseScl();
+        const Time setup = sdaSetupTime();
+        if (setup == 0)
+            releaseScl();
+        else
+            cpu_.simulation().schedule(releaseEvent_, cpu_.simulation().now() + setup);
     }
 }
 
@@ -373,6 +395,7 @@ void I2cController::holdScl() {
 }
 
 void I2cController::releaseScl() {
+    cpu_.simulation().events().cancel(releaseEvent_);
     if (bus_ && sclHeld_) {
         sclHeld_ = false;
         bus_->releaseScl(*this);
@@ -420,6 +443,7 @@ bool I2cController::addressByte(std::uint8_t address, bool read) {
         role_ = Role::Transmitting;
         if (!tx_.empty())
             transmitAbort(kAbrtSlvFlushTxFifo);
+        readRequest();
     } else {
         role_ = Role::Receiving;
         firstDataByte_ = true;
@@ -460,17 +484,26 @@ std::optional<std::uint8_t> I2cController::transmitByte() {
         updateIrq();
         return b;
     }
-    latched_ |= kRdReq;
     holdForTx_ = true;
     holdScl();
     updateIrq();
     return std::nullopt;
 }
 
+void I2cController::readRequest() {
+    if (tx_.empty())
+        latched_ |= kRdReq;
+}
+
 void I2cController::masterAcknowledge(bool ack) {
     if (role_ != Role::Transmitting)
         return;
-    if (!ack) {
+    if (ack) {
+        readRequest();
+        updateIrq();
+        return;
+    }
+    {
         latched_ |= kRxDone;
         role_ = Role::TransmitDone;
         updateIrq();

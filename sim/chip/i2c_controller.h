@@ -10,10 +10,20 @@
 // - START_DET and STOP_DET are raised for every START, repeated START and
 //   STOP on the bus, addressed or not (unless IC_CON.STOP_DET_IFADDRESSED).
 // - RX_FULL follows the receive FIFO level (threshold IC_RX_TL + 1 bytes).
-// - A master read finds the transmit FIFO empty: RD_REQ is raised and SCL is
-//   held low until a byte is written to IC_DATA_CMD. A read that begins with
+// - Slave transmitter: as the block acknowledges a read address, and as it
+//   samples the master's acknowledge of a byte it sent, it raises RD_REQ
+//   when the transmit FIFO is empty. The firmware's answer overlaps the rest
+//   of that acknowledge bit and the master's next low phase: only when SCL
+//   falls with the FIFO still empty does the block hold SCL low, until a
+//   byte is written to IC_DATA_CMD; it then puts the first bit on SDA and
+//   lets SCL go IC_SDA_SETUP ic_clk cycles later. A read that begins with
 //   stale bytes in the transmit FIFO flushes them with a transmit abort
-//   (TX_ABRT, ABRT_SLVFLUSH_TXFIFO). Both FIFOs stay flushed until the abort
+//   (TX_ABRT, ABRT_SLVFLUSH_TXFIFO).
+// - Line timing, in ic_clk cycles (clk_sys, 125 MHz): the block changes SDA
+//   IC_SDA_HOLD.TX_HOLD after SCL falls when it drives it (its bits and its
+//   acknowledges), and its input filter drops pulses of IC_FS_SPKLEN cycles
+//   or fewer (the SDK's 100 kHz set-up: 38 and 46 cycles, 304 ns and
+//   368 ns). It samples SDA as SCL rises. Both FIFOs stay flushed until the abort
 //   is cleared (IC_CLR_TX_ABRT or IC_CLR_INTR): writes to IC_DATA_CMD are
 //   dropped, and so are received bytes, acknowledged all the same.
 // - A full receive FIFO either holds SCL until there is room
@@ -30,11 +40,12 @@
 // - Disabling the block (IC_ENABLE = 0) flushes both FIFOs.
 // The block hears the bus only while the board routes its pins to it; that
 // wiring is given by whoever connects the block to a bus.
-// Timing, DMA and spike-filter registers are stored with their reset values
-// and masks but change nothing: the bus runs at its own pace.
+// The SCL counts and DMA registers are stored with their reset values and
+// masks but change nothing: the master sets the bus's pace.
 #pragma once
 
 #include "chip/register_block.h"
+#include "kernel/event_queue.h"
 #include "world/i2c_bus.h"
 #include "world/i2c_device.h"
 
@@ -183,6 +194,9 @@ public:
     Answer receiveByte(std::uint8_t byte) override;
     std::optional<std::uint8_t> transmitByte() override;
     bool stretchedAnswer() override { return heldAcked_; }
+    Time sdaHoldTime() const override;
+    Time sdaSetupTime() const override;
+    Time spikeFilter() const override;
     void masterAcknowledge(bool ack) override;
     void busRemoved() override;
 
@@ -206,6 +220,7 @@ private:
     void transmitAbort(std::uint32_t source);
     void holdScl();
     void releaseScl();
+    void readRequest();
     // Lets go of a held received byte without acknowledging it.
     void dropHeldRx();
     void updateIrq();
@@ -237,6 +252,7 @@ private:
     std::optional<std::uint8_t> heldRx_; // received while the RX FIFO was full
     bool heldAcked_ = false;             // how the held byte was let go
     bool sclHeld_ = false;
+    CallbackEvent releaseEvent_; // SCL let go once SDA is set up
 
     SlaveLayer slaveLayer_;
 };

@@ -55,6 +55,13 @@ public:
     const std::string& error() const { return sim_.error(); }
 
     // --- the host ------------------------------------------------------------------
+    // The bus rate (standard or fast mode timing) and the kind of host
+    // controller for the transfers from now on; 100 kHz and `ideal` unless
+    // set. Throws std::invalid_argument for a rate past 400 kHz.
+    void setBus(std::uint32_t hz, I2cHostKind kind = I2cHostKind::Ideal, std::uint64_t seed = 1) {
+        host().setRate(hz);
+        host().setKind(kind, seed);
+    }
     // One transfer, run to its end (the rest of the world runs meanwhile).
     I2cTransferRecord i2c(std::vector<I2cMessage> messages);
     // Writes `data` from register `reg` on: [reg, data...].

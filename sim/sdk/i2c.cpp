@@ -34,7 +34,20 @@ uint setBaudrate(I2cController& c, uint baudrate) {
     if (baudrate == 0)
         sim::Chip::current().fail("i2c_set_baudrate: baud rate 0");
     uint period = (kClkSysHz + baudrate / 2) / baudrate;
+    // As the SDK programs the block: three fifths of the period low, the
+    // spike filter at a sixteenth of the low count, and the data hold on
+    // SDA the I2C-bus minimum of 300 ns (120 ns in fast mode plus), rounded up.
+    const uint lcnt = period * 3 / 5;
+    const uint hcnt = period - lcnt;
+    const uint holdNs = baudrate < 1000000 ? 300 : 120;
+    const uint hold =
+        static_cast<uint>(static_cast<uint64_t>(kClkSysHz) * holdNs / 1000000000u) + 1;
     c.write(I2cController::kEnable, 0);
+    c.write(I2cController::kFsSclHcnt, hcnt);
+    c.write(I2cController::kFsSclLcnt, lcnt);
+    c.write(I2cController::kFsSpklen, lcnt < 16 ? 1 : lcnt / 16);
+    c.write(I2cController::kSdaHold,
+            (c.read(I2cController::kSdaHold) & ~0xffffu) | (hold & 0xffffu));
     c.write(I2cController::kEnable, 1);
     return kClkSysHz / period;
 }

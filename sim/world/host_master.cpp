@@ -7,8 +7,7 @@
 namespace sim {
 
 HostMaster::HostMaster(Simulation& sim, I2cBus& bus, std::uint32_t sclHz)
-    : sim_(sim), bus_(bus), period_(seconds(1) / sclHz), half_(period_ / 2),
-      stretchLimit_(seconds(1)) {
+    : sim_(sim), bus_(bus), timing_(I2cTiming::forRate(sclHz)), stretchLimit_(seconds(1)) {
     bus_.setSclReleasedListener([this] { sclReleased(); });
     stepEvent_.set([this] {
         auto step = nextStep_;
@@ -18,6 +17,22 @@ HostMaster::HostMaster(Simulation& sim, I2cBus& bus, std::uint32_t sclHz)
     });
     limitEvent_.set([this] { gaveUp(); });
     pollEvent_.set([this] { sclReleased(); });
+}
+
+void HostMaster::setRate(std::uint32_t hz) {
+    timing_ = I2cTiming::forRate(hz);
+}
+
+void HostMaster::setKind(I2cHostKind kind, std::uint64_t seed) {
+    kind_ = kind;
+    pauses_.reset();
+    if (kind == I2cHostKind::Bitbang)
+        pauses_.emplace(seed);
+}
+
+// A bit-banging master preempted where SCL is low, between bytes.
+Time HostMaster::pause() {
+    return pauses_ ? pauses_->next() : 0;
 }
 
 void HostMaster::begin(std::vector<I2cMessage> messages, Done done) {
@@ -57,7 +72,7 @@ void HostMaster::waitForScl(Wait what) {
 void HostMaster::pollLines() {
     I2cBus::Lines low = bus_.forcedLow();
     if ((low.scl || low.sda) && !pollEvent_.scheduled())
-        sim_.schedule(pollEvent_, sim_.now() + period_);
+        sim_.schedule(pollEvent_, sim_.now() + timing_.period());
 }
 
 void HostMaster::sclReleased() {
@@ -80,9 +95,7 @@ void HostMaster::sclReleased() {
         readPhase();
         break;
     case Wait::WriteAck:
-        // The device answers as it lets SCL go; the acknowledge bit takes
-        // its clock period from there.
-        writeAcknowledged(bus_.stretchedWriteAcknowledged());
+        writeHeld(bus_.stretchedWriteAcknowledged());
         break;
     case Wait::RecoveryAck:
         recoveryDone(bus_.stretchedWriteAcknowledged());
@@ -139,14 +152,14 @@ void HostMaster::startCondition() {
     openMessage();
     bus_.start(false);
     phase(I2cPhase::Kind::Start);
-    after(half_ + 8 * period_, &HostMaster::addressPhase);
+    after(timing_.hdSta + 8 * timing_.period(), &HostMaster::addressPhase);
 }
 
 void HostMaster::restartCondition() {
     openMessage();
     bus_.start(true);
     phase(I2cPhase::Kind::RepeatedStart);
-    after(half_ + 8 * period_, &HostMaster::addressPhase);
+    after(timing_.hdSta + 8 * timing_.period(), &HostMaster::addressPhase);
 }
 
 // The eighth bit of the address byte is in; the acknowledge bit follows.
@@ -154,19 +167,24 @@ void HostMaster::addressPhase() {
     const I2cMessage& m = message();
     bool ack = bus_.address(m.address, m.read);
     messageRecord().addressAcked = ack;
-    phase(I2cPhase::Kind::Address, static_cast<std::uint8_t>(m.address << 1 | (m.read ? 1 : 0)),
-          ack);
+    I2cPhase p{I2cPhase::Kind::Address, sim_.now(),
+               static_cast<std::uint8_t>(m.address << 1 | (m.read ? 1 : 0)), ack};
+    p.slaveHold = bus_.sdaHold();
+    phase(p);
     position_ = 0;
+    behind_ = 0;
+    leftoverBits_ = 0;
+    const Time T = timing_.period();
     if (!ack)
-        after(2 * period_, &HostMaster::stopCondition);
+        after(T + toStop(), &HostMaster::stopCondition);
     else if (!m.read && breaksHere())
-        after(period_, &HostMaster::breakOff);
+        after(T, &HostMaster::breakOff);
     else if (m.read)
-        after(period_, m.length ? &HostMaster::readPhase : &HostMaster::nextMessage);
+        after(T + pause(), m.length ? &HostMaster::readPhase : &HostMaster::nextMessage);
     else if (!m.data.empty())
-        after(9 * period_, &HostMaster::writePhase);
+        after(T + pause() + 8 * T, &HostMaster::writePhase);
     else
-        after(period_, &HostMaster::nextMessage);
+        after(T, &HostMaster::nextMessage);
 }
 
 // The eighth bit of a data byte is in the slave.
@@ -174,12 +192,13 @@ void HostMaster::writePhase() {
     std::uint8_t byte = message().data[position_];
     messageRecord().bytes.push_back(byte);
     phase(I2cPhase::Kind::Write, byte);
+    byteIn_ = sim_.now();
     switch (bus_.write(byte)) {
     case I2cDevice::Answer::Ack:
-        writeAcknowledged(true);
+        writeAcknowledged(true, byteIn_ + timing_.period());
         break;
     case I2cDevice::Answer::Nack:
-        writeAcknowledged(false);
+        writeAcknowledged(false, byteIn_ + timing_.period());
         break;
     case I2cDevice::Answer::Stretch:
         waitForScl(Wait::WriteAck);
@@ -187,58 +206,147 @@ void HostMaster::writePhase() {
     }
 }
 
-void HostMaster::writeAcknowledged(bool ack) {
-    messageRecord().acked.push_back(ack);
-    phase(I2cPhase::Kind::WriteAck, 0, ack);
-    ++position_;
-    if (!ack)
-        after(2 * period_, &HostMaster::stopCondition);
-    else if (breaksHere())
-        after(period_, &HostMaster::breakOff);
-    else if (position_ < message().data.size())
-        after(9 * period_, &HostMaster::writePhase);
-    else
-        after(period_, &HostMaster::nextMessage);
+// A device held the acknowledge bit of a byte it received and lets SCL go
+// now, its answer on SDA since it did. A master that does not wait may have
+// read SDA before that.
+void HostMaster::writeHeld(bool ack) {
+    const Time release = sim_.now();
+    const HeldClock c = heldClock(kind_, timing_, byteIn_ + timing_.low, release);
+    const Time shown = release - std::min(release - byteIn_, bus_.sdaSetup());
+    const bool seen = ack && c.sample >= shown;
+    I2cPhase p{I2cPhase::Kind::WriteAck, byteIn_, 0, seen};
+    p.slaveHold = bus_.sdaHold();
+    p.release = c.pulse ? c.rise : c.fall;
+    p.sdaAt = std::max(byteIn_ + p.slaveHold, shown);
+    p.fall = c.fall;
+    writeAcknowledged(seen, c.fall, &p);
 }
 
-// SCL is low before a byte the slave sends: the slave must have it now.
+void HostMaster::writeAcknowledged(bool ack, Time ackFall, const I2cPhase* held) {
+    messageRecord().acked.push_back(ack);
+    if (held) {
+        phase(*held);
+    } else {
+        I2cPhase p{I2cPhase::Kind::WriteAck, byteIn_, 0, ack};
+        p.slaveHold = bus_.sdaHold();
+        phase(p);
+    }
+    ++position_;
+    const Time toFall = ackFall - sim_.now();
+    if (!ack)
+        after(toFall + toStop(), &HostMaster::stopCondition);
+    else if (breaksHere())
+        after(toFall, &HostMaster::breakOff);
+    else if (position_ < message().data.size())
+        after(toFall + pause() + 8 * timing_.period(), &HostMaster::writePhase);
+    else
+        after(toFall, &HostMaster::nextMessage);
+}
+
+// SCL fell before a byte the slave sends: it had the master's whole low
+// phase to get it ready; if it holds SCL past it, the master waits (or not,
+// see i2c_host_model.h).
 void HostMaster::readPhase() {
+    if (!readHeld_)
+        byteFall_ = sim_.now();
     std::optional<std::uint8_t> byte = bus_.read();
     if (!byte) {
+        readHeld_ = true;
         waitForScl(Wait::Read);
         return;
     }
+    const bool held = readHeld_;
+    readHeld_ = false;
     if (breaksHere()) {
         unclocked_ = byte;
         breakOff();
         return;
     }
-    messageRecord().bytes.push_back(*byte);
-    phase(I2cPhase::Kind::Read, *byte);
-    after(9 * period_, &HostMaster::readDone);
+    clockRead(*byte, held ? sim_.now() : 0);
+}
+
+// The eight data clocks of a read byte, from the master's first rise on
+// (`release`: when a device let SCL go after holding it, 0 if none did).
+void HostMaster::clockRead(std::uint8_t byte, Time release) {
+    const Time T = timing_.period();
+    Time grid = byteFall_ + timing_.low;
+    Time sample0 = grid + timing_.high / 2;
+    unsigned missed = 0;
+    if (release > grid) {
+        const HeldClock c = heldClock(kind_, timing_, grid, release);
+        sample0 = c.sample;
+        if (c.waited) {
+            grid = release;
+        } else {
+            // Clocks that ended before the release, or left a pulse the
+            // device's filter drops, never reached it.
+            const Time spike = bus_.spikeFilter();
+            for (; missed < 8; ++missed) {
+                const Time rise = grid + missed * T;
+                const Time fall = rise + timing_.high;
+                if (release <= rise || (release < fall && fall - release > spike))
+                    break;
+            }
+        }
+    }
+    // The first bit shows on SDA as the device gets it; the master takes
+    // whatever SDA shows at its samples.
+    const Time shown = release ? release - std::min(release, bus_.sdaSetup()) : 0;
+    auto bit = [byte](unsigned j) { return (byte >> (7 - j)) & 1u; };
+    std::uint8_t seen = 0;
+    for (unsigned i = 0; i < 8; ++i) {
+        const Time sample = i == 0 ? sample0 : grid + i * T + timing_.high / 2;
+        const unsigned v = i <= missed ? (sample >= shown ? bit(0) : 1u) : bit(i - missed);
+        seen = static_cast<std::uint8_t>(seen << 1 | v);
+    }
+    if (leftoverBits_) {
+        seen &= leftover_;
+        leftoverBits_ = 0;
+    }
+    behind_ = missed;
+    if (missed > 1) {
+        leftoverBits_ = missed - 1;
+        leftover_ = static_cast<std::uint8_t>((byte << (9 - missed)) | (0xFFu >> (missed - 1)));
+    }
+    messageRecord().bytes.push_back(seen);
+    I2cPhase p{I2cPhase::Kind::Read, grid - timing_.low, seen};
+    p.slaveHold = bus_.sdaHold();
+    p.release = release;
+    p.sdaAt = std::max(p.at + p.slaveHold, shown);
+    phase(p);
+    const Time sampleAck = grid + 8 * T;
+    after(std::max(sampleAck, sim_.now()) - sim_.now(), &HostMaster::readSample);
 }
 
 // The master acknowledges every byte but the last one it wants (and, when
-// told to, one before it; it clocks on after that).
+// told to, one before it; it clocks on after that). The device samples the
+// bit as SCL rises; a device that fell behind takes it as one of its bits
+// and, finding SDA let go at its own acknowledge bit, stops sending.
+void HostMaster::readSample() {
+    readAck_ = position_ + 1 < message().length && position_ < message().nackAt;
+    messageRecord().acked.push_back(readAck_);
+    bus_.acknowledge(behind_ ? false : readAck_);
+    after(timing_.high, &HostMaster::readDone);
+}
+
 void HostMaster::readDone() {
-    bool ack = position_ + 1 < message().length && position_ < message().nackAt;
-    messageRecord().acked.push_back(ack);
-    phase(I2cPhase::Kind::ReadAck, 0, ack);
-    bus_.acknowledge(ack);
+    phase(I2cPhase::Kind::ReadAck, 0, readAck_);
     ++position_;
-    if (position_ < message().length)
-        readPhase();
-    else
+    if (position_ >= message().length)
         nextMessage();
+    else if (const Time p = pause())
+        after(p, &HostMaster::readPhase);
+    else
+        readPhase();
 }
 
 // SCL is low after the last acknowledge bit of a message.
 void HostMaster::nextMessage() {
     ++index_;
     if (index_ < job_.messages.size())
-        after(period_, &HostMaster::restartCondition);
+        after(pause() + toRestart(), &HostMaster::restartCondition);
     else
-        after(period_, &HostMaster::stopCondition);
+        after(pause() + toStop(), &HostMaster::stopCondition);
 }
 
 bool HostMaster::breaksHere() const {
@@ -256,19 +364,19 @@ void HostMaster::breakOff() {
         unclocked_.reset();
     switch (how) {
     case I2cMessage::Break::Stop:
-        after(period_, &HostMaster::stopCondition);
+        after(toStop(), &HostMaster::stopCondition);
         break;
     case I2cMessage::Break::RepeatedStart:
         if (index_ + 1 < job_.messages.size()) {
             ++index_;
-            after(period_, &HostMaster::restartCondition);
+            after(toRestart(), &HostMaster::restartCondition);
         } else {
-            after(period_, &HostMaster::emptyRestart);
+            after(toRestart(), &HostMaster::emptyRestart);
         }
         break;
     case I2cMessage::Break::Hang:
     case I2cMessage::Break::None:
-        after(message().hangFor + 8 * period_, &HostMaster::recoveryClocks);
+        after(message().hangFor + 8 * timing_.period(), &HostMaster::recoveryClocks);
         break;
     }
 }
@@ -277,7 +385,7 @@ void HostMaster::breakOff() {
 void HostMaster::emptyRestart() {
     bus_.start(true);
     phase(I2cPhase::Kind::RepeatedStart);
-    after(2 * period_, &HostMaster::stopCondition);
+    after(timing_.period() + toStop(), &HostMaster::stopCondition);
 }
 
 // Nine clocks with SDA let go, as a bus recovery gives them: a receiving
@@ -290,7 +398,7 @@ void HostMaster::recoveryClocks() {
         unclocked_.reset();
         phase(I2cPhase::Kind::Recovery, record_.recoveryByte, false);
         bus_.acknowledge(false);
-        after(2 * period_, &HostMaster::stopCondition);
+        after(timing_.period() + toStop(), &HostMaster::stopCondition);
         return;
     }
     record_.recoveryByte = 0xFF;
@@ -309,20 +417,24 @@ void HostMaster::recoveryClocks() {
 
 void HostMaster::recoveryDone(bool ack) {
     phase(I2cPhase::Kind::Recovery, 0xFF, ack);
-    after(2 * period_, &HostMaster::stopCondition);
+    after(timing_.period() + toStop(), &HostMaster::stopCondition);
 }
 
 void HostMaster::stopCondition() {
     bus_.stop();
     phase(I2cPhase::Kind::Stop);
     record_.end = sim_.now();
-    busFreeAt_ = sim_.now() + half_;
+    busFreeAt_ = sim_.now() + timing_.busFree;
     finish();
 }
 
 void HostMaster::phase(I2cPhase::Kind kind, std::uint8_t byte, bool ack) {
+    phase(I2cPhase{kind, sim_.now(), byte, ack});
+}
+
+void HostMaster::phase(I2cPhase p) {
     if (phases_)
-        phases_(I2cPhase{kind, sim_.now(), byte, ack});
+        phases_(p);
 }
 
 void HostMaster::finish() {

@@ -153,6 +153,27 @@ void I2cBus::acknowledge(bool ack) {
         a.device->masterAcknowledge(ack);
 }
 
+Time I2cBus::sdaHold() const {
+    Time t = 0;
+    for (const auto& a : addressed_)
+        t = std::max(t, a.device->sdaHoldTime());
+    return t;
+}
+
+Time I2cBus::sdaSetup() const {
+    Time t = 0;
+    for (const auto& a : addressed_)
+        t = std::max(t, a.device->sdaSetupTime());
+    return t;
+}
+
+Time I2cBus::spikeFilter() const {
+    Time t = 0;
+    for (const auto& a : addressed_)
+        t = std::max(t, a.device->spikeFilter());
+    return t;
+}
+
 void I2cBus::record(const I2cTransferRecord& transfer) {
     if (observer_)
         observer_(transfer);

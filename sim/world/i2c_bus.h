@@ -68,6 +68,11 @@ public:
     std::optional<std::uint8_t> read();
     void acknowledge(bool ack);
 
+    // The line timing of the addressed devices (the longest of each).
+    Time sdaHold() const;
+    Time sdaSetup() const;
+    Time spikeFilter() const;
+
     // --- the record --------------------------------------------------------------
     // A finished transfer, for whoever listens (tracing, recorders).
     void record(const I2cTransferRecord& transfer);

@@ -3,6 +3,8 @@
 // the host master drives the sequence.
 #pragma once
 
+#include "kernel/time.h"
+
 #include <cstdint>
 #include <optional>
 
@@ -35,6 +37,12 @@ public:
     virtual bool stretchedAnswer() { return true; }
     // The master's acknowledge bit after a byte the device sent.
     virtual void masterAcknowledge(bool ack) = 0;
+    // Its line timing: how long after SCL falls it changes SDA when it
+    // drives it, how long before letting SCL go after a hold it puts the
+    // bit on SDA, and the longest pulse its input filter drops.
+    virtual Time sdaHoldTime() const { return 0; }
+    virtual Time sdaSetupTime() const { return 0; }
+    virtual Time spikeFilter() const { return 0; }
     // The bus goes away before the device does.
     virtual void busRemoved() {}
 };

@@ -16,7 +16,8 @@ struct I2cPhase {
         Address,       // the address byte's eighth bit is in; `ack` is the answer
         Write,         // a data byte's eighth bit is in the receiving devices
         WriteAck,      // the acknowledge bit of that byte begins (late if stretched)
-        Read,          // a byte the device sends begins
+        Read,          // a byte the device sends begins (SCL fell; its first
+                       // rise is tLOW later, or at the release of a hold)
         ReadAck,       // the master's acknowledge bit after a read byte ends
         Stop,          // SDA rises while SCL is high
         GaveUp,        // the master let go of a transfer held too long
@@ -28,6 +29,16 @@ struct I2cPhase {
     Time at = 0;
     std::uint8_t byte = 0; // Address: address << 1 | read; Write, Read: the data
     bool ack = false;
+    // How long after SCL falls the devices change SDA (Address, WriteAck,
+    // Read: the bits and acknowledges a device drives).
+    Time slaveHold = 0;
+    // Read: SCL was held low by a device until `release` (0: it was not);
+    // the master's clocks that ended before it never showed, and the one it
+    // ends in rises at the release. `sdaAt` is when the first bit showed.
+    // WriteAck: the same for a held acknowledge bit, `fall` its end.
+    Time release = 0;
+    Time sdaAt = 0;
+    Time fall = 0;
 };
 
 } // namespace sim

@@ -1,11 +1,13 @@
 // SDA and SCL as a logic analyser on the backplane shows them, drawn from the
-// host master's steps: START and STOP with SCL high, every bit with SDA
-// settled a quarter period into SCL's low half and SCL high for the second
-// half, the acknowledge bits, and SCL held low as long as a device stretches
-// the clock. An edge is told at most eight clock periods after it happened.
+// host master's steps with its timing (world/i2c_timing.h): START and STOP
+// with SCL high, every bit with SDA changed halfway into SCL's low phase by
+// the master (a device changes it its own hold time after SCL falls), the
+// acknowledge bits, and SCL held low as long as a device stretches the
+// clock. An edge is told at most eight clock periods after it happened.
 #pragma once
 
 #include "world/i2c_phase.h"
+#include "world/i2c_timing.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,8 +20,7 @@ class I2cWaveform {
 public:
     using Edge = std::function<void(Time at, I2cLine line, bool level)>;
 
-    // `period` is the master's SCL period.
-    I2cWaveform(Time period, Edge edge);
+    I2cWaveform(const I2cTiming& timing, Edge edge);
 
     void step(const I2cPhase& phase);
 
@@ -29,14 +30,15 @@ public:
 private:
     void sda(Time at, bool level) { edge_(at, I2cLine::Sda, level); }
     void scl(Time at, bool level) { edge_(at, I2cLine::Scl, level); }
-    // Eight bits from `begin` on, most significant first; SCL falls at the end.
-    void byteBits(Time begin, std::uint8_t byte);
+    // Eight bits from `begin` on (SCL's fall before the first), most
+    // significant first; SCL falls at the end. `sdaAfter`: when SDA changes
+    // after each fall; `release`: SCL held low until then (0: not held).
+    void byteBits(Time begin, std::uint8_t byte, Time sdaAfter, Time release = 0,
+                  Time firstSda = 0);
     // An acknowledge bit whose clock pulse rises at `high`.
-    void ackBit(Time sdaAt, Time high, bool ack);
+    void ackBit(Time sdaAt, Time high, bool ack, Time fall = 0);
 
-    Time period_;
-    Time half_;
-    Time quarter_;
+    I2cTiming t_;
     Edge edge_;
     Time byteIn_ = 0; // the eighth bit of the last byte written
 };

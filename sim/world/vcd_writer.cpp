@@ -75,7 +75,7 @@ VcdWriter::VcdWriter(Backplane& backplane, const std::string& path)
         });
     }
     bus_ = std::make_unique<I2cWaveform>(
-        backplane.host().sclPeriod(), [this](Time at, I2cLine line, bool level) {
+        backplane.host().timing(), [this](Time at, I2cLine line, bool level) {
             file_.change(at, line == I2cLine::Scl ? scl_ : sda_, level ? '1' : '0');
         });
     backplane.host().setPhaseListener([this](const I2cPhase& phase) {

@@ -95,6 +95,7 @@ int main(int argc, char** argv) {
     }
     if (options.perturb)
         bench.setPerturbation(options.perturbSeed);
+    bench.setBus(options.busHz, *sim::hostKindNamed(options.host), options.hostSeed);
     bench.powerOn();
 
     if (!options.listen.empty())

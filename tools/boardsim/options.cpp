@@ -2,6 +2,8 @@
 
 #include "parse.h"
 
+#include "world/i2c_host_model.h"
+
 #include <array>
 #include <cstdlib>
 #include <limits>
@@ -24,7 +26,13 @@ const char* const kUsage =
     "  inputs) as a Value Change Dump for GTKWave or PulseView.\n"
     "  --perturb SEED perturbs the schedule of every chip (which core goes\n"
     "  first, code that takes time, late interrupts and wake-ups); the same\n"
-    "  SEED gives the same run.\n";
+    "  SEED gives the same run.\n"
+    "  --bus-hz HZ runs the bus at HZ (1..400000, 100000 by default), with the\n"
+    "  I2C-bus timing of standard or fast mode.\n"
+    "  --host ideal|bcm2835|bitbang|nostretch picks the host controller: one\n"
+    "  that honours every clock stretch (default), the Raspberry Pi's, Linux\n"
+    "  i2c-gpio with preemption pauses (--host-seed N), or one that ignores\n"
+    "  stretching.\n";
 
 BoardArgument parseBoard(const std::string& arg) {
     BoardArgument b;
@@ -90,6 +98,19 @@ Options parseOptions(const std::vector<std::string>& args) {
                 throw UsageError("--perturb needs a seed");
             o.perturb = true;
             o.perturbSeed = static_cast<std::uint64_t>(
+                parseInteger(args[++i], 0, std::numeric_limits<long>::max(), "seed"));
+        } else if (a == "--bus-hz") {
+            if (i + 1 >= args.size())
+                throw UsageError("--bus-hz needs a rate");
+            o.busHz = static_cast<std::uint32_t>(parseInteger(args[++i], 1, 400000, "bus rate"));
+        } else if (a == "--host") {
+            if (i + 1 >= args.size() || !sim::hostKindNamed(args[i + 1]))
+                throw UsageError("--host takes ideal, bcm2835, bitbang or nostretch");
+            o.host = args[++i];
+        } else if (a == "--host-seed") {
+            if (i + 1 >= args.size())
+                throw UsageError("--host-seed needs a seed");
+            o.hostSeed = static_cast<std::uint64_t>(
                 parseInteger(args[++i], 0, std::numeric_limits<long>::max(), "seed"));
         } else if (a.size() > 1 && a[0] == '-') {
             throw UsageError("unknown option " + a);

@@ -82,7 +82,7 @@ void printMeasures(const ImageReport& r) {
                         us(static_cast<double>(*r.firstAck)) / 1000.0);
         else
             std::printf("power-on to the first acknowledged address: never within 1 s\n");
-        std::printf("clock stretch per read byte (request to the byte in the TX FIFO): "
+        std::printf("clock stretch per read byte (SCL low past the master's tLOW): "
                     "max %.2f us, mean %.2f us over %llu bytes\n",
                     us(static_cast<double>(r.stretch.max)), us(r.stretch.meanNs()),
                     static_cast<unsigned long long>(r.stretch.count));

@@ -1,10 +1,11 @@
-// How long the device holds SCL low before each byte the host reads: from
-// the master's request for the byte to the moment the device lets SCL go,
-// which the I2C block does when the firmware writes the byte into its
-// transmit FIFO. Read from the host master's steps (world/i2c_phase.h): a
-// byte is asked for one clock period after an acknowledged read address, or
-// as the master's acknowledge bit after the previous byte ends; the master
-// clocks it out (its Read step) as soon as SCL is free.
+// The clock stretch a host sees before each byte it reads: how much longer
+// than the master's own low phase SCL stays low after the fall that begins
+// the byte (one clock period after an acknowledged read address, or at the
+// end of the master's acknowledge bit). The I2C block asks the firmware for
+// the byte earlier, as it acknowledges; only an answer later than the
+// master's low phase shows. Read from the host master's steps
+// (world/i2c_phase.h): its Read step is dated from the fall, or a low
+// phase before the release of a hold.
 #pragma once
 
 #include "summary.h"
