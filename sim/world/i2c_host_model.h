@@ -63,9 +63,9 @@ const char* hostKindName(I2cHostKind kind);
 struct HeldClock {
     bool pulse = true;   // SCL went high at all in this clock
     bool waited = false; // the master waited for the release
-    Time rise = 0;      // when SCL went high on the bus
-    Time fall = 0;      // when the master pulled it low again
-    Time sample = 0;    // when the master read SDA
+    Time rise = 0;       // when SCL went high on the bus
+    Time fall = 0;       // when the master pulled it low again
+    Time sample = 0;     // when the master read SDA
 };
 
 HeldClock heldClock(I2cHostKind kind, const I2cTiming& timing, Time masterRise, Time release);

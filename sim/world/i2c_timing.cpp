@@ -13,7 +13,7 @@ I2cLimits I2cLimits::forRate(std::uint32_t hz) {
     if (hz <= 100000)
         return {nanoseconds(4700), nanoseconds(4000), nanoseconds(4000), nanoseconds(4700),
                 nanoseconds(4000), nanoseconds(4700), nanoseconds(250),  nanoseconds(3450)};
-    return {nanoseconds(1300), nanoseconds(600), nanoseconds(600),  nanoseconds(600),
+    return {nanoseconds(1300), nanoseconds(600),  nanoseconds(600), nanoseconds(600),
             nanoseconds(600),  nanoseconds(1300), nanoseconds(100), nanoseconds(900)};
 }
 

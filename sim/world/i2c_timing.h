@@ -28,14 +28,14 @@ namespace sim {
 
 struct I2cTiming {
     std::uint32_t hz = 100000;
-    Time low = 0;    // tLOW
-    Time high = 0;   // tHIGH
-    Time hdSta = 0;  // tHD;STA
-    Time suSta = 0;  // tSU;STA
-    Time suSto = 0;  // tSU;STO
+    Time low = 0;     // tLOW
+    Time high = 0;    // tHIGH
+    Time hdSta = 0;   // tHD;STA
+    Time suSta = 0;   // tSU;STA
+    Time suSto = 0;   // tSU;STO
     Time busFree = 0; // tBUF
-    Time hdDat = 0;  // from SCL's fall to the master's SDA change
-    Time suDat = 0;  // from that change to SCL's rise
+    Time hdDat = 0;   // from SCL's fall to the master's SDA change
+    Time suDat = 0;   // from that change to SCL's rise
 
     Time period() const { return low + high; }
 

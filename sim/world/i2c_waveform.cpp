@@ -4,8 +4,7 @@
 
 namespace sim {
 
-I2cWaveform::I2cWaveform(const I2cTiming& timing, Edge edge)
-    : t_(timing), edge_(std::move(edge)) {}
+I2cWaveform::I2cWaveform(const I2cTiming& timing, Edge edge) : t_(timing), edge_(std::move(edge)) {}
 
 void I2cWaveform::byteBits(Time begin, std::uint8_t byte, Time sdaAfter, Time release,
                            Time firstSda) {

@@ -177,10 +177,13 @@ TEST_F(I2cBlockTest, ReadStretchesTheClockUntilTheHandlerWritesAByte) {
     ASSERT_TRUE(r.messages[0].addressAcked);
     EXPECT_EQ(r.messages[0].bytes, (std::vector<std::uint8_t>{0xa1, 0xb2}));
     EXPECT_EQ(r.messages[0].acked, (std::vector<bool>{true, false}));
-    // Each byte waits 40 us for the late handler: 5 + 90 + 40 + 90 + 40 + 90 + 10.
-    EXPECT_EQ(r.end - r.start, microseconds(365));
+    // Each byte is asked for as the block acknowledges (the address, then
+    // the master's acknowledge as SCL rises); the handler answers 40 us
+    // later and SCL goes IC_SDA_SETUP (100 cycles, 0.8 us) after that:
+    // 5 + 80 + 40.8 + 80 + 40.8 + 80 + 5 + 10.
+    EXPECT_EQ(r.end - r.start, microseconds(341) + nanoseconds(600));
     sim.runUntil(microseconds(500));
-    std::vector<std::string> expected{"40us start", "135us rd_req", "265us rd_req", "405us stop"};
+    std::vector<std::string> expected{"40us start", "125us rd_req", "245us rd_req", "381us stop"};
     EXPECT_EQ(log, expected);
     // The master's NACK of the last byte ends the transmission.
     EXPECT_NE(block.rawInterrupts() & C::kRxDone, 0u);
@@ -221,7 +224,7 @@ TEST_F(I2cBlockTest, CombinedWriteAndReadUseARepeatedStart) {
     EXPECT_EQ(r.messages[1].start - r.start, microseconds(195));
     EXPECT_EQ(r.end - r.start, microseconds(5 + 90 + 90 + 15 + 90 + 90 + 90 + 10));
     std::vector<std::string> expected{"0us start",    "175us rx 12 first", "195us start",
-                                      "290us rd_req", "380us rd_req",      "480us stop"};
+                                      "280us rd_req", "375us rd_req",      "480us stop"};
     EXPECT_EQ(log, expected);
     // Only a slave that was addressed reports the repeated START as such.
     EXPECT_NE(block.rawInterrupts() & C::kRestartDet, 0u);
@@ -238,9 +241,9 @@ TEST_F(I2cBlockTest, FullReceiveFifoHoldsTheClockUntilThereIsRoom) {
     I2cTransferRecord r = transfer({I2cMessage::write(kAddress, bytes)});
     EXPECT_EQ(r.messages[0].acked, std::vector<bool>(17, true));
     // The 17th byte is in at 1615 us (START, address byte, 16 bytes, 8
-    // bits); it waits there until 2 ms, then its acknowledge bit and the
-    // STOP follow.
-    EXPECT_EQ(r.end, milliseconds(2) + microseconds(10 + 10));
+    // bits); it waits there until 2 ms, when SCL rises for its acknowledge
+    // bit (the master's low phase is long over); the STOP follows.
+    EXPECT_EQ(r.end, milliseconds(2) + microseconds(5 + 10));
     EXPECT_EQ(block.rxLevel(), 16u);
     EXPECT_EQ(block.rawInterrupts() & C::kRxOver, 0u);
     // Nothing was lost: byte 1 to 16 are there in order.
@@ -258,7 +261,7 @@ TEST_F(I2cBlockTest, DisablingTheBlockNacksTheByteItHeldOnAFullFifo) {
     std::vector<bool> acked(16, true);
     acked.push_back(false);
     EXPECT_EQ(r.messages[0].acked, acked);
-    EXPECT_EQ(r.end, milliseconds(2) + microseconds(20)); // the NACK bit, then STOP
+    EXPECT_EQ(r.end, milliseconds(2) + microseconds(5 + 10)); // the NACK bit, then STOP
     EXPECT_EQ(block.rxLevel(), 0u);
     EXPECT_FALSE(bus.sclHeld());
 }
@@ -300,7 +303,8 @@ TEST_F(I2cBlockTest, StaleTransmitBytesAreFlushedWhenAReadBegins) {
     sim.schedule(answer, microseconds(100));
     I2cTransferRecord r = transfer({I2cMessage::readBytes(kAddress, 1)});
     EXPECT_EQ(r.messages[0].bytes, std::vector<std::uint8_t>{0x44});
-    EXPECT_EQ(r.end - r.start, microseconds(200));
+    // Held from 95 us until the answer at 100 us and its set-up time.
+    EXPECT_EQ(r.end - r.start, microseconds(100 + 80 + 5 + 10) + nanoseconds(800));
 }
 
 TEST_F(I2cBlockTest, AfterATransmitAbortBothFifosStayFlushedUntilItIsCleared) {
@@ -357,7 +361,7 @@ TEST_F(I2cBlockTest, ResetLetsGoOfAHeldClock) {
     I2cTransferRecord r = transfer({I2cMessage::readBytes(kAddress, 1)});
     // Held from 95 us until the reset; nobody drives SDA afterwards.
     EXPECT_EQ(r.messages[0].bytes, std::vector<std::uint8_t>{0xff});
-    EXPECT_EQ(r.end, microseconds(300 + 90 + 10));
+    EXPECT_EQ(r.end, microseconds(300 + 85 + 10));
     EXPECT_FALSE(bus.sclHeld());
 }
 

@@ -19,12 +19,12 @@ struct BoardArgument {
 struct Options {
     bool trace = false;
     bool help = false;
-    bool perturb = false;      // --perturb SEED: a perturbed schedule
+    bool perturb = false; // --perturb SEED: a perturbed schedule
     std::uint64_t perturbSeed = 0;
-    std::string script; // empty: standard input
-    std::string listen; // a socket to serve the backplane on instead
-    double speed = 1.0; // virtual seconds per wall-clock second with --listen
-    std::string vcd;    // waveforms of the run, when not empty
+    std::string script;           // empty: standard input
+    std::string listen;           // a socket to serve the backplane on instead
+    double speed = 1.0;           // virtual seconds per wall-clock second with --listen
+    std::string vcd;              // waveforms of the run, when not empty
     std::uint32_t busHz = 100000; // --bus-hz
     std::string host = "ideal";   // --host: the kind of host controller
     std::uint64_t hostSeed = 1;   // --host-seed: a bit-banging host's pauses
