@@ -25,7 +25,9 @@ bool number(const char* text, std::uint64_t& out) {
 
 int usage(const std::string& error) {
     std::cerr << "soak: " << error << "\n"
-              << "usage: soak [--seed N] [--transfers N] [--boards 1..8] [--images DIR]\n";
+              << "usage: soak [--seed N] [--transfers N] [--boards 1..8] [--images DIR]\n"
+                 "            [--elf-dir DIR] [--host ideal|bcm2835|bitbang|nostretch]\n"
+                 "            [--bus-hz 1..400000]\n";
     return 2;
 }
 
@@ -40,6 +42,17 @@ int main(int argc, char** argv) {
         std::uint64_t n = 0;
         if (arg == "--images" && value) {
             options.imageDir = value;
+        } else if (arg == "--elf-dir" && value) {
+            options.elfDir = value;
+        } else if (arg == "--host" && value) {
+            const auto kind = sim::hostKindNamed(value);
+            if (!kind)
+                return usage("--host takes ideal, bcm2835, bitbang or nostretch");
+            options.host = *kind;
+        } else if (arg == "--bus-hz" && number(value, n)) {
+            if (n < 1 || n > 400000)
+                return usage("--bus-hz takes 1 to 400000");
+            options.busHz = static_cast<std::uint32_t>(n);
         } else if ((arg == "--seed" || arg == "--transfers" || arg == "--boards") &&
                    number(value, n)) {
             if (arg == "--seed")
@@ -63,6 +76,7 @@ int main(int argc, char** argv) {
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
 
+    std::printf("host %s at %u Hz\n", sim::hostKindName(options.host), options.busHz);
     std::printf("seed %llu, %u boards: %llu transfers in %.1f s wall (%.0f per second), "
                 "%.1f s simulated\n",
                 static_cast<unsigned long long>(options.seed), options.boards,

@@ -33,7 +33,9 @@ SoakRun::SoakRun(const SoakOptions& options) : options_(options), rng_(options.s
     for (unsigned slot = 0; slot < options_.boards; ++slot) {
         // Mixed: valdor in even slots, quillet in odd ones.
         const std::string image = slot % 2 == 0 ? "valdor" : "quillet";
-        sim::Board& board = bench_.insert(slot, image, options_.imageDir + "/" + image + ".so");
+        const std::string path = options_.elfDir.empty() ? options_.imageDir + "/" + image + ".so"
+                                                         : options_.elfDir + "/" + image + ".elf";
+        sim::Board& board = bench_.insert(slot, image, path);
         boards_.push_back(
             std::make_unique<BoardWorld>(board, static_cast<std::uint8_t>(0x27 - slot)));
     }
@@ -41,6 +43,7 @@ SoakRun::SoakRun(const SoakOptions& options) : options_(options), rng_(options.s
         for (unsigned s = 0; s < b->sources(); ++s)
             b->setSource(0, s, b->valdor() ? uniform(0, 4095) : 25 * uniform(0, 1200));
     }
+    bench_.setBus(options_.busHz, options_.host, options_.seed);
     bench_.powerOn();
 }
 

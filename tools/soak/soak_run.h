@@ -20,6 +20,9 @@ struct SoakOptions {
     std::uint64_t transfers = 10000;
     unsigned boards = 8;
     std::string imageDir;
+    std::string elfDir; // the real binaries (valdor.elf, quillet.elf) instead, when set
+    std::uint32_t busHz = 100000;
+    sim::I2cHostKind host = sim::I2cHostKind::Ideal;
     unsigned maxReports = 10; // divergences printed in full
 };
 
