@@ -57,7 +57,8 @@ public:
     // --- the host ------------------------------------------------------------------
     // The bus rate (standard or fast mode timing) and the kind of host
     // controller for the transfers from now on; 100 kHz and `ideal` unless
-    // set. Throws std::invalid_argument for a rate past 400 kHz.
+    // set; before writeVcd, which draws with the timing of its time. Throws
+    // std::invalid_argument for a rate past 400 kHz.
     void setBus(std::uint32_t hz, I2cHostKind kind = I2cHostKind::Ideal, std::uint64_t seed = 1) {
         host().setRate(hz);
         host().setKind(kind, seed);

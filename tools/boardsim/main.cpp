@@ -85,6 +85,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // Before the waveforms: they are drawn with the bus's timing.
+    bench.setBus(options.busHz, *sim::hostKindNamed(options.host), options.hostSeed);
     if (!options.vcd.empty()) {
         try {
             bench.writeVcd(options.vcd);
@@ -95,7 +97,6 @@ int main(int argc, char** argv) {
     }
     if (options.perturb)
         bench.setPerturbation(options.perturbSeed);
-    bench.setBus(options.busHz, *sim::hostKindNamed(options.host), options.hostSeed);
     bench.powerOn();
 
     if (!options.listen.empty())
