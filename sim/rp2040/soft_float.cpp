@@ -35,10 +35,13 @@
 //   (only +0 == -0), the later one (cmp_basic) first treats denormals as
 //   zeros and NaN as infinities.
 //
-// The cycle counts are the typical (average) figures of the datasheet's
-// tables for the V2 ROM, rounded; the scientific functions vary with the
-// argument. The ROM's division, tangent and their double versions use the
-// SIO divider, whose state is left alone here.
+// Outside the documented range the model gives what the host's library
+// gives for the argument (a NaN for a double sin, cos or tan of infinity).
+//
+// The cycle counts approximate the datasheet's average figures for the V2
+// ROM (its table gives 52 for double2ufix64, 23 for double2float); the
+// scientific functions vary with the argument. The ROM's division and
+// tangent use the SIO divider, whose state is left alone here.
 #include "rp2040/soft_float.h"
 
 #include <cmath>
@@ -104,8 +107,6 @@ T operand(T v) {
 // routines that pack through fixed point.
 template <typename T>
 T result(T v, bool signedZero = true) {
-    if (std::isnan(v))
-        return infinity<T>(false);
     if (v != 0 && exponentOf(v) == 0)
         return zero<T>(signedZero && std::signbit(v));
     return v;
