@@ -107,6 +107,13 @@ public:
     // address of the next instruction to execute, without the Thumb bit).
     std::uint32_t reg(unsigned n) const { return n == 15 ? pc_ : (n < 15 ? r_[n] : 0); }
     void setReg(unsigned n, std::uint32_t value);
+    // The condition flags, as a native routine that sets them leaves them.
+    void setFlags(bool n, bool z, bool c, bool v) {
+        n_ = n;
+        z_ = z;
+        c_ = c;
+        v_ = v;
+    }
     std::uint32_t pc() const { return pc_; }
     void setPc(std::uint32_t pc) { pc_ = pc & ~1u; }
     std::uint32_t msp() const;
