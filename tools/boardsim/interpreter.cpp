@@ -85,7 +85,10 @@ void Interpreter::run(const Args& args) {
     needArgs(args, 1, "run DURATION (10us, 5ms, 2s)");
     sim::Time d = parseDuration(args[0]);
     checkRunning();
-    bench_.run(d);
+    if (runner_)
+        runner_(d);
+    else
+        bench_.run(d);
 }
 
 void Interpreter::i2c(const Args& args) {
