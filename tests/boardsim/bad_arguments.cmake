@@ -36,3 +36,12 @@ endforeach()
 # An empty word does not survive a list.
 expect_usage_error(--listen "" valdor)
 expect_usage_error(--script "" valdor)
+# A binary that cannot be used: its path is named once.
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/empty.elf "")
+execute_process(COMMAND ${BOARDSIM} ${CMAKE_CURRENT_BINARY_DIR}/empty.elf
+                INPUT_FILE ${SCRIPT} ERROR_VARIABLE err RESULT_VARIABLE status)
+string(REGEX MATCHALL "empty\\.elf" named "${err}")
+list(LENGTH named times)
+if(NOT status EQUAL 2 OR NOT times EQUAL 1)
+    message(FATAL_ERROR "boardsim empty.elf: status ${status}, error output:\n${err}")
+endif()
