@@ -171,6 +171,12 @@ std::vector<std::string> RawClient::answer(std::chrono::milliseconds limit) {
     return {};
 }
 
+bool RawClient::hungUp(std::chrono::milliseconds limit) {
+    pollfd p{fd_, 0, 0}; // hang-ups and errors come without asking
+    return fd_ < 0 || (::poll(&p, 1, static_cast<int>(limit.count())) > 0 &&
+                       (p.revents & (POLLHUP | POLLERR)));
+}
+
 bool RawClient::closedByServer(std::chrono::milliseconds limit) {
     auto deadline = std::chrono::steady_clock::now() + limit;
     while (fd_ >= 0) {

@@ -56,7 +56,11 @@ public:
     // The lines of one answer up to its `ok` or `error: ...` line, which is
     // the last; empty after `limit`.
     std::vector<std::string> answer(std::chrono::milliseconds limit = std::chrono::seconds(30));
-    // True when the server has closed the connection (within `limit`).
+    // True when the server has closed the connection within `limit`; reads
+    // nothing.
+    bool hungUp(std::chrono::milliseconds limit);
+    // True when the server has closed the connection (within `limit`),
+    // reading and dropping what it sent.
     bool closedByServer(std::chrono::milliseconds limit);
 
 private:
