@@ -30,8 +30,11 @@
 //   Priority"): the arbiter serves one and the other waits. Both cores run
 //   at the same (default) priority, where the arbiter takes turns; here the
 //   core whose access was simulated first keeps the cycle, and the other's
-//   access waits one cycle. Counted for data loads and stores; instruction
-//   fetches, the XIP port and the other slaves are not arbitrated.
+//   access waits for the bank's next free cycle. Counted for the loads and stores of instructions
+//   in the main SRAM window while both cores execute (not while both go
+//   round the kernel's idle loops); instruction fetches, exception stacking,
+//   the unstriped alias, the XIP port and the other slaves are not
+//   arbitrated.
 //
 // The value an alias write leaves: a block that carries it out itself
 // computes each bit from its current value (XOR, OR, AND NOT with the
