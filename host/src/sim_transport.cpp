@@ -122,8 +122,8 @@ Result<std::unique_ptr<SimTransport>> SimTransport::connect(const std::string& s
         ::close(fd);
         // Only a missing or dead socket means no server.
         const char* hint = err == ENOENT || err == ECONNREFUSED ? " (is boardsim --listen running?)"
-                           : err == EACCES ? " (the socket is another user's)"
-                                           : "";
+                           : err == EACCES                      ? " (the socket is another user's)"
+                                                                : "";
         return lost(socketPath, std::string("cannot connect: ") + std::strerror(err) + hint);
     }
     return std::unique_ptr<SimTransport>(new SimTransport(fd, socketPath));
@@ -164,8 +164,8 @@ Result<std::string> SimTransport::readLine(std::chrono::steady_clock::time_point
             return line;
         }
         if (buffered_.size() > kMaxReplyLine)
-            return lost(path_, "a reply line longer than " + std::to_string(kMaxReplyLine) +
-                                   " bytes");
+            return lost(path_,
+                        "a reply line longer than " + std::to_string(kMaxReplyLine) + " bytes");
         Status ready = await(POLLIN, deadline);
         if (!ready)
             return ready.error();

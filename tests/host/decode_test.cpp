@@ -36,16 +36,15 @@ TEST(Descriptor, KindsItDoesNotKnowAreIgnored) {
 TEST(Descriptor, BrokenTextsAreErrors) {
     const char* broken[] = {
         "",
-        "[\"Pico\",{\"dout\":{\"n\":12}",            // cut short
-        "{\"dout\":{\"n\":12}}",                     // not an array
-        "[\"Pico\"]",                                // no kinds
-        "[1,{}]",                                    // no hardware name
-        "[\"Pico\",{\"dout\":{\"n\":-1}}]",          // negative count
-        "[\"Pico\",{\"dout\":{\"n\":17}}]",          // more than 16 channels
-        "[\"Pico\",{\"din\":{\"n\":17}}]",           // more than 0x12, 0x13 hold
+        "[\"Pico\",{\"dout\":{\"n\":12}",   // cut short
+        "{\"dout\":{\"n\":12}}",            // not an array
+        "[\"Pico\"]",                       // no kinds
+        "[1,{}]",                           // no hardware name
+        "[\"Pico\",{\"dout\":{\"n\":-1}}]", // negative count
+        "[\"Pico\",{\"dout\":{\"n\":17}}]", // more than 16 channels
+        "[\"Pico\",{\"din\":{\"n\":17}}]",  // more than 0x12, 0x13 hold
         // More channels than the 16-bit blocks at 0x60, 0x70, 0x80 hold.
-        "[\"Pico\",{\"aout\":{\"n\":9,\"res\":12}}]",
-        "[\"Pico\",{\"ain\":{\"n\":9}}]",
+        "[\"Pico\",{\"aout\":{\"n\":9,\"res\":12}}]", "[\"Pico\",{\"ain\":{\"n\":9}}]",
         "[\"Pico\",{\"thermo\":{\"n\":9}}]",
         "[\"Pico\",{\"ain\":{\"n\":16},\"thermo\":{\"n\":16},\"aout\":{\"n\":16,\"res\":16}}]",
         // Counts of 2^32 and more must not wrap into range.
@@ -75,13 +74,13 @@ TEST(Descriptor, TheLargestBlocksAreTaken) {
 TEST(Descriptor, BoardTextInMessagesIsPrintable) {
     auto d = boardhost::parseDescriptor(std::string(88, '\xff'));
     ASSERT_FALSE(d.ok());
-    EXPECT_EQ(d.error().message,
-              "not JSON: " + [] {
-                  std::string s;
-                  for (int i = 0; i < 64; ++i)
-                      s += "\\xff";
-                  return s;
-              }() + "... (88 bytes)");
+    EXPECT_EQ(
+        d.error().message, "not JSON: " + [] {
+            std::string s;
+            for (int i = 0; i < 64; ++i)
+                s += "\\xff";
+            return s;
+        }() + "... (88 bytes)");
     auto named = boardhost::parseDescriptor(std::string("[\"Pi\0co\x1b[31m\\\",{}", 17));
     ASSERT_FALSE(named.ok());
     EXPECT_EQ(named.error().message, "not JSON: [\"Pi\\x00co\\x1b[31m\\\\\",{}");

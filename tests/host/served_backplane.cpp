@@ -15,6 +15,37 @@
 
 namespace hosttest {
 
+namespace {
+
+// The next line from `fd`, with what came after it kept in `buffered`;
+// false at the end or after `limit`.
+bool readBufferedLine(int fd, std::string& buffered, std::string& line,
+                      std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        std::size_t nl = buffered.find('\n');
+        if (nl != std::string::npos) {
+            line = buffered.substr(0, nl);
+            buffered.erase(0, nl + 1);
+            return true;
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            continue;
+        char chunk[4096];
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n <= 0)
+            return false;
+        buffered.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+} // namespace
+
 Child::Child(const std::vector<std::string>& argv, bool withErrors) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
@@ -45,27 +76,7 @@ Child::~Child() {
 }
 
 bool Child::readLine(std::string& line, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        std::size_t nl = buffered_.find('\n');
-        if (nl != std::string::npos) {
-            line = buffered_.substr(0, nl);
-            buffered_.erase(0, nl + 1);
-            return true;
-        }
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            return false;
-        pollfd p{out_, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
-            continue;
-        char chunk[1024];
-        ssize_t n = ::read(out_, chunk, sizeof chunk);
-        if (n <= 0)
-            return false;
-        buffered_.append(chunk, static_cast<std::size_t>(n));
-    }
+    return readBufferedLine(out_, buffered_, line, limit);
 }
 
 void Child::signal(int sig) {
@@ -135,27 +146,7 @@ std::size_t RawClient::sendSome(const std::string& text) {
 }
 
 bool RawClient::readLine(std::string& line, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        std::size_t nl = buffered_.find('\n');
-        if (nl != std::string::npos) {
-            line = buffered_.substr(0, nl);
-            buffered_.erase(0, nl + 1);
-            return true;
-        }
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (fd_ < 0 || left.count() <= 0)
-            return false;
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
-            continue;
-        char chunk[4096];
-        ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
-        if (n <= 0)
-            return false;
-        buffered_.append(chunk, static_cast<std::size_t>(n));
-    }
+    return fd_ >= 0 && readBufferedLine(fd_, buffered_, line, limit);
 }
 
 std::vector<std::string> RawClient::answer(std::chrono::milliseconds limit) {

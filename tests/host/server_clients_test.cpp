@@ -46,7 +46,7 @@ bool sendWithin(RawClient& c, const std::string& text, std::chrono::milliseconds
 // The microseconds of `time`'s output line; -1 for anything else.
 double micros(const Lines& output) {
     return !output.empty() && output[0].rfind("time ", 0) == 0 ? std::stod(output[0].substr(5))
-                                                                : -1;
+                                                               : -1;
 }
 
 TEST(ServerClients, OneThatNeverReadsHoldsUpNobodyAndIsDropped) {

@@ -167,13 +167,12 @@ TEST(ServerLoad, SixteenClientsTwoMisbehavingForTwentySeconds) {
         << std::chrono::duration_cast<std::chrono::milliseconds>(tally.slowest).count() << " ms";
     EXPECT_GE(dropped.load(), 1);
     ASSERT_GT(settled, 0);
-    EXPECT_LT(highest - settled, 32 * 1024) << "kB: " << settled << " settled, " << highest
-                                            << " at the highest";
+    EXPECT_LT(highest - settled, 32 * 1024)
+        << "kB: " << settled << " settled, " << highest << " at the highest";
     std::printf("%ld answers, slowest %.1f ms, %ld over 50 ms; resident %ld kB settled, %ld kB "
                 "at most; %d clients dropped\n",
                 tally.answers, std::chrono::duration<double, std::milli>(tally.slowest).count(),
-                tally.over50ms,
-                settled, highest, dropped.load());
+                tally.over50ms, settled, highest, dropped.load());
 }
 
 } // namespace

@@ -71,6 +71,18 @@ def wait_for_socket(path, limit=60):
     return None
 
 
+def world_run(world, duration):
+    world.sendall(("run %s\n" % duration).encode())
+    answer = b""
+    while not answer.endswith(b"\n"):
+        chunk = world.recv(100)
+        if not chunk:
+            break
+        answer += chunk
+    if answer != b"ok\n":
+        fail("the world did not run %s: %r" % (duration, answer))
+
+
 def host_session(lines, tools, sock):
     block = block_after(lines, "cmake --preset host && cmake --build --preset host")
     env = dict(os.environ, PATH=tools + ":" + os.environ["PATH"])
@@ -91,6 +103,7 @@ def host_session(lines, tools, sock):
 
 def run_steps(steps, env, sock):
     run_steps.server = None
+    world = None
     for command, expected in steps:
         if command.startswith(("cmake ", "export ")):
             continue  # the build is ctest's, PATH is set above
@@ -103,12 +116,13 @@ def run_steps(steps, env, sock):
             if not world:
                 fail("boardsim --listen did not come up")
                 return
-            world.sendall(b"run 300ms\n")
-            if not world.makefile().readline().startswith("ok"):
-                fail("boardsim --listen did not run the world")
-            world.close()
+            world_run(world, "300ms")
             continue
+        # A person's pause between two commands, in the world's time: on a
+        # busy machine the world may run slower than the wall clock.
+        world_run(world, "10ms")
         if command.startswith("kill %1"):
+            world.close()
             server.send_signal(signal.SIGTERM)
             if server.wait(timeout=30) != 0 or os.path.exists(sock):
                 fail("kill %1: boardsim did not end cleanly and remove its socket")

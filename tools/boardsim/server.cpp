@@ -130,9 +130,8 @@ private:
         s->interpreter.select(firstSlot_);
         Session* session = s.get();
         // A run goes on in slices, between other clients' commands.
-        s->interpreter.deferRuns([this, session](sim::Time d) {
-            session->runUntil = bench_.now() + d;
-        });
+        s->interpreter.deferRuns(
+            [this, session](sim::Time d) { session->runUntil = bench_.now() + d; });
         sessions_.push_back(std::move(s));
     }
 
@@ -210,8 +209,7 @@ private:
                 continue;
             s->runUntil.reset();
             answer(*s, reply("", bench_.failed() ? "line " + std::to_string(s->lines) +
-                                                       ": the simulation stopped: " +
-                                                       bench_.error()
+                                                       ": the simulation stopped: " + bench_.error()
                                                  : ""));
         }
     }
