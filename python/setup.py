@@ -3,11 +3,15 @@
 import glob
 import os
 
-from pybind11.setup_helpers import Pybind11Extension, build_ext
+from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext
 from setuptools import setup
 
 here = os.path.dirname(os.path.abspath(__file__))
 library = os.path.join(os.path.dirname(here), "host")
+
+
+# BOARDHOST_BUILD_JOBS=N compiles N files at a time.
+ParallelCompile("BOARDHOST_BUILD_JOBS", default=2).install()
 
 
 def sources(directory):

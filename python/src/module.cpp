@@ -306,9 +306,11 @@ void addBoard(py::module_& m) {
             py::arg("seconds") = py::none(),
             "Yields an Event for every change, as boardctl watch prints them: polls every "
             "interval seconds and sends the heartbeat every 200 ms. The first values come "
-            "first. Ends after count events, after seconds, or on Ctrl-C (KeyboardInterrupt "
-            "while it waits ends the iteration). Between events keep the loop's body short: "
-            "the heartbeat goes out only while the watch runs.")
+            "first. Ends after count events, after seconds, or on Ctrl-C: a KeyboardInterrupt "
+            "while it waits ends the iteration (one in the loop's own body raises there, as "
+            "anywhere). Keep that body short: the heartbeat goes out only while the watch "
+            "runs. Raises BusError when the bus fails; a board that stops answering is a "
+            "\"gone\" event.")
         .def("__repr__", [](const PyBoard& b) {
             return "<Board " + boardhost::hexByte(b.board.address()) + " on " +
                    b.bus->transport->name() + ": " + summary(b.board.descriptor()) + ">";
