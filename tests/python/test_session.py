@@ -47,7 +47,8 @@ def test_watch_yields_changes_gone_back_and_reset(valdor):
     served, board = valdor
     served.command("adc 0 7")
     served.command("run 50ms")
-    watch = board.watch(interval=0.005)
+    # Bounded, so that a lost event fails the test instead of hanging it.
+    watch = board.watch(interval=0.005, seconds=30)
     assert iter(watch) is watch
     first = [next(watch) for _ in range(3)]
     assert [(e.kind, e.channel, e.value) for e in first] == [
@@ -71,7 +72,7 @@ def test_watch_yields_changes_gone_back_and_reset(valdor):
 
 def test_watch_ends_by_itself_after_count_or_time(valdor):
     _, board = valdor
-    assert [e.kind for e in board.watch(count=2)] == ["in", "ain"]
+    assert [e.kind for e in board.watch(count=2, seconds=30)] == ["in", "ain"]
     # The first values; nothing changes meanwhile.
     assert [str(e) for e in board.watch(interval=0.01, seconds=0.2)] == [
         "in 0x0", "ain 0 0", "ain 1 0"]
@@ -83,7 +84,7 @@ def test_watch_sends_the_heartbeat(valdor):
     served.command("watchdog trigger")
     served.command("run 300ms")
     # A fresh board on the first round is first contact, not a reset.
-    assert [e.kind for e in board.watch(count=3)] == ["in", "ain", "ain"]
+    assert [e.kind for e in board.watch(count=3, seconds=30)] == ["in", "ain", "ain"]
     # The watch's heartbeat came first: this one finds its byte.
     assert board.heartbeat() is False
 
@@ -92,7 +93,7 @@ WATCHER = textwrap.dedent("""
     import sys
     import boardhost
     board = boardhost.Board(boardhost.connect_sim(sys.argv[1]), 0x25)
-    for event in board.watch(interval=0.005):
+    for event in board.watch(interval=0.005, seconds=60):
         print(event, flush=True)
     print("ended", flush=True)
 """)
