@@ -7,9 +7,11 @@
 #include "kernel/simulation.h"
 #include "world/host_master.h"
 #include "world/i2c_bus.h"
+#include "world/i2c_waveform.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -364,6 +366,115 @@ TEST_F(I2cBlockTest, ResetLetsGoOfAHeldClock) {
     EXPECT_EQ(r.end, microseconds(300 + 85 + 10));
     EXPECT_FALSE(bus.sclHeld());
 }
+
+// The slave side's timing, per bus rate and handler latency: RD_REQ rises as
+// the block acknowledges the address and as it samples the master's
+// acknowledge; SCL is held only if the FIFO is still empty when SCL falls,
+// and let go IC_SDA_SETUP (0.8 us) after the answer. Only what is left past
+// the master's own low phase shows on the bus.
+struct AnswerCase {
+    std::uint32_t hz;
+    Time latency;    // from RD_REQ to the handler's write
+    Time total;      // a two-byte read, START to STOP
+    Time longestLow; // SCL's longest low phase on the bus
+};
+
+class I2cBlockAnswerTest : public I2cBlockTest, public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(I2cBlockAnswerTest, AnAnswerWithinTheMastersLowPhaseNeverShows) {
+    const AnswerCase c = GetParam();
+    host.setRate(c.hz);
+    std::vector<std::pair<Time, bool>> scl;
+    I2cWaveform lines(host.timing(), [&scl](Time at, I2cLine l, bool v) {
+        if (l == I2cLine::Scl)
+            scl.emplace_back(at, v);
+    });
+    host.setPhaseListener([&lines](const I2cPhase& p) { lines.step(p); });
+    slaveMode();
+    runHandler(c.latency);
+    replies = {0x5a, 0xa5};
+    I2cTransferRecord r = transfer({I2cMessage::readBytes(kAddress, 2)});
+    EXPECT_EQ(r.messages[0].bytes, (std::vector<std::uint8_t>{0x5a, 0xa5}));
+    EXPECT_EQ(r.end - r.start, c.total);
+    std::stable_sort(scl.begin(), scl.end());
+    Time longest = 0;
+    for (std::size_t i = 1; i < scl.size(); ++i) {
+        if (!scl[i - 1].second && scl[i].second)
+            longest = std::max(longest, scl[i].first - scl[i - 1].first);
+    }
+    EXPECT_EQ(longest, c.longestLow);
+}
+
+const Time kUs = microseconds(1), kNs = nanoseconds(1);
+INSTANTIATE_TEST_SUITE_P(RatesAndLatencies, I2cBlockAnswerTest,
+                         ::testing::Values(
+                             // 100 kHz: 5 us low, 5 us high. RD_REQ at 85 us (SCL falls at 95,
+                             // the master rises at 100) and at the acknowledge's rise, 180 us
+                             // (falls 185, rises 190).
+                             AnswerCase{100000, 0, 285 * kUs, 5 * kUs},
+                             AnswerCase{100000, 9 * kUs, 285 * kUs, 5 * kUs},
+                             // The address answer is held 95..97.8, unseen; the second byte
+                             // shows 2.8 us past the master's low phase.
+                             AnswerCase{100000, 12 * kUs, 287800 * kNs, 7800 * kNs},
+                             AnswerCase{100000, 20 * kUs, 301600 * kNs, 15800 * kNs},
+                             // 400 kHz: 1.3 us low, 1.2 us high; RD_REQ at 21.2 us and 45.0 us.
+                             AnswerCase{400000, 0, 71200 * kNs, 1300 * kNs},
+                             AnswerCase{400000, 1500 * kNs, 71200 * kNs, 1300 * kNs},
+                             AnswerCase{400000, 2800 * kNs, 72300 * kNs, 2400 * kNs},
+                             AnswerCase{400000, 20 * kUs, 106500 * kNs, 19600 * kNs}));
+
+// The line timing the block drives and hears comes from its timing
+// registers, in ic_clk cycles (8 ns): SDA changes IC_SDA_HOLD.TX_HOLD after
+// SCL falls, and a clock pulse of IC_FS_SPKLEN cycles or less never reaches
+// it. A Raspberry Pi master that ends a held clock on its own grid leaves a
+// 200 ns pulse: a filter that takes it for a spike puts the block a bit
+// behind the master.
+struct LineCase {
+    std::uint32_t txHold;
+    std::uint32_t spikeLength;
+    std::vector<std::uint8_t> read;
+};
+
+class I2cBlockLineTest : public I2cBlockTest, public ::testing::WithParamInterface<LineCase> {};
+
+TEST_P(I2cBlockLineTest, SdaHoldAndSpikeFilterFollowTheirRegisters) {
+    const LineCase c = GetParam();
+    host.setKind(I2cHostKind::Bcm2835);
+    std::vector<std::pair<Time, bool>> sda;
+    I2cWaveform lines(host.timing(), [&sda](Time at, I2cLine l, bool v) {
+        if (l == I2cLine::Sda)
+            sda.emplace_back(at, v);
+    });
+    host.setPhaseListener([&lines](const I2cPhase& p) { lines.step(p); });
+    slaveMode();
+    block.write(C::kEnable, 0);
+    block.write(C::kSdaHold, c.txHold);
+    block.write(C::kFsSpklen, c.spikeLength);
+    block.write(C::kEnable, 1);
+    // Asked at 85 us; SCL held from 95; the answer at 104 us lets it go at
+    // 104.8, 200 ns before the Pi's own fall at 105.
+    runHandler(19 * kUs);
+    replies = {0x34, 0x12};
+    I2cTransferRecord r = transfer({I2cMessage::readBytes(kAddress, 2)});
+    EXPECT_EQ(r.messages[0].bytes, c.read);
+    // The block's acknowledge of the address goes onto SDA its hold time
+    // after SCL falls at 85 us.
+    std::stable_sort(sda.begin(), sda.end());
+    const auto ack = std::find_if(sda.begin(), sda.end(), [](const std::pair<Time, bool>& e) {
+        return e.first > 80 * kUs && !e.second;
+    });
+    ASSERT_NE(ack, sda.end());
+    EXPECT_EQ(ack->first, 85 * kUs + c.txHold * 8 * kNs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Registers, I2cBlockLineTest,
+                         ::testing::Values(
+                             // Seen: the first bit was on SDA only after the Pi sampled (1), the
+                             // rest in step.
+                             LineCase{1, 7, {0xb4, 0x12}}, LineCase{38, 24, {0xb4, 0x12}},
+                             // Filtered: one bit behind; the Pi's acknowledge lands on the
+                             // block's last bit and it stops sending.
+                             LineCase{38, 25, {0x9a, 0xff}}, LineCase{200, 46, {0x9a, 0xff}}));
 
 } // namespace
 } // namespace sim

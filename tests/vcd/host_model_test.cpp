@@ -32,7 +32,11 @@ public:
         done_ = false;
         return address == 0x25;
     }
-    Answer receiveByte(std::uint8_t) override { return Answer::Ack; }
+    Answer receiveByte(std::uint8_t b) override {
+        received.push_back(b);
+        return Answer::Ack;
+    }
+    std::vector<std::uint8_t> received;
     std::optional<std::uint8_t> transmitByte() override {
         if (done_)
             return 0xFF;
@@ -73,9 +77,9 @@ struct Lines {
     std::vector<Edge> edges;
     std::unique_ptr<I2cWaveform> waveform;
 
-    Lines(std::uint32_t hz, I2cHostKind kind) {
+    Lines(std::uint32_t hz, I2cHostKind kind, std::uint64_t seed = 1) {
         host.setRate(hz);
-        host.setKind(kind);
+        host.setKind(kind, seed);
         bus.attach(slave);
         waveform = std::make_unique<I2cWaveform>(host.timing(), [this](Time at, I2cLine l, bool v) {
             edges.push_back({at, l, v});
@@ -195,6 +199,89 @@ TEST(HostModelTest, MasterTimingMeetsTheBusLimitsAtBothSpeeds) {
         }
         // The master's low phase is what it leaves a slave to answer in.
         EXPECT_EQ(l.host.timing().low, hz == 100000 ? microseconds(5) : nanoseconds(1300));
+    }
+}
+
+TEST(HostModelTest, BitbangPausesAreSeededAndSpanFiftyMicrosecondsToThirtyMilliseconds) {
+    BitbangPauses a(7), b(7), c(8);
+    std::vector<Time> drawn;
+    bool differs = false;
+    for (int i = 0; i < 4000; ++i) {
+        const Time t = a.next();
+        EXPECT_EQ(t, b.next());
+        differs = differs || t != c.next();
+        if (t)
+            drawn.push_back(t);
+    }
+    EXPECT_TRUE(differs);
+    // One stop in eight places, log-uniform: as many below 1.2 ms as above.
+    EXPECT_NEAR(static_cast<double>(drawn.size()), 500.0, 70.0);
+    const auto [lo, hi] = std::minmax_element(drawn.begin(), drawn.end());
+    EXPECT_GE(*lo, microseconds(50));
+    EXPECT_LT(*lo, microseconds(100));
+    EXPECT_LE(*hi, milliseconds(30));
+    EXPECT_GT(*hi, milliseconds(25));
+    const auto below =
+        std::count_if(drawn.begin(), drawn.end(), [](Time t) { return t < microseconds(1225); });
+    EXPECT_NEAR(static_cast<double>(below) / static_cast<double>(drawn.size()), 0.5, 0.08);
+}
+
+TEST(HostModelTest, BitbangStopsBetweenBytesWithSclLowAndLosesNothing) {
+    // Each byte's eighth bit comes nine clocks after the last one's, or a
+    // pause later; SCL stays low through it (no edge inside a gap).
+    const Time T = microseconds(10);
+    std::vector<std::uint8_t> data(60);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(i * 37 + 1);
+    Lines l(100000, I2cHostKind::Bitbang, 3);
+    std::vector<Time> in;
+    l.host.setPhaseListener([&](const I2cPhase& p) {
+        l.waveform->step(p);
+        if (p.kind == I2cPhase::Kind::Write)
+            in.push_back(p.at);
+    });
+    I2cTransferRecord r = l.host.transfer({I2cMessage::write(0x25, data)});
+    EXPECT_EQ(r.messages[0].acked, std::vector<bool>(data.size(), true));
+    EXPECT_EQ(l.slave.received, data);
+    unsigned paused = 0;
+    Time longest = 0;
+    const std::vector<Edge> edges = l.sorted();
+    for (std::size_t i = 1; i < in.size(); ++i) {
+        const Time gap = in[i] - in[i - 1] - 9 * T;
+        if (gap == 0)
+            continue;
+        ++paused;
+        longest = std::max(longest, gap);
+        EXPECT_GE(gap, BitbangPauses::kShortest);
+        EXPECT_LE(gap, BitbangPauses::kLongest);
+        // From the acknowledge's fall to the next byte's first rise: quiet.
+        const Time from = in[i - 1] + T, to = in[i] - 8 * T + microseconds(5);
+        for (const Edge& e : edges) {
+            if (e.line == I2cLine::Scl && e.at > from && e.at < to)
+                ADD_FAILURE() << "SCL edge at " << e.at << " inside a pause";
+        }
+    }
+    EXPECT_GE(paused, 3u);
+    EXPECT_GT(longest, milliseconds(1));
+    // Another seed stops elsewhere.
+    Lines other(100000, I2cHostKind::Bitbang, 4);
+    I2cTransferRecord o = other.host.transfer({I2cMessage::write(0x25, data)});
+    EXPECT_NE(o.end - o.start, r.end - r.start);
+}
+
+TEST(HostModelTest, BitbangWaitsOutAStretchAsIdealDoes) {
+    // Seed 2 does not stop before the first byte: the hold counts from the
+    // address's acknowledge, as for an ideal master.
+    for (I2cHostKind kind : {I2cHostKind::Ideal, I2cHostKind::Bitbang}) {
+        SCOPED_TRACE(hostKindName(kind));
+        Lines l(100000, kind, 2);
+        l.slave.hold = microseconds(20);
+        l.slave.toSend = {0x34, 0x12};
+        I2cTransferRecord r = l.host.transfer({I2cMessage::readBytes(0x25, 2)});
+        EXPECT_EQ(r.messages[0].bytes, (std::vector<std::uint8_t>{0x34, 0x12}));
+        const std::vector<Time> rises = l.scl(true), falls = l.scl(false);
+        ASSERT_GT(rises.size(), 10u);
+        EXPECT_EQ(rises[9] - falls[9], microseconds(20));
     }
 }
 
