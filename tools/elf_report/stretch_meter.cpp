@@ -14,8 +14,11 @@ void StretchMeter::step(const sim::I2cPhase& phase) {
         askedAt_ = phase.at;
         break;
     case Kind::Read:
-        if (askedAt_ && phase.at >= *askedAt_)
+        if (askedAt_ && phase.at >= *askedAt_) {
             stretch_.add(phase.at - *askedAt_);
+            if (samples_)
+                samples_->push_back(phase.at - *askedAt_);
+        }
         askedAt_.reset();
         break;
     default:

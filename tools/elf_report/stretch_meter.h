@@ -12,16 +12,20 @@
 #include "world/i2c_phase.h"
 
 #include <optional>
+#include <vector>
 
 class StretchMeter {
 public:
-    explicit StretchMeter(sim::Time sclPeriod) : period_(sclPeriod) {}
+    // `samples`, when given, gets every stretch as well (a distribution).
+    explicit StretchMeter(sim::Time sclPeriod, std::vector<sim::Time>* samples = nullptr)
+        : period_(sclPeriod), samples_(samples) {}
 
     void step(const sim::I2cPhase& phase);
     const Summary& stretch() const { return stretch_; }
 
 private:
     sim::Time period_;
+    std::vector<sim::Time>* samples_;
     std::optional<sim::Time> askedAt_;
     Summary stretch_;
 };

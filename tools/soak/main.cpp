@@ -3,6 +3,7 @@
 // independent models. Exits non-zero on any divergence or unexpected reset.
 #include "soak_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +30,30 @@ int usage(const std::string& error) {
                  "            [--elf-dir DIR] [--host ideal|bcm2835|bitbang|nostretch]\n"
                  "            [--bus-hz 1..400000]\n";
     return 2;
+}
+
+double perMillion(std::uint64_t n, std::uint64_t of) {
+    return of ? 1e6 * static_cast<double>(n) / static_cast<double>(of) : 0.0;
+}
+
+// The stretch per read byte as the host saw it: how many bytes showed none,
+// and the quantiles of those that did.
+void printStretches(std::vector<sim::Time> s) {
+    std::sort(s.begin(), s.end());
+    const auto none = std::upper_bound(s.begin(), s.end(), sim::Time{0}) - s.begin();
+    std::printf("stretch per read byte: %zu bytes, %lld with none", s.size(),
+                static_cast<long long>(none));
+    if (s.empty()) {
+        std::printf("\n");
+        return;
+    }
+    auto at = [&s](double q) {
+        return static_cast<double>(
+                   s[static_cast<std::size_t>(q * static_cast<double>(s.size() - 1))]) /
+               1000.0;
+    };
+    std::printf("; median %.2f us, 90%% %.2f us, 99%% %.2f us, 99.9%% %.2f us, max %.2f us\n",
+                at(0.5), at(0.9), at(0.99), at(0.999), at(1.0));
 }
 
 } // namespace
@@ -89,6 +114,13 @@ int main(int argc, char** argv) {
     std::printf("divergences %llu, unexpected resets %llu\n",
                 static_cast<unsigned long long>(r.divergences),
                 static_cast<unsigned long long>(r.unexpectedResets));
+    std::printf("corrupted %llu, refused %llu, lost %llu (per million transfers: %.0f, %.0f, "
+                "%.0f)\n",
+                static_cast<unsigned long long>(r.corrupted),
+                static_cast<unsigned long long>(r.refused), static_cast<unsigned long long>(r.lost),
+                perMillion(r.corrupted, r.transfers), perMillion(r.refused, r.transfers),
+                perMillion(r.lost, r.transfers));
+    printStretches(r.stretches);
     if (!r.error.empty()) {
         std::printf("the simulation stopped: %s\n", r.error.c_str());
         return 1;

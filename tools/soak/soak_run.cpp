@@ -44,6 +44,8 @@ SoakRun::SoakRun(const SoakOptions& options) : options_(options), rng_(options.s
             b->setSource(0, s, b->valdor() ? uniform(0, 4095) : 25 * uniform(0, 1200));
     }
     bench_.setBus(options_.busHz, options_.host, options_.seed);
+    stretch_ = std::make_unique<StretchMeter>(bench_.host().sclPeriod(), &result_.stretches);
+    bench_.host().setPhaseListener([this](const sim::I2cPhase& p) { stretch_->step(p); });
     bench_.powerOn();
 }
 
@@ -165,8 +167,11 @@ void SoakRun::inject(std::vector<Planned>& messages) {
     }
 }
 
-void SoakRun::diverge(const std::string& what) {
+void SoakRun::diverge(Fault kind, const std::string& what) {
     ++result_.divergences;
+    ++(kind == Fault::Corrupted ? result_.corrupted
+       : kind == Fault::Refused ? result_.refused
+                                : result_.lost);
     if (result_.divergences <= options_.maxReports)
         *log_ << "divergence at transfer " << index_ << " (" << describe_ << "): " << what << "\n";
 }
@@ -194,34 +199,35 @@ void SoakRun::checkRead(BoardWorld& b, const std::vector<RegisterModel::Expected
                 error = b.checkByte(at, addr, seen[i]);
             }
             if (!error.empty())
-                diverge(what + ", byte " + std::to_string(i) + ": " + error);
+                diverge(Fault::Corrupted, what + ", byte " + std::to_string(i) + ": " + error);
             continue;
         }
         if (x.before != x.after && seen[i] == x.after)
             applied = true;
         const std::uint8_t want = applied ? x.after : x.before;
         if (seen[i] != want)
-            diverge(what + ", byte " + std::to_string(i) +
-                    (x.entry >= 0 ? " (register " + hex(addr) + ")" : std::string()) + ": read " +
-                    hex(seen[i]) + ", expected " + hex(want));
+            diverge(Fault::Corrupted,
+                    what + ", byte " + std::to_string(i) +
+                        (x.entry >= 0 ? " (register " + hex(addr) + ")" : std::string()) +
+                        ": read " + hex(seen[i]) + ", expected " + hex(want));
     }
     if (seen.size() != expected.size())
-        diverge(what + ": " + std::to_string(seen.size()) + " bytes read, " +
-                std::to_string(expected.size()) + " expected");
+        diverge(Fault::Corrupted, what + ": " + std::to_string(seen.size()) + " bytes read, " +
+                                      std::to_string(expected.size()) + " expected");
 }
 
 void SoakRun::check(const std::vector<Planned>& planned, const sim::I2cTransferRecord& r) {
     describe_ = sim::describe(r);
     readAt_ = r.start;
     if (r.stuck)
-        diverge("the bus got stuck");
+        diverge(Fault::Refused, "the bus got stuck");
     for (std::size_t i = 0; i < r.messages.size() && i < planned.size(); ++i) {
         const Planned& p = planned[i];
         const sim::I2cMessageRecord& m = r.messages[i];
         const std::string what = "message " + std::to_string(i);
         if (m.addressAcked != (p.board != nullptr)) {
-            diverge(what +
-                    (m.addressAcked ? ": acknowledged by nobody we know" : ": not acknowledged"));
+            diverge(Fault::Refused, what + (m.addressAcked ? ": acknowledged by nobody we know"
+                                                           : ": not acknowledged"));
             break;
         }
         if (!p.board)
@@ -231,7 +237,7 @@ void SoakRun::check(const std::vector<Planned>& planned, const sim::I2cTransferR
         if (!msg.read) {
             const Bytes& sent = m.bytes;
             if (std::count(m.acked.begin(), m.acked.end(), false) != 0)
-                diverge(what + ": a data byte was not acknowledged");
+                diverge(Fault::Refused, what + ": a data byte was not acknowledged");
             if (msg.breakOff == Break::Hang)
                 model.write(sent.empty() ? Bytes{0xFF} : sent, sent.empty());
             else
@@ -242,8 +248,8 @@ void SoakRun::check(const std::vector<Planned>& planned, const sim::I2cTransferR
                       Bytes(m.bytes.begin(), m.bytes.begin() + std::min(k, m.bytes.size())), what);
             for (std::size_t j = k; j < m.bytes.size(); ++j) {
                 if (m.bytes[j] != 0xFF)
-                    diverge(what + ": byte " + std::to_string(j) + " after the NACK reads " +
-                            hex(m.bytes[j]));
+                    diverge(Fault::Corrupted, what + ": byte " + std::to_string(j) +
+                                                  " after the NACK reads " + hex(m.bytes[j]));
             }
         } else {
             checkRead(*p.board, model.read(m.bytes.size()), m.bytes, what);
@@ -271,7 +277,7 @@ SoakResult SoakRun::run(std::ostream& log) {
         for (auto& b : boards_) {
             const std::string error = b->checkOutputs(bench_.now());
             if (!error.empty())
-                diverge("board " + hex(b->address()) + ": " + error);
+                diverge(Fault::Lost, "board " + hex(b->address()) + ": " + error);
         }
         if (chance(20))
             changeWorld();

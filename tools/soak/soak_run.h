@@ -6,6 +6,7 @@
 #include "board_world.h"
 
 #include "harness/bench.h"
+#include "stretch_meter.h"
 
 #include <cstdint>
 #include <memory>
@@ -31,6 +32,15 @@ struct SoakResult {
     std::uint64_t bytesChecked = 0;
     std::uint64_t faults = 0;
     std::uint64_t divergences = 0;
+    // The divergences by kind: a byte read that is not the register's value
+    // (a write lost shows here too when it is read back), a transfer the bus
+    // refused (a NACK where a board should answer, a stuck bus), an output
+    // that never followed a write.
+    std::uint64_t corrupted = 0;
+    std::uint64_t refused = 0;
+    std::uint64_t lost = 0;
+    // The stretch the host saw before each byte it read, past its own tLOW.
+    std::vector<Time> stretches;
     std::uint64_t injectedResets = 0;
     std::uint64_t unexpectedResets = 0;
     Time simulated = 0;
@@ -54,7 +64,8 @@ private:
     void check(const std::vector<Planned>& planned, const sim::I2cTransferRecord& r);
     void checkRead(BoardWorld& b, const std::vector<RegisterModel::Expected>& expected,
                    const Bytes& seen, const std::string& what);
-    void diverge(const std::string& what);
+    enum class Fault { Corrupted, Refused, Lost };
+    void diverge(Fault kind, const std::string& what);
 
     unsigned uniform(unsigned lo, unsigned hi) {
         return std::uniform_int_distribution<unsigned>(lo, hi)(rng_);
@@ -69,6 +80,7 @@ private:
     sim::Bench bench_;
     std::vector<std::unique_ptr<BoardWorld>> boards_;
     SoakResult result_;
+    std::unique_ptr<StretchMeter> stretch_;
     std::ostream* log_ = nullptr;
     std::uint64_t index_ = 0;
     std::string describe_;
