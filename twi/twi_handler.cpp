@@ -30,11 +30,15 @@ _Regs regs;
 uint32_t jsonPos = 0;
 uint8_t addrHandled = 0;
 
-// A host that stops clocking in the middle of a write and then recovers the
-// bus clocks a byte of ones into it. A gap longer than the SMBus clock-low
-// timeout between two bytes of a write (or before its end) marks a write the
-// host has abandoned: none of it is applied.
-constexpr uint32_t STALL_LIMIT_US = 25000;
+// A host that hangs in the middle of a write and then recovers the bus
+// (nine clocks and a STOP) clocks a byte of ones into it. A write is cut
+// where a gap of more than STALL_LIMIT_US comes before one of its bytes:
+// the bytes before the gap are applied, as after a STOP, and the byte after
+// it and the rest of the transaction are dropped. The limit lies above the
+// longest pause of a working master (a preempted bit-banging one stops for
+// up to 30 ms between bytes), so slow writes arrive whole; a hang shorter
+// than it looks like such a pause on the wire and its ones are data.
+constexpr uint32_t STALL_LIMIT_US = 35000;
 uint32_t lastByteUs = 0;
 bool stalled = false;
 
@@ -151,12 +155,9 @@ void __not_in_flash_func(_finishTransaction)(i2c_inst_t* i2c) {
         --jsonPos;
     }
     lastFetch = FETCH_NONE;
-    if (addrHandled != 0 && time_us_32() - lastByteUs > STALL_LIMIT_US) {
-        stalled = true;
-    }
     addrHandled = 0;
     latchedReg = nullptr;
-    if (buf.len != 0 && !stalled) {
+    if (buf.len != 0) {
         critical_section_enter_blocking(&_critSec);
         _q.push(buf); // a full queue drops the record; the handler goes on
         critical_section_exit(&_critSec);

@@ -313,6 +313,7 @@ void HostMaster::clockRead(std::uint8_t byte, Time release) {
     p.slaveHold = bus_.sdaHold();
     p.release = release;
     p.sdaAt = std::max(p.at + p.slaveHold, shown);
+    p.fall = byteFall_;
     phase(p);
     const Time sampleAck = grid + 8 * T;
     after(std::max(sampleAck, sim_.now()) - sim_.now(), &HostMaster::readSample);

@@ -70,10 +70,11 @@ struct HeldClock {
 
 HeldClock heldClock(I2cHostKind kind, const I2cTiming& timing, Time masterRise, Time release);
 
-// The moments a bit-banging master stops, seeded: at each byte boundary
-// (SCL low) or in an acknowledge bit's high phase (SCL high), with
-// probability 1/`oneIn`, for 50 us to 30 ms (log-uniform, as short
-// preemptions are far more common than long ones).
+// The moments a bit-banging master stops, seeded: at each byte boundary,
+// with SCL low where the acknowledge bit left it, with probability 1/`oneIn`,
+// for 50 us to 30 ms (log-uniform, as short preemptions are far more common
+// than long ones). A stop inside a byte shows to this slave the same way
+// (the block has no timeout of its own; only the gap between bytes counts).
 class BitbangPauses {
 public:
     static constexpr Time kShortest = microseconds(50);

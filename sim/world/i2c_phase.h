@@ -36,6 +36,8 @@ struct I2cPhase {
     // the master's clocks that ended before it never showed, and the one it
     // ends in rises at the release. `sdaAt` is when the first bit showed.
     // WriteAck: the same for a held acknowledge bit, `fall` its end.
+    // Read: `fall` is SCL's fall that began the byte, after any pause of
+    // the master's own.
     Time release = 0;
     Time sdaAt = 0;
     Time fall = 0;

@@ -70,9 +70,9 @@ protected:
 // The write [0x00 0x5A 0x44] (spare register, then the heartbeat 0x05) after
 // 0x00 was set to 0x33 and 0x09 selected. A STOP or a repeated START ends a
 // write like any other: what came before it is applied. The nine clocks of a
-// recovery reach the board as a byte 0xFF; after a stall of more than 25 ms
-// the board drops the whole write, so nothing the host did not send is
-// applied. After the address byte alone, they select the descriptor.
+// recovery reach the board as a byte 0xFF; after a stall of more than 35 ms
+// the board cuts the write there: what came before is applied, the ones are
+// not. After the address byte alone, they select the descriptor.
 struct WriteCase {
     Break how;
     std::size_t after;
@@ -118,11 +118,11 @@ const WriteCase kWriteCases[] = {
     {Break::RepeatedStart, 3, 0, {0x5A, 0x44}, 0xC0},
     {Break::Hang, 0, milliseconds(50), kBefore, '['}, // 0xFF: the descriptor
     {Break::Hang, 1, milliseconds(50), kBefore, 0x33},
-    {Break::Hang, 2, milliseconds(50), kBefore, 0x02},
-    {Break::Hang, 3, milliseconds(50), kBefore, 0xC0},
-    {Break::Hang, 2, milliseconds(26), kBefore, 0x02},
-    // A stall the board cannot tell from a slow host: the ones are data.
-    {Break::Hang, 2, milliseconds(24), {0x5A, 0xFF}, 0xC0},
+    {Break::Hang, 2, milliseconds(50), {0x5A, 0x02}, 0x02},
+    {Break::Hang, 3, milliseconds(50), {0x5A, 0x44}, 0xC0},
+    {Break::Hang, 2, milliseconds(36), {0x5A, 0x02}, 0x02},
+    // A stall the board cannot tell from a slow host's pause: the ones are data.
+    {Break::Hang, 2, milliseconds(34), {0x5A, 0xFF}, 0xC0},
 };
 
 std::string writeName(const ::testing::TestParamInfo<WriteCase>& info) {

@@ -14,6 +14,10 @@ void StretchMeter::step(const sim::I2cPhase& phase) {
         askedAt_ = phase.at;
         break;
     case Kind::Read:
+        // A master that stopped on its own before the byte (a bit-banging
+        // one) did not wait for the board meanwhile.
+        if (askedAt_ && phase.fall > *askedAt_)
+            askedAt_ = phase.fall;
         if (askedAt_ && phase.at >= *askedAt_) {
             stretch_.add(phase.at - *askedAt_);
             if (samples_)

@@ -161,7 +161,7 @@ void SoakRun::inject(std::vector<Planned>& messages) {
     m.breakAfter = uniform(0, static_cast<unsigned>(m.read ? size - 1 : size));
     if (chance(150)) {
         m.breakOff = Break::Hang;
-        m.hangFor = sim::milliseconds(uniform(30, 60));
+        m.hangFor = sim::milliseconds(uniform(40, 60)); // past the boards' 35 ms limit
     } else {
         m.breakOff = uniform(0, 1) ? Break::Stop : Break::RepeatedStart;
     }
@@ -238,10 +238,9 @@ void SoakRun::check(const std::vector<Planned>& planned, const sim::I2cTransferR
             const Bytes& sent = m.bytes;
             if (std::count(m.acked.begin(), m.acked.end(), false) != 0)
                 diverge(Fault::Refused, what + ": a data byte was not acknowledged");
-            if (msg.breakOff == Break::Hang)
-                model.write(sent.empty() ? Bytes{0xFF} : sent, sent.empty());
-            else
-                model.write(sent);
+            // A hang cuts the write: what was sent before it is applied, the
+            // recovery's ones only when they are the first byte.
+            model.write(msg.breakOff == Break::Hang && sent.empty() ? Bytes{0xFF} : sent);
         } else if (msg.nackAt != I2cMessage::kNoNack) {
             const std::size_t k = msg.nackAt + 1;
             checkRead(*p.board, model.read(k),
