@@ -167,11 +167,18 @@ void SoakRun::inject(std::vector<Planned>& messages) {
     }
 }
 
+// Transfers, not bytes: one transfer with many wrong bytes counts once.
+void SoakRun::tally() {
+    auto had = [this](Fault kind) { return (faults_ >> static_cast<unsigned>(kind)) & 1u; };
+    result_.corrupted += had(Fault::Corrupted);
+    result_.refused += had(Fault::Refused);
+    result_.lost += had(Fault::Lost);
+    faults_ = 0;
+}
+
 void SoakRun::diverge(Fault kind, const std::string& what) {
     ++result_.divergences;
-    ++(kind == Fault::Corrupted ? result_.corrupted
-       : kind == Fault::Refused ? result_.refused
-                                : result_.lost);
+    faults_ |= 1u << static_cast<unsigned>(kind);
     if (result_.divergences <= options_.maxReports)
         *log_ << "divergence at transfer " << index_ << " (" << describe_ << "): " << what << "\n";
 }
@@ -314,6 +321,7 @@ SoakResult SoakRun::run(std::ostream& log) {
         }
         check(planned, r);
         ++result_.transfers;
+        tally();
         if (chance(8) && !bench_.run(sim::microseconds(uniform(1, 200)))) {
             result_.error = bench_.error();
             break;

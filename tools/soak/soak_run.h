@@ -32,7 +32,7 @@ struct SoakResult {
     std::uint64_t bytesChecked = 0;
     std::uint64_t faults = 0;
     std::uint64_t divergences = 0;
-    // The divergences by kind: a byte read that is not the register's value
+    // The transfers with divergences, by kind: a byte read that is not the register's value
     // (a write lost shows here too when it is read back), a transfer the bus
     // refused (a NACK where a board should answer, a stuck bus), an output
     // that never followed a write.
@@ -66,6 +66,7 @@ private:
                    const Bytes& seen, const std::string& what);
     enum class Fault { Corrupted, Refused, Lost };
     void diverge(Fault kind, const std::string& what);
+    void tally();
 
     unsigned uniform(unsigned lo, unsigned hi) {
         return std::uniform_int_distribution<unsigned>(lo, hi)(rng_);
@@ -80,6 +81,7 @@ private:
     sim::Bench bench_;
     std::vector<std::unique_ptr<BoardWorld>> boards_;
     SoakResult result_;
+    unsigned faults_ = 0; // the kinds of divergence in the transfer under way
     std::unique_ptr<StretchMeter> stretch_;
     std::ostream* log_ = nullptr;
     std::uint64_t index_ = 0;

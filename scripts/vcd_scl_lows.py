@@ -1,0 +1,35 @@
+#!/usr/bin/env python3
+"""SCL's low phases in a boardsim VCD: how many, the longest, the commonest.
+
+    scripts/vcd_scl_lows.py FILE.vcd...
+
+A board that never stretches the clock past the master's own low phase
+shows one length only (5000 ns at 100 kHz, 1300 ns at 400 kHz)."""
+import collections
+import sys
+
+
+def scl_lows(path):
+    scl_id, t, level, fell, lows = None, 0, None, None, []
+    with open(path) as f:
+        for line in f:
+            words = line.split()
+            if words[:1] == ["$var"] and words[4] == "bus.scl":
+                scl_id = words[3]
+            elif line.startswith("#"):
+                t = int(line[1:])
+            elif scl_id and line.strip() in ("0" + scl_id, "1" + scl_id):
+                high = line[0] == "1"
+                if level and not high:
+                    fell = t
+                elif level is False and high and fell is not None:
+                    lows.append(t - fell)
+                level = high
+    return lows
+
+
+for path in sys.argv[1:]:
+    lows = scl_lows(path)
+    common = collections.Counter(lows).most_common(4)
+    print(f"{path}: {len(lows)} low phases, longest {max(lows, default=0)} ns, commonest "
+          + ", ".join(f"{ns} ns x{n}" for ns, n in common))
