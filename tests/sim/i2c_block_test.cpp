@@ -367,6 +367,24 @@ TEST_F(I2cBlockTest, ResetLetsGoOfAHeldClock) {
     EXPECT_FALSE(bus.sclHeld());
 }
 
+// One line's edges as a logic analyser on the bus draws them, in time order
+// once `sorted` is called.
+struct LineLog {
+    LineLog(HostMaster& host, I2cLine line)
+        : lines(host.timing(), [this, line](Time at, I2cLine l, bool v) {
+              if (l == line)
+                  edges.emplace_back(at, v);
+          }) {
+        host.setPhaseListener([this](const I2cPhase& p) { lines.step(p); });
+    }
+    std::vector<std::pair<Time, bool>>& sorted() {
+        std::stable_sort(edges.begin(), edges.end());
+        return edges;
+    }
+    std::vector<std::pair<Time, bool>> edges;
+    I2cWaveform lines;
+};
+
 // The slave side's timing, per bus rate and handler latency: RD_REQ rises as
 // the block acknowledges the address and as it samples the master's
 // acknowledge; SCL is held only if the FIFO is still empty when SCL falls,
@@ -384,23 +402,18 @@ class I2cBlockAnswerTest : public I2cBlockTest, public ::testing::WithParamInter
 TEST_P(I2cBlockAnswerTest, AnAnswerWithinTheMastersLowPhaseNeverShows) {
     const AnswerCase c = GetParam();
     host.setRate(c.hz);
-    std::vector<std::pair<Time, bool>> scl;
-    I2cWaveform lines(host.timing(), [&scl](Time at, I2cLine l, bool v) {
-        if (l == I2cLine::Scl)
-            scl.emplace_back(at, v);
-    });
-    host.setPhaseListener([&lines](const I2cPhase& p) { lines.step(p); });
+    LineLog scl(host, I2cLine::Scl);
     slaveMode();
     runHandler(c.latency);
     replies = {0x5a, 0xa5};
     I2cTransferRecord r = transfer({I2cMessage::readBytes(kAddress, 2)});
     EXPECT_EQ(r.messages[0].bytes, (std::vector<std::uint8_t>{0x5a, 0xa5}));
     EXPECT_EQ(r.end - r.start, c.total);
-    std::stable_sort(scl.begin(), scl.end());
+    const auto& edges = scl.sorted();
     Time longest = 0;
-    for (std::size_t i = 1; i < scl.size(); ++i) {
-        if (!scl[i - 1].second && scl[i].second)
-            longest = std::max(longest, scl[i].first - scl[i - 1].first);
+    for (std::size_t i = 1; i < edges.size(); ++i) {
+        if (!edges[i - 1].second && edges[i].second)
+            longest = std::max(longest, edges[i].first - edges[i - 1].first);
     }
     EXPECT_EQ(longest, c.longestLow);
 }
@@ -440,12 +453,7 @@ class I2cBlockLineTest : public I2cBlockTest, public ::testing::WithParamInterfa
 TEST_P(I2cBlockLineTest, SdaHoldAndSpikeFilterFollowTheirRegisters) {
     const LineCase c = GetParam();
     host.setKind(I2cHostKind::Bcm2835);
-    std::vector<std::pair<Time, bool>> sda;
-    I2cWaveform lines(host.timing(), [&sda](Time at, I2cLine l, bool v) {
-        if (l == I2cLine::Sda)
-            sda.emplace_back(at, v);
-    });
-    host.setPhaseListener([&lines](const I2cPhase& p) { lines.step(p); });
+    LineLog sda(host, I2cLine::Sda);
     slaveMode();
     block.write(C::kEnable, 0);
     block.write(C::kSdaHold, c.txHold);
@@ -459,11 +467,11 @@ TEST_P(I2cBlockLineTest, SdaHoldAndSpikeFilterFollowTheirRegisters) {
     EXPECT_EQ(r.messages[0].bytes, c.read);
     // The block's acknowledge of the address goes onto SDA its hold time
     // after SCL falls at 85 us.
-    std::stable_sort(sda.begin(), sda.end());
-    const auto ack = std::find_if(sda.begin(), sda.end(), [](const std::pair<Time, bool>& e) {
+    const auto& edges = sda.sorted();
+    const auto ack = std::find_if(edges.begin(), edges.end(), [](const std::pair<Time, bool>& e) {
         return e.first > 80 * kUs && !e.second;
     });
-    ASSERT_NE(ack, sda.end());
+    ASSERT_NE(ack, edges.end());
     EXPECT_EQ(ack->first, 85 * kUs + c.txHold * 8 * kNs);
 }
 
