@@ -118,7 +118,10 @@ public:
     // An output that a peripheral drives per core (IO bank 0 has one per core).
     virtual void setIrqLine(int core, unsigned irq, bool level);
     bool irqLine(unsigned irq) const { return ((lines_[0] | lines_[1]) >> irq) & 1u; }
+    // A fault to inject: every interrupt line that rises is taken on `core`
+    // only `latency` later (if it is still high then).
     void setIrqLatency(int core, Time latency) { irqs_[core].latency = latency; }
+    Time irqLatency(int core) const { return irqs_[core].latency; }
 
     // PRIMASK of the executing core.
     std::uint32_t saveAndDisableInterrupts();

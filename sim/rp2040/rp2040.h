@@ -197,6 +197,9 @@ private:
     std::string resetCause_;
     Stats stats_;
     ExecutionObserver* observer_ = nullptr;
+    // Lines that rose on a core with injected latency (setIrqLatency): each
+    // reaches the core's NVIC when its event fires, if still high.
+    std::array<std::array<CallbackEvent, 32>, 2> lateLines_;
 };
 
 } // namespace sim::rp2040

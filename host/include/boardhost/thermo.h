@@ -10,10 +10,9 @@ namespace boardhost {
 enum class ThermoFault {
     None,
     OpenInput,   // 0x8004: open thermocouple or a converter that does not answer
-    BadFrame,    // 0x8002: a frame no converter sends
     OutOfRange,  // 0x8010: 327.75 degrees or more
     Unsupported, // 0xC000: converter type not implemented
-    Unknown,     // any other value with bit 15 set
+    Unknown,     // any other value with bit 15 set, reported with its code
 };
 
 struct ThermoReading {
@@ -26,9 +25,9 @@ struct ThermoReading {
 
 ThermoReading decodeThermo(std::uint16_t raw);
 
-// "open input", "bad frame", ...; empty for None.
+// "open input", "out of range", ...; empty for None.
 std::string faultName(ThermoFault fault);
-// One word per fault for scripts: "open", "frame", "range", "unsupported", "unknown".
+// One word per fault for scripts: "open", "range", "unsupported", "unknown".
 std::string faultCode(ThermoFault fault);
 
 // "123.25", or the fault's name with its value: "open input (0x8004)".
