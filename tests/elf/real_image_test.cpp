@@ -73,7 +73,8 @@ TEST_F(RealImage, AnswersWithItsDescriptorAtTheSlotAddress) {
     runUntil(milliseconds(100));
     EXPECT_EQ(bench.readRegisters(0x25, 0xFD, 2), (Bytes{0x00, 0x58}));
     EXPECT_EQ(bench.readRegisters(0x26, 0xFD, 2), (Bytes{0x00, 0x42}));
-    const std::string quillet = R"(["Pico",{"dout":{"n":9},"din":{"n":6},"v":"0.1","thermo":{"n":8}}])";
+    const std::string quillet =
+        R"(["Pico",{"dout":{"n":9},"din":{"n":6},"v":"0.1","thermo":{"n":8}}])";
     Bytes text = bench.readRegisters(0x26, 0xFF, quillet.size() + 1);
     EXPECT_EQ(std::string(text.begin(), text.end()), quillet + std::string(1, '\0'));
     // Nobody at the empty slots' addresses.

@@ -102,8 +102,8 @@ TEST_F(Brennic, PrintsTheFirstThreeChannelsEveryTwoSeconds) {
     for (const Line& l : lines) {
         texts.push_back(l.text);
     }
-    ASSERT_EQ(texts, (std::vector<std::string>{first, first,
-                                               "temp1: 3000, temp2: 32772, temp3: 32784"}));
+    ASSERT_EQ(texts,
+              (std::vector<std::string>{first, first, "temp1: 3000, temp2: 32772, temp3: 32784"}));
     // MainTask (priority 1) starts its loop once the board task first
     // blocks, in tick 0: the first line comes 2000 ticks later, every next
     // one 2000 ticks after the last.

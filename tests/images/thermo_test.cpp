@@ -183,7 +183,8 @@ TEST_F(QuilletThermo, BitsOneAndZeroOfAFrameAreNotChecked) {
     bank().setFrame(3, 0x0C83);
     bank().setFrame(4, 0x0003);
     runUntil(FIRST_SCAN + 8 * FRAME + image_backend::kStartUp);
-    EXPECT_EQ(read(0x80, 8), (std::vector<uint8_t>{0x10, 0x27, 0x10, 0x27, 0x10, 0x27, 0x00, 0x00}));
+    EXPECT_EQ(read(0x80, 8),
+              (std::vector<uint8_t>{0x10, 0x27, 0x10, 0x27, 0x10, 0x27, 0x00, 0x00}));
 }
 
 } // namespace

@@ -233,15 +233,14 @@ TEST_F(I2cBlockTest, CombinedWriteAndReadUseARepeatedStart) {
 // byte and no mark.
 TEST_F(I2cBlockTest, EveryMessageMarksItsFirstByteAlsoAfterARepeatedStart) {
     slaveMode();
-    I2cTransferRecord r = transfer({I2cMessage::write(kAddress, {0x10, 0x11}),
-                                    I2cMessage::write(kAddress, {}),
-                                    I2cMessage::write(kAddress, {0x20}),
-                                    I2cMessage::write(kAddress, {0x40, 0x41, 0x42})});
+    I2cTransferRecord r = transfer(
+        {I2cMessage::write(kAddress, {0x10, 0x11}), I2cMessage::write(kAddress, {}),
+         I2cMessage::write(kAddress, {0x20}), I2cMessage::write(kAddress, {0x40, 0x41, 0x42})});
     ASSERT_EQ(r.messages.size(), 4u);
     EXPECT_NE(block.rawInterrupts() & C::kRestartDet, 0u);
-    const std::vector<std::uint32_t> expected{0x10u | C::kFirstDataByte, 0x11u,
-                                              0x20u | C::kFirstDataByte, 0x40u | C::kFirstDataByte,
-                                              0x41u, 0x42u};
+    const std::vector<std::uint32_t> expected{
+        0x10u | C::kFirstDataByte, 0x11u, 0x20u | C::kFirstDataByte,
+        0x40u | C::kFirstDataByte, 0x41u, 0x42u};
     std::vector<std::uint32_t> seen;
     while (block.rxLevel() > 0) {
         const std::uint32_t head = block.peek(C::kDataCmd);

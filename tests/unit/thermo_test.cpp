@@ -53,8 +53,7 @@ TEST(ThermoDecode, ErrorsAndTemperaturesNeverMeet) {
             ASSERT_EQ(v % 25, 0) << "frame " << frame;
             ASSERT_LE(v, 32750) << "frame " << frame;
         } else {
-            ASSERT_TRUE(v == THERMO_ERR_OPEN || v == THERMO_ERR_RANGE)
-                << "frame " << frame;
+            ASSERT_TRUE(v == THERMO_ERR_OPEN || v == THERMO_ERR_RANGE) << "frame " << frame;
         }
     }
 }
