@@ -97,7 +97,7 @@ class HeldOffInterrupts
 protected:
     void SetUp() override {
         board_ = &insert(std::get<0>(GetParam()), 2);
-        start(milliseconds(2));
+        start(milliseconds(2) + kStartUp);
     }
     sim::Board* board_ = nullptr;
 };
