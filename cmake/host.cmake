@@ -58,7 +58,7 @@ target_compile_definitions(brennic PRIVATE PICO_DEFAULT_UART_TX_PIN=0 PICO_DEFAU
 # The host controller's library, before the tools and tests that use it.
 add_subdirectory(host)
 
-foreach(dir tools tests)
+foreach(dir tools python tests)
     if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt)
         add_subdirectory(${dir})
     endif()

@@ -51,10 +51,6 @@ Result<Descriptor> readDescriptor(Transport& bus, std::uint8_t address) {
     auto d = parseDescriptor(s);
     if (!d)
         return makeError(Error::Kind::BadDescriptor, hexByte(address) + ": " + d.error().message);
-    if (d->digitalOutputs > reg::kMaxOutputs)
-        return makeError(Error::Kind::BadDescriptor, hexByte(address) + " says it has " +
-                                                         std::to_string(d->digitalOutputs) +
-                                                         " outputs; two registers hold 16");
     return d;
 }
 
@@ -123,10 +119,42 @@ Status Board::setOutputs(std::uint16_t mask) {
 }
 
 Status Board::changeOutputs(std::uint16_t on, std::uint16_t off) {
-    auto now = outputs();
-    if (!now)
-        return now.error();
-    return setOutputs(static_cast<std::uint16_t>((*now | on) & ~off));
+    std::uint16_t all = channelMask(descriptor_.digitalOutputs);
+    if (descriptor_.digitalOutputs == 0)
+        return makeError(Error::Kind::Unsupported,
+                         "board " + hexByte(address_) + " has no digital outputs");
+    auto touched = static_cast<std::uint16_t>(on | off);
+    if (touched & ~all)
+        return makeError(Error::Kind::BadArgument, "outputs " + formatMask(touched, 16) +
+                                                       " go beyond the " +
+                                                       std::to_string(descriptor_.digitalOutputs) +
+                                                       " outputs of board " + hexByte(address_));
+    // Only the output bytes the change touches are written; a byte whose
+    // every channel it sets is written without reading it first.
+    bool low = touched & 0x00FF;
+    bool high = touched & 0xFF00;
+    if (!low && !high)
+        return Done{};
+    auto first = static_cast<std::uint8_t>(low ? reg::kOutputs : reg::kOutputs + 1);
+    std::size_t bytes = low && high ? 2 : 1;
+    std::uint16_t spanned = (low ? 0x00FF : 0) | (high ? 0xFF00 : 0);
+    std::uint16_t value = 0;
+    if ((touched & all & spanned) != (all & spanned)) {
+        auto now = readRegisters(*bus_, address_, first, bytes);
+        if (!now)
+            return named(now.error());
+        value = bytes == 2 ? word(*now, 0) : static_cast<std::uint16_t>((*now)[0] << (low ? 0 : 8));
+    }
+    value = static_cast<std::uint16_t>((value | on) & ~off & all);
+    std::vector<std::uint8_t> write{first};
+    if (low)
+        write.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    if (high)
+        write.push_back(static_cast<std::uint8_t>(value >> 8));
+    Status s = writeBytes(*bus_, address_, std::move(write));
+    if (!s)
+        return named(s.error());
+    return s;
 }
 
 Status Board::setOutput(unsigned channel, bool on) {

@@ -19,7 +19,11 @@ constexpr std::uint8_t kDescriptor = 0xFF;
 // after a reset 0x05 holds 0x02 again.
 constexpr std::uint8_t kHeartbeatByte = 0x81;
 
-// Two output bytes (0x50, 0x51): at most 16 channels.
+// The channels each block of registers holds: two bytes of outputs (0x50,
+// 0x51) and of inputs (0x12, 0x13), eight 16-bit words of analog outputs
+// (0x60..), analog inputs (0x70..) and thermocouples (0x80..0x8F).
 constexpr unsigned kMaxOutputs = 16;
+constexpr unsigned kMaxInputs = 16;
+constexpr unsigned kMaxWordChannels = 8;
 
 } // namespace boardhost::reg

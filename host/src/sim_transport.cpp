@@ -1,8 +1,10 @@
 #include "boardhost/sim_transport.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -118,8 +120,11 @@ Result<std::unique_ptr<SimTransport>> SimTransport::connect(const std::string& s
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0) {
         int err = errno;
         ::close(fd);
-        return lost(socketPath, std::string("cannot connect: ") + std::strerror(err) +
-                                    " (is boardsim --listen running?)");
+        // Only a missing or dead socket means no server.
+        const char* hint = err == ENOENT || err == ECONNREFUSED ? " (is boardsim --listen running?)"
+                           : err == EACCES                      ? " (the socket is another user's)"
+                                                                : "";
+        return lost(socketPath, std::string("cannot connect: ") + std::strerror(err) + hint);
     }
     return std::unique_ptr<SimTransport>(new SimTransport(fd, socketPath));
 }
@@ -128,7 +133,29 @@ SimTransport::~SimTransport() {
     ::close(fd_);
 }
 
-Result<std::string> SimTransport::readLine() {
+Error SimTransport::closed() const {
+    return lost(path_, "boardsim closed the connection");
+}
+
+Status SimTransport::await(short events, std::chrono::steady_clock::time_point deadline) {
+    using namespace std::chrono;
+    for (;;) {
+        if (interrupt_ && interrupt_->load())
+            return makeError(Error::Kind::Bus, "interrupted");
+        auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+        if (left <= 0)
+            return lost(path_, "no answer within " + std::to_string(timeout_.count()) + " ms");
+        // Short waits: a signal that comes just before poll is seen soon.
+        pollfd p{fd_, events, 0};
+        int n = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 100)));
+        if (n > 0)
+            return Done{};
+        if (n < 0 && errno != EINTR)
+            return lost(path_, std::strerror(errno));
+    }
+}
+
+Result<std::string> SimTransport::readLine(std::chrono::steady_clock::time_point deadline) {
     for (;;) {
         std::size_t nl = buffered_.find('\n');
         if (nl != std::string::npos) {
@@ -136,14 +163,22 @@ Result<std::string> SimTransport::readLine() {
             buffered_.erase(0, nl + 1);
             return line;
         }
-        char chunk[512];
-        ssize_t n = ::read(fd_, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
+        if (buffered_.size() > kMaxReplyLine)
+            return lost(path_,
+                        "a reply line longer than " + std::to_string(kMaxReplyLine) + " bytes");
+        Status ready = await(POLLIN, deadline);
+        if (!ready)
+            return ready.error();
+        char chunk[4096];
+        ssize_t n = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
+        if (n < 0 && errno == ECONNRESET)
+            return closed();
         if (n < 0)
             return lost(path_, std::strerror(errno));
         if (n == 0)
-            return lost(path_, "boardsim closed the connection");
+            return closed();
         buffered_.append(chunk, static_cast<std::size_t>(n));
     }
 }
@@ -151,19 +186,36 @@ Result<std::string> SimTransport::readLine() {
 Result<std::vector<std::string>> SimTransport::command(const std::string& line) {
     if (line.find('\n') != std::string::npos)
         return makeError(Error::Kind::BadArgument, "one command at a time: '" + line + "'");
+    if (broken_)
+        return *broken_;
+    auto r = exchange(line);
+    if (!r && r.error().kind == Error::Kind::Bus)
+        broken_ = r.error();
+    return r;
+}
+
+Result<std::vector<std::string>> SimTransport::exchange(const std::string& line) {
+    auto deadline = std::chrono::steady_clock::now() + timeout_;
     std::string text = line + "\n";
     std::size_t sent = 0;
     while (sent < text.size()) {
-        ssize_t n = ::send(fd_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
+        Status ready = await(POLLOUT, deadline);
+        if (!ready)
+            return ready.error();
+        ssize_t n =
+            ::send(fd_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
+        if (n < 0 && (errno == EPIPE || errno == ECONNRESET))
+            return closed();
         if (n < 0)
             return lost(path_, std::strerror(errno));
         sent += static_cast<std::size_t>(n);
     }
     std::vector<std::string> lines;
+    std::size_t size = 0;
     for (;;) {
-        auto l = readLine();
+        auto l = readLine(deadline);
         if (!l)
             return l.error();
         std::string error;
@@ -172,6 +224,9 @@ Result<std::vector<std::string>> SimTransport::command(const std::string& line) 
                 return makeError(Error::Kind::BadArgument, error);
             return lines;
         }
+        size += l->size() + 1;
+        if (size > kMaxReply)
+            return lost(path_, "an answer longer than " + std::to_string(kMaxReply) + " bytes");
         lines.push_back(unescapeReplyLine(*l));
     }
 }

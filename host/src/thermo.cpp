@@ -4,9 +4,20 @@
 
 namespace boardhost {
 
+namespace {
+
+// 327.50 degrees: the last reading below the out-of-range fault.
+constexpr std::uint16_t kHighestReading = 32750;
+
+} // namespace
+
 ThermoReading decodeThermo(std::uint16_t raw) {
     ThermoReading r;
     r.raw = raw;
+    if (raw > kHighestReading && !(raw & 0x8000u)) {
+        r.fault = ThermoFault::Impossible;
+        return r;
+    }
     if (!(raw & 0x8000u)) {
         r.hundredths = raw;
         return r;
@@ -38,6 +49,8 @@ std::string faultName(ThermoFault fault) {
         return "out of range";
     case ThermoFault::Unsupported:
         return "unsupported converter";
+    case ThermoFault::Impossible:
+        return "impossible value";
     case ThermoFault::Unknown:
         break;
     }
@@ -54,6 +67,8 @@ std::string faultCode(ThermoFault fault) {
         return "range";
     case ThermoFault::Unsupported:
         return "unsupported";
+    case ThermoFault::Impossible:
+        return "impossible";
     case ThermoFault::Unknown:
         break;
     }

@@ -58,8 +58,12 @@ public:
     // Plain memory the core reads (and, if writable, writes) directly through
     // a host pointer, without asking the bus: ROM, flash, SRAM. Checked before
     // the bus on every access and fetch.
-    void addDirectRegion(std::uint32_t base, std::uint32_t size, std::uint8_t* host, bool writable);
+    // An arbitrated region's data accesses ask the bus for their turn while
+    // arbitration is on (setArbitration: while another master runs beside).
+    void addDirectRegion(std::uint32_t base, std::uint32_t size, std::uint8_t* host, bool writable,
+                         bool arbitrated = false);
     void clearDirectRegions();
+    void setArbitration(bool on) { arbitrating_ = on; }
 
     // --- reset -----------------------------------------------------------------
     // The core's reset: registers, NVIC, SysTick and SCB to their reset
@@ -107,6 +111,13 @@ public:
     // address of the next instruction to execute, without the Thumb bit).
     std::uint32_t reg(unsigned n) const { return n == 15 ? pc_ : (n < 15 ? r_[n] : 0); }
     void setReg(unsigned n, std::uint32_t value);
+    // The condition flags, as a native routine that sets them leaves them.
+    void setFlags(bool n, bool z, bool c, bool v) {
+        n_ = n;
+        z_ = z;
+        c_ = c;
+        v_ = v;
+    }
     std::uint32_t pc() const { return pc_; }
     void setPc(std::uint32_t pc) { pc_ = pc & ~1u; }
     std::uint32_t msp() const;
@@ -146,6 +157,7 @@ private:
         std::uint32_t size = 0; // 0: no region
         std::uint8_t* host = nullptr;
         bool writable = false;
+        bool arbitrated = false;
     };
     // An exception that could be taken: its number and priority (lower wins).
     struct Candidate {
@@ -225,6 +237,7 @@ private:
     // Something that decides whether an exception is taken has changed.
     bool attention_ = true;
     int stall_ = 0; // cycles added by the accesses of this step
+    bool arbitrating_ = false;
 
     // NVIC and the system exceptions, by exception number.
     std::uint32_t lines_ = 0;

@@ -21,7 +21,7 @@ const char* widthName(unsigned size) {
 } // namespace
 
 void Core::addDirectRegion(std::uint32_t base, std::uint32_t size, std::uint8_t* host,
-                           bool writable) {
+                           bool writable, bool arbitrated) {
     // Word granularity keeps every aligned access inside the region.
     const std::uint32_t start = (base + 3u) & ~3u;
     const std::uint32_t trim = start - base;
@@ -33,6 +33,7 @@ void Core::addDirectRegion(std::uint32_t base, std::uint32_t size, std::uint8_t*
     r.size = (size - trim) & ~3u;
     r.host = host + trim;
     r.writable = writable;
+    r.arbitrated = arbitrated;
     regions_.push_back(r);
     rebuildPages();
 }
@@ -99,7 +100,7 @@ bool Core::loadSlow(std::uint32_t address, unsigned size, std::uint32_t& value) 
         fault("load from unmapped address " + hex(address));
         return false;
     }
-    stall_ += static_cast<int>(bus_.waitStates(address));
+    stall_ += static_cast<int>(bus_.waitStates(address, false));
     return true;
 }
 
@@ -128,7 +129,7 @@ bool Core::storeSlow(std::uint32_t address, unsigned size, std::uint32_t value) 
         fault("store to unmapped address " + hex(address));
         return false;
     }
-    stall_ += static_cast<int>(bus_.waitStates(address));
+    stall_ += static_cast<int>(bus_.waitStates(address, true));
     return true;
 }
 

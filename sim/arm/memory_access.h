@@ -2,6 +2,7 @@
 // source files: alignment checked first (ARMv6-M traps every unaligned
 // access), then the direct region of the address's 16 MiB page, then the
 // slow path (other regions, the private peripheral bus, the system bus).
+// An arbitrated region's accesses first wait for their turn on the bus.
 #pragma once
 
 #include "arm/core.h"
@@ -18,6 +19,9 @@ inline bool Core::load(std::uint32_t address, std::uint32_t& value) {
     const Region& page = pages_[address >> 24];
     const std::uint32_t offset = address - page.base;
     if (offset < page.size) {
+        if (page.arbitrated && arbitrating_) {
+            stall_ += static_cast<int>(bus_.arbitrate(id_, address));
+        }
         if constexpr (Size == 4) {
             std::memcpy(&value, page.host + offset, 4);
         } else if constexpr (Size == 2) {
@@ -40,6 +44,9 @@ inline bool Core::store(std::uint32_t address, std::uint32_t value) {
     const Region& page = pages_[address >> 24];
     const std::uint32_t offset = address - page.base;
     if (offset < page.size && page.writable) {
+        if (page.arbitrated && arbitrating_) {
+            stall_ += static_cast<int>(bus_.arbitrate(id_, address));
+        }
         if constexpr (Size == 4) {
             std::memcpy(page.host + offset, &value, 4);
         } else if constexpr (Size == 2) {

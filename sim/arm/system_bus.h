@@ -20,9 +20,14 @@ public:
     virtual bool store(int core, std::uint32_t address, unsigned size, std::uint32_t value) = 0;
 
     // The cycles an access stalls the core beyond the instruction's own
-    // count (bus wait states of slow peripherals). Asked after each load or
-    // store that went through load()/store().
-    virtual unsigned waitStates(std::uint32_t /*address*/) const { return 0; }
+    // count (bus wait states of slow peripherals). Asked after each load (or
+    // fetch) and store that went through load()/store().
+    virtual unsigned waitStates(std::uint32_t /*address*/, bool /*store*/) const { return 0; }
+
+    // A data access by core `core` to a direct region added as arbitrated
+    // (memory whose port other masters share): the cycles it waits for its
+    // turn. Asked only while the core's arbitration is on.
+    virtual unsigned arbitrate(int /*core*/, std::uint32_t /*address*/) { return 0; }
 
     // A UDF #imm (0xDEii) executed at an address the fabric gives to native
     // code (the bootrom's routines). The fabric carries out the routine on

@@ -90,7 +90,7 @@ bool Core::fetchSlow(std::uint32_t address, std::uint32_t& halfword) {
         fault("instruction fetch from " + hex(address));
         return false;
     }
-    stall_ += static_cast<int>(bus_.waitStates(address));
+    stall_ += static_cast<int>(bus_.waitStates(address, false));
     return true;
 }
 

@@ -114,6 +114,10 @@ public:
     std::uint32_t read(std::uint32_t offset) override;
     std::uint32_t peek(std::uint32_t offset) const override;
     void write(std::uint32_t offset, std::uint32_t value) override;
+    // FCS's sticky underflow and overflow flags.
+    std::uint32_t writeClearBits(std::uint32_t offset) const override {
+        return offset == kFcs ? kFcsUnder | kFcsOver : 0u;
+    }
 
 private:
     std::uint16_t sample(unsigned input);

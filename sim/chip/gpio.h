@@ -200,6 +200,8 @@ private:
         std::uint32_t read(std::uint32_t offset) override { return peek(offset); }
         std::uint32_t peek(std::uint32_t offset) const override;
         void write(std::uint32_t offset, std::uint32_t value) override;
+        // INTR0..3: the edge latches of each pin (its level bits follow the pin).
+        std::uint32_t writeClearBits(std::uint32_t offset) const override;
 
     private:
         Gpio& gpio_;

@@ -91,6 +91,13 @@ void Gpio::IoBankRegisters::write(std::uint32_t offset, std::uint32_t value) {
     }
 }
 
+std::uint32_t Gpio::IoBankRegisters::writeClearBits(std::uint32_t offset) const {
+    if (offset < kIntr0 || offset >= kProc0Inte0)
+        return 0;
+    return pack((offset - kIntr0) / 4,
+                [](unsigned) { return gpioirq::kEdgeFall | gpioirq::kEdgeRise; });
+}
+
 std::uint32_t Gpio::PadsRegisters::peek(std::uint32_t offset) const {
     if (offset == kVoltageSelect)
         return gpio_.voltageSelect_;

@@ -122,6 +122,10 @@ public:
     std::uint32_t read(std::uint32_t offset) override { return peek(offset); }
     std::uint32_t peek(std::uint32_t offset) const override;
     void write(std::uint32_t offset, std::uint32_t value) override;
+    // INTR: the slices' wrap flags.
+    std::uint32_t writeClearBits(std::uint32_t offset) const override {
+        return offset == kIntr ? 0xFFu : 0u;
+    }
 
 private:
     std::uint64_t position(unsigned slice) const;

@@ -88,6 +88,10 @@ public:
     std::uint32_t read(std::uint32_t offset) override;
     std::uint32_t peek(std::uint32_t offset) const override;
     void write(std::uint32_t offset, std::uint32_t value) override;
+    // INTR's latched alarms and ARMED (a 1 disarms).
+    std::uint32_t writeClearBits(std::uint32_t offset) const override {
+        return offset == kIntr || offset == kArmed ? 0xFu : 0u;
+    }
 
 private:
     // Applies `change` to what stops the count, which stops or runs on from

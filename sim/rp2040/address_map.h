@@ -27,7 +27,8 @@ constexpr std::uint32_t kSramSize = 264 * 1024;
 constexpr std::uint32_t kSramUnstriped = 0x21000000;
 constexpr std::uint32_t kSramUnstripedSize = 256 * 1024;
 
-constexpr std::uint32_t kApb = 0x40000000;
+constexpr std::uint32_t kApb = 0x40000000; // the APB bridge's window
+constexpr std::uint32_t kApbEnd = 0x50000000;
 constexpr std::uint32_t kSysinfo = 0x40000000;
 constexpr std::uint32_t kSyscfg = 0x40004000;
 constexpr std::uint32_t kClocks = 0x40008000;

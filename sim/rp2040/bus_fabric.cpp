@@ -51,12 +51,12 @@ void BusFabric::connect(arm::Core& core) {
     for (unsigned i = 0; i < addr::kFlashAliases; ++i)
         core.addDirectRegion(addr::kFlash + i * addr::kFlashAliasStride, addr::kFlashSize,
                              flash_.data(), false);
-    core.addDirectRegion(addr::kSram, addr::kSramSize, sram_.data(), true);
+    core.addDirectRegion(addr::kSram, addr::kSramSize, sram_.data(), true, true);
     core.addDirectRegion(addr::kXipCacheRam, addr::kXipCacheRamSize, xipRam_.data(), true);
 }
 
-void BusFabric::map(std::uint32_t base, RegisterBlock& block, std::string name) {
-    blocks_[base] = Block{&block, std::move(name)};
+void BusFabric::map(std::uint32_t base, RegisterBlock& block, std::string name, Atomics atomics) {
+    blocks_[base] = Block{&block, std::move(name), atomics};
 }
 
 void BusFabric::mapAbsent(std::uint32_t base, std::string name) {
@@ -178,24 +178,79 @@ bool BusFabric::store(int core, std::uint32_t address, unsigned size, std::uint3
         return fail("store", address, size, "nothing is mapped there");
     if (!b->regs)
         return fail("store", address, size, b->name + " is not modelled");
-    const std::uint32_t offset = address & 0xffc;
     const std::uint32_t v = lanesOf(value, size);
-    RegisterBlock& regs = *b->regs;
-    switch (address & addr::kAliasMask) {
-    case addr::kAliasXor:
-        regs.write(offset, regs.peek(offset) ^ v);
-        break;
-    case addr::kAliasSet:
-        regs.write(offset, regs.peek(offset) | v);
-        break;
-    case addr::kAliasClear:
-        regs.write(offset, regs.peek(offset) & ~v);
-        break;
-    default:
-        regs.write(offset, v);
-        break;
-    }
+    if ((address & addr::kAliasMask) == 0)
+        b->regs->write(address & 0xffc, v);
+    else
+        aliasWrite(*b, address, v);
     return true;
+}
+
+void BusFabric::aliasWrite(const Block& block, std::uint32_t address, std::uint32_t mask) {
+    RegisterBlock& regs = *block.regs;
+    const std::uint32_t offset = address & 0xffc;
+    const std::uint32_t alias = address & addr::kAliasMask;
+    auto apply = [&](std::uint32_t old) {
+        return alias == addr::kAliasXor   ? old ^ mask
+               : alias == addr::kAliasSet ? old | mask
+                                          : old & ~mask;
+    };
+    if (block.atomics == Atomics::Interposer) {
+        regs.write(offset, apply(regs.read(offset)));
+        return;
+    }
+    // In place: a write-1-to-clear bit is written 1 where the operation
+    // takes it from 1 to 0, and 0 (left alone) everywhere else.
+    const std::uint32_t old = regs.peek(offset);
+    const std::uint32_t next = apply(old);
+    const std::uint32_t clears = regs.writeClearBits(offset);
+    regs.write(offset, (next & ~clears) | (old & ~next & clears));
+}
+
+unsigned BusFabric::sramBank(std::uint32_t address) {
+    const std::uint32_t offset = address - addr::kSram;
+    if (offset < addr::kSramUnstripedSize)
+        return (offset >> 2) & 3u;
+    return offset < addr::kSramUnstripedSize + 0x1000 ? 4u : 5u;
+}
+
+void BusFabric::BankUse::take(std::uint64_t cycle) {
+    if (cycle < origin)
+        return; // long gone
+    if (cycle - origin >= 64) {
+        const std::uint64_t newOrigin = cycle - 63;
+        const std::uint64_t shift = newOrigin - origin;
+        cycles = shift >= 64 ? 0 : cycles >> shift;
+        origin = newOrigin;
+    }
+    cycles |= std::uint64_t{1} << (cycle - origin);
+}
+
+unsigned BusFabric::arbitrate(int core, std::uint32_t address) {
+    const unsigned bank = sramBank(address);
+    const BankUse& other = banks_[std::size_t(1 - core)][bank];
+    std::uint64_t& cycle = nextCycle_[std::size_t(core)];
+    unsigned waited = 0;
+    while (other.holds(cycle)) {
+        ++cycle;
+        ++waited;
+    }
+    banks_[std::size_t(core)][bank].take(cycle);
+    ++cycle;
+    return waited;
+}
+
+unsigned BusFabric::waitStates(std::uint32_t address, bool store) const {
+    unsigned wait = 0;
+    if (address >= addr::kApb && address < addr::kApbEnd)
+        wait = store ? kApbWriteWait : kApbReadWait;
+    if (store && (address & addr::kAliasMask) != 0 && address >= addr::kXipCtrl &&
+        address < addr::kSio) {
+        const Block* b = blockAt(address);
+        if (b && b->atomics == Atomics::Interposer)
+            wait += kInterposerWait;
+    }
+    return wait;
 }
 
 bool BusFabric::native(arm::Core& core, std::uint32_t pc, std::uint8_t imm) {

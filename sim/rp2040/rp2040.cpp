@@ -97,7 +97,9 @@ void Rp2040::mapBlocks() {
                                       addr::kPadsQspi, addr::kBusctrl, addr::kVregAndChipReset,
                                       addr::kTbman,    addr::kXipCtrl, addr::kSsi};
     for (std::size_t i = 0; i < stored_.size(); ++i)
-        fabric_.map(storedAt[i], stored_[i], stored_[i].name());
+        fabric_.map(storedAt[i], stored_[i], stored_[i].name(),
+                    storedAt[i] == addr::kSsi ? BusFabric::Atomics::Interposer
+                                              : BusFabric::Atomics::Native);
 
     fabric_.map(addr::kClocks, clocks_, "CLOCKS");
     fabric_.map(addr::kResets, resets_, "RESETS");
@@ -110,13 +112,15 @@ void Rp2040::mapBlocks() {
     // The peripherals of the host model.
     fabric_.map(addr::kIoBank0, gpio.ioBank(), "IO_BANK0");
     fabric_.map(addr::kPadsBank0, gpio.pads(), "PADS_BANK0");
-    fabric_.map(addr::kI2c0, i2c0Block, "I2C0");
-    fabric_.map(addr::kSpi0, spi, "SPI0");
+    // I2C, UART, SPI (and the SSI) take alias writes through an interposer.
+    constexpr auto interposer = BusFabric::Atomics::Interposer;
+    fabric_.map(addr::kI2c0, i2c0Block, "I2C0", interposer);
+    fabric_.map(addr::kSpi0, spi, "SPI0", interposer);
     fabric_.map(addr::kAdc, adc, "ADC");
     fabric_.map(addr::kPwm, pwm, "PWM");
     fabric_.map(addr::kTimer, timer, "TIMER");
     fabric_.map(addr::kWatchdog, watchdog, "WATCHDOG");
-    fabric_.map(addr::kUart0, uart0, "UART0");
+    fabric_.map(addr::kUart0, uart0, "UART0", interposer);
 
     // Blocks of the chip that no model stands behind yet.
     fabric_.mapAbsent(addr::kUart1, "UART1");

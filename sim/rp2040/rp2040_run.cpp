@@ -114,15 +114,17 @@ void Rp2040::runUntil(Time bound) {
             continue;
         }
         if (ready(1 - next) && slots_[std::size_t(1 - next)].mode == Mode::Executing &&
-            cores_[0]->running() && cores_[1]->running())
+            cores_[0]->running() && cores_[1]->running()) {
             runBoth(bound);
-        else
+            for (auto& c : cores_)
+                c->setArbitration(false);
+        } else
             runCore(next, bound);
     }
 }
 
 // Both cores executing: the one behind steps (core 0 on a tie), for as long
-// as both keep running.
+// as both keep running. Their SRAM accesses are arbitrated.
 void Rp2040::runBoth(Time bound) {
     Simulation& sim = simulation();
     changed_ = false;
@@ -134,6 +136,10 @@ void Rp2040::runBoth(Time bound) {
             return;
         if (idleSkip_ && trySkipIdle(n, limit))
             continue;
+        // Only while both execute can their SRAM accesses meet; not while
+        // both go round the idle loops, whose periods an idle skip jumps by
+        // as each core measured its own.
+        cores_[std::size_t(n)]->setArbitration(!(idleAt(0) && idleAt(1)));
         execute(n);
         if (changed_ || resetPending_ || sim.stopped() || s.mode != Mode::Executing ||
             !cores_[std::size_t(n)]->running())
@@ -180,6 +186,7 @@ void Rp2040::execute(int n) {
     if (observer_)
         observer_->beforeStep(n, begin);
     executing_ = n;
+    fabric_.beginStep(n, s.time / kNsPerCycle);
     const unsigned cycles = c.step();
     executing_ = -1;
     if (cycles == 0) {

@@ -171,7 +171,7 @@ bool TestMachine::store(int core, std::uint32_t address, unsigned size, std::uin
     }
 }
 
-unsigned TestMachine::waitStates(std::uint32_t address) const {
+unsigned TestMachine::waitStates(std::uint32_t address, bool /*store*/) const {
     return address == kDevSlow ? kSlowWaitStates : 0;
 }
 

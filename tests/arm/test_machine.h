@@ -71,7 +71,7 @@ public:
 
     bool load(int core, std::uint32_t address, unsigned size, std::uint32_t& value) override;
     bool store(int core, std::uint32_t address, unsigned size, std::uint32_t value) override;
-    unsigned waitStates(std::uint32_t address) const override;
+    unsigned waitStates(std::uint32_t address, bool store) const override;
     bool native(sim::arm::Core& core, std::uint32_t pc, std::uint8_t imm) override;
 
 private:

@@ -66,11 +66,43 @@ TEST_F(BoardTest, OutputsAsMaskAndPerChannel) {
     ASSERT_TRUE(b.setOutput(3, true).ok());
     ASSERT_TRUE(b.setOutput(0, false).ok());
     EXPECT_EQ(valdorBus.log,
-              (Log{"w3@0x25 0x50 0x01 0x08", "w1@0x25 0x50 r2@0x25", "w3@0x25 0x50 0x09 0x08",
-                   "w1@0x25 0x50 r2@0x25", "w3@0x25 0x50 0x08 0x08"}));
+              (Log{"w3@0x25 0x50 0x01 0x08", "w1@0x25 0x50 r1@0x25", "w2@0x25 0x50 0x09",
+                   "w1@0x25 0x50 r1@0x25", "w2@0x25 0x50 0x08"}));
     auto now = b.outputs();
     ASSERT_TRUE(now.ok());
     EXPECT_EQ(*now, 0x808);
+}
+
+// A change reads and writes only the bytes it touches, and reads nothing
+// when it sets every channel of them: fewer chances for two hosts to race.
+TEST_F(BoardTest, OutputChangesTouchOnlyTheirBytes) {
+    struct Case {
+        std::uint16_t on, off;
+        Log log;
+        std::uint16_t after; // from 0x808
+    };
+    const Case cases[] = {
+        {0x0FF, 0x000, {"w2@0x25 0x50 0xff"}, 0x8FF},
+        {0x0F0, 0x00F, {"w2@0x25 0x50 0xf0"}, 0x8F0},
+        {0x000, 0xF00, {"w2@0x25 0x51 0x00"}, 0x008}, // 8..11 are all of valdor's
+        {0x100, 0x000, {"w1@0x25 0x51 r1@0x25", "w2@0x25 0x51 0x09"}, 0x908},
+        {0x001, 0x100, {"w1@0x25 0x50 r2@0x25", "w3@0x25 0x50 0x09 0x08"}, 0x809},
+        {0xFFF, 0x000, {"w3@0x25 0x50 0xff 0x0f"}, 0xFFF},
+        {0x000, 0x000, {}, 0x808},
+    };
+    for (const Case& c : cases) {
+        valdorBus.regs[0x50] = 0x08;
+        valdorBus.regs[0x51] = 0x08;
+        Board b = open(valdorBus, 0x25);
+        ASSERT_TRUE(b.changeOutputs(c.on, c.off).ok());
+        EXPECT_EQ(valdorBus.log, c.log) << c.on << " " << c.off;
+        EXPECT_EQ(valdorBus.regs[0x50] | valdorBus.regs[0x51] << 8, c.after) << c.on;
+    }
+    Board b = open(valdorBus, 0x25);
+    auto beyond = b.changeOutputs(0x1000, 0);
+    ASSERT_FALSE(beyond.ok());
+    EXPECT_EQ(beyond.error().kind, Error::Kind::BadArgument);
+    EXPECT_TRUE(valdorBus.log.empty());
 }
 
 TEST_F(BoardTest, InputsAreAcknowledgedWithADataByteTo0x12) {

@@ -36,12 +36,21 @@ TEST(Descriptor, KindsItDoesNotKnowAreIgnored) {
 TEST(Descriptor, BrokenTextsAreErrors) {
     const char* broken[] = {
         "",
-        "[\"Pico\",{\"dout\":{\"n\":12}",            // cut short
-        "{\"dout\":{\"n\":12}}",                     // not an array
-        "[\"Pico\"]",                                // no kinds
-        "[1,{}]",                                    // no hardware name
-        "[\"Pico\",{\"dout\":{\"n\":-1}}]",          // negative count
-        "[\"Pico\",{\"dout\":{\"n\":17}}]",          // more than 16 channels
+        "[\"Pico\",{\"dout\":{\"n\":12}",   // cut short
+        "{\"dout\":{\"n\":12}}",            // not an array
+        "[\"Pico\"]",                       // no kinds
+        "[1,{}]",                           // no hardware name
+        "[\"Pico\",{\"dout\":{\"n\":-1}}]", // negative count
+        "[\"Pico\",{\"dout\":{\"n\":17}}]", // more than 16 channels
+        "[\"Pico\",{\"din\":{\"n\":17}}]",  // more than 0x12, 0x13 hold
+        // More channels than the 16-bit blocks at 0x60, 0x70, 0x80 hold.
+        "[\"Pico\",{\"aout\":{\"n\":9,\"res\":12}}]", "[\"Pico\",{\"ain\":{\"n\":9}}]",
+        "[\"Pico\",{\"thermo\":{\"n\":9}}]",
+        "[\"Pico\",{\"ain\":{\"n\":16},\"thermo\":{\"n\":16},\"aout\":{\"n\":16,\"res\":16}}]",
+        // Counts of 2^32 and more must not wrap into range.
+        "[\"Pico\",{\"dout\":{\"n\":4294967308}}]",
+        "[\"Pico\",{\"dout\":{\"n\":18446744073709551615}}]",
+        "[\"Pico\",{\"aout\":{\"n\":2,\"res\":4294967308}}]",
         "[\"Pico\",{\"din\":4}]",                    // count not in an object
         "[\"Pico\",{\"aout\":{\"n\":2}}]",           // no resolution
         "[\"Pico\",{\"aout\":{\"n\":2,\"res\":0}}]", // no resolution
@@ -52,6 +61,29 @@ TEST(Descriptor, BrokenTextsAreErrors) {
         ASSERT_FALSE(d.ok()) << text;
         EXPECT_EQ(d.error().kind, Error::Kind::BadDescriptor) << text;
     }
+}
+
+TEST(Descriptor, TheLargestBlocksAreTaken) {
+    auto d = boardhost::parseDescriptor(
+        R"(["Pico",{"dout":{"n":16},"din":{"n":16},"aout":{"n":8,"res":16},"ain":{"n":8},"thermo":{"n":8}}])");
+    ASSERT_TRUE(d.ok()) << d.error().message;
+    EXPECT_EQ(summary(*d), "dout 16, din 16, aout 8 (16 bit), ain 8, thermo 8");
+}
+
+// A board's bytes in an error message come escaped and cut short.
+TEST(Descriptor, BoardTextInMessagesIsPrintable) {
+    auto d = boardhost::parseDescriptor(std::string(88, '\xff'));
+    ASSERT_FALSE(d.ok());
+    EXPECT_EQ(
+        d.error().message, "not JSON: " + [] {
+            std::string s;
+            for (int i = 0; i < 64; ++i)
+                s += "\\xff";
+            return s;
+        }() + "... (88 bytes)");
+    auto named = boardhost::parseDescriptor(std::string("[\"Pi\0co\x1b[31m\\\",{}", 17));
+    ASSERT_FALSE(named.ok());
+    EXPECT_EQ(named.error().message, "not JSON: [\"Pi\\x00co\\x1b[31m\\\\\",{}");
 }
 
 TEST(Thermo, ValuesAndFaults) {
@@ -71,6 +103,9 @@ TEST(Thermo, ValuesAndFaults) {
         {0x8001, ThermoFault::Unknown, 0, "unknown fault (0x8001)"},
         {0x8002, ThermoFault::Unknown, 0, "unknown fault (0x8002)"},
         {0xFFFF, ThermoFault::Unknown, 0, "unknown fault (0xffff)"},
+        // Above 327.50 without bit 15: no frame gives these.
+        {32751, ThermoFault::Impossible, 0, "impossible value (0x7fef)"},
+        {0x7FFF, ThermoFault::Impossible, 0, "impossible value (0x7fff)"},
     };
     for (const Case& c : cases) {
         boardhost::ThermoReading r = boardhost::decodeThermo(c.raw);

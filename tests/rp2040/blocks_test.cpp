@@ -218,6 +218,69 @@ TEST_F(Fabric, AtomicAliasesAreReadModifyWrites) {
     }
 }
 
+// One register of every field kind: RW in bits 0..15, write-1-to-clear
+// flags in 16..23, a read-only field in 24..31.
+class FieldKinds : public sim::RegisterBlock {
+public:
+    static constexpr std::uint32_t kReadOnly = 0x5a000000;
+    std::uint32_t rw = 0, flags = 0;
+    unsigned reads = 0;
+
+    std::uint32_t read(std::uint32_t offset) override {
+        ++reads;
+        return peek(offset);
+    }
+    std::uint32_t peek(std::uint32_t) const override { return kReadOnly | flags << 16 | rw; }
+    void write(std::uint32_t, std::uint32_t value) override {
+        rw = value & 0xffff;
+        flags &= ~(value >> 16) & 0xff;
+    }
+    std::uint32_t writeClearBits(std::uint32_t) const override { return 0x00ff0000; }
+};
+
+TEST_F(Fabric, AliasWritesOnEachFieldKind) {
+    using Atomics = BusFabric::Atomics;
+    struct Case {
+        Atomics atomics;
+        std::uint32_t alias;
+        std::uint32_t flags; // set before: bit 0, bit 1 or both
+        std::uint32_t mask;
+        std::uint32_t rw;       // after, from 0x1234 before
+        std::uint32_t flagsNow; // after
+        unsigned reads;
+    };
+    const Case cases[] = {
+        // A plain write clears the flags written 1, whichever way the block
+        // takes aliases.
+        {Atomics::Native, 0x0000, 0x3, 0xff01beef, 0xbeef, 0x2, 0},
+        {Atomics::Interposer, 0x0000, 0x3, 0xff01beef, 0xbeef, 0x2, 0},
+        // In place: XOR clears a set flag and cannot set a clear one; set
+        // leaves flags; clear clears the flags asked. Read-only bits stay.
+        {Atomics::Native, 0x1000, 0x1, 0xff0300ff, 0x12cb, 0x0, 0},
+        {Atomics::Native, 0x2000, 0x1, 0xff030f00, 0x1f34, 0x1, 0},
+        {Atomics::Native, 0x3000, 0x3, 0xff01000f, 0x1230, 0x2, 0},
+        // Behind the interposer: a read, then the plain write of what the
+        // operation made of it, which clears every flag it holds as 1.
+        {Atomics::Interposer, 0x1000, 0x3, 0x00020000, 0x1234, 0x2, 1},
+        {Atomics::Interposer, 0x2000, 0x1, 0x00000f00, 0x1f34, 0x0, 1},
+        {Atomics::Interposer, 0x3000, 0x3, 0x0001000f, 0x1230, 0x1, 1},
+    };
+    for (const Case& c : cases) {
+        FieldKinds reg;
+        bus.map(0x40008000, reg, "FIELDS", c.atomics);
+        reg.rw = 0x1234;
+        reg.flags = c.flags;
+        const std::string what =
+            std::string(c.atomics == Atomics::Native ? "in place" : "interposer") + ", alias " +
+            std::to_string(c.alias >> 12);
+        EXPECT_TRUE(bus.store(0, 0x40008000 + c.alias, 4, c.mask)) << what;
+        EXPECT_EQ(reg.rw, c.rw) << what;
+        EXPECT_EQ(reg.flags, c.flagsNow) << what;
+        EXPECT_EQ(reg.reads, c.reads) << what;
+        EXPECT_EQ(reg.peek(0) & 0xff000000, FieldKinds::kReadOnly) << what;
+    }
+}
+
 TEST_F(Fabric, NarrowAccessesToRegisters) {
     // A byte written reaches the whole register, repeated in every lane.
     EXPECT_TRUE(bus.store(0, 0x40004008 + 1, 1, 0xa5));

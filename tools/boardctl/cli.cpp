@@ -6,7 +6,7 @@
 namespace boardctl {
 
 const char* const kUsage =
-    "usage: boardctl [--bus DEV | --sim SOCKET] [--json] COMMAND [ARGS]\n"
+    "usage: boardctl [--bus DEV | --sim SOCKET] [--timeout SECONDS] [--json] COMMAND [ARGS]\n"
     "  scan                        boards at 0x20..0x27 and what they offer\n"
     "  info ADDR                   one board's descriptor\n"
     "  out ADDR [CH=0|1 ...|MASK]  read the digital outputs, or set them\n"
@@ -18,8 +18,10 @@ const char* const kUsage =
     "                              keep the heartbeat going and print every change\n"
     "  --bus DEV     Linux I2C adapter (default /dev/i2c-1)\n"
     "  --sim SOCKET  a simulated backplane served by boardsim --listen SOCKET\n"
+    "  --timeout SECONDS  how long boardsim may take to answer (default 5)\n"
     "  --json        output for scripts\n"
-    "Exit status: 0 ok, 1 the operation failed, 2 bad usage.\n";
+    "Exit status: 0 ok, 1 the operation failed, 2 bad usage, 130 or 143 ended by\n"
+    "SIGINT or SIGTERM.\n";
 
 long parseNumber(const std::string& word, long min, long max, const char* what) {
     bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
@@ -83,6 +85,7 @@ double parseSeconds(const std::string& word) {
 Cli parseCli(const std::vector<std::string>& argv) {
     Cli c;
     bool busGiven = false;
+    bool intervalGiven = false;
     for (std::size_t i = 0; i < argv.size(); ++i) {
         const std::string& a = argv[i];
         if (a == "--bus") {
@@ -101,6 +104,9 @@ Cli parseCli(const std::vector<std::string>& argv) {
         } else if (a == "--interval") {
             c.intervalMs = static_cast<unsigned>(
                 parseNumber(valueOf(argv, i), 1, 60000, "interval in milliseconds"));
+            intervalGiven = true;
+        } else if (a == "--timeout") {
+            c.timeout = parseSeconds(valueOf(argv, i));
         } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
             throw UsageError("unknown option " + a);
         } else if (c.command.empty()) {
@@ -116,8 +122,8 @@ Cli parseCli(const std::vector<std::string>& argv) {
     if (c.command.empty())
         throw UsageError("no command given");
     bool watch = c.command == "watch";
-    if (!watch && (c.count >= 0 || c.seconds >= 0))
-        throw UsageError("--count and --for go with watch");
+    if (!watch && (c.count >= 0 || c.seconds >= 0 || intervalGiven))
+        throw UsageError("--count, --for and --interval go with watch");
     return c;
 }
 

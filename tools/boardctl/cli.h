@@ -1,5 +1,6 @@
-// boardctl's command line: [--bus DEV | --sim SOCKET] [--json] COMMAND ARGS,
-// with watch's --count, --for and --interval anywhere on the line.
+// boardctl's command line: [--bus DEV | --sim SOCKET] [--timeout SECONDS]
+// [--json] COMMAND ARGS, with watch's --count, --for and --interval anywhere
+// on the line.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,7 @@ struct Cli {
     std::string bus = "/dev/i2c-1";
     std::string sim; // non-empty: the simulator's socket instead of the bus
     bool json = false;
+    double timeout = 5; // seconds boardsim may take to answer
     bool help = false;
     std::string command;
     std::vector<std::string> args;

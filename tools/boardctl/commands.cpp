@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "boardhost/board.h"
+#include "boardhost/printable.h"
 
 #include <nlohmann/json.hpp>
 
@@ -42,6 +43,12 @@ void needArgs(const Context& c, std::size_t min, std::size_t max, const char* us
         throw UsageError(std::string("usage: boardctl ") + usage);
 }
 
+// One JSON value a line; a board's text that is no UTF-8 gets U+FFFD
+// rather than ending the program.
+void print(Context& c, const json& j) {
+    c.out << j.dump(-1, ' ', false, json::error_handler_t::replace) << "\n";
+}
+
 json describe(const Descriptor& d) {
     json j = {{"hardware", d.hardware},    {"version", d.version},    {"dout", d.digitalOutputs},
               {"din", d.digitalInputs},    {"aout", d.analogOutputs}, {"ain", d.analogInputs},
@@ -70,8 +77,7 @@ json bits(std::uint16_t mask, unsigned n) {
 // A whole bank of channels, as a mask line or as JSON with each channel.
 int printMask(Context& c, std::uint8_t address, const char* bank, std::uint16_t mask, unsigned n) {
     if (c.cli.json)
-        c.out << json{{"address", address}, {bank, mask}, {"channels", bits(mask, n)}}.dump()
-              << "\n";
+        print(c, json{{"address", address}, {bank, mask}, {"channels", bits(mask, n)}});
     else
         c.out << boardhost::formatMask(mask, n) << "\n";
     return 0;
@@ -101,12 +107,13 @@ int scanCommand(Context& c) {
             j["address"] = b.address;
             list.push_back(j);
         } else {
-            c.out << boardhost::hexByte(b.address) << "  " << d.hardware
-                  << (d.version.empty() ? "" : " v" + d.version) << "  " << summary(d) << "\n";
+            c.out << boardhost::hexByte(b.address) << "  " << boardhost::printable(d.hardware)
+                  << (d.version.empty() ? "" : " v" + boardhost::printable(d.version)) << "  "
+                  << summary(d) << "\n";
         }
     }
     if (c.cli.json)
-        c.out << list.dump() << "\n";
+        print(c, list);
     return status;
 }
 
@@ -119,12 +126,12 @@ int infoCommand(Context& c) {
     if (c.cli.json) {
         json j = describe(d);
         j["address"] = board->address();
-        c.out << j.dump() << "\n";
+        print(c, j);
         return 0;
     }
     c.out << "address     " << boardhost::hexByte(board->address()) << "\n"
-          << "hardware    " << d.hardware << "\n"
-          << "version     " << d.version << "\n"
+          << "hardware    " << boardhost::printable(d.hardware) << "\n"
+          << "version     " << boardhost::printable(d.version) << "\n"
           << "dout        " << d.digitalOutputs << "\n"
           << "din         " << d.digitalInputs << "\n"
           << "aout        " << d.analogOutputs;
@@ -133,7 +140,7 @@ int infoCommand(Context& c) {
     c.out << "\n"
           << "ain         " << d.analogInputs << "\n"
           << "thermo      " << d.thermocouples << "\n"
-          << "descriptor  " << d.text << "\n";
+          << "descriptor  " << boardhost::printable(d.text, 1024) << "\n";
     return 0;
 }
 
@@ -149,24 +156,33 @@ int outCommand(Context& c) {
     if (!board)
         return fail(c, board.error());
     unsigned n = board->descriptor().digitalOutputs;
-    if (!rest.empty()) {
-        if (change.isMask) {
-            boardhost::Status s = board->setOutputs(change.mask);
-            return s ? 0 : fail(c, s.error());
-        }
-        auto all = static_cast<std::uint16_t>((1u << n) - 1u);
-        if ((change.on | change.off) & ~all)
-            return fail(c, Error{Error::Kind::Unsupported,
-                                 "board " + boardhost::hexByte(address) +
-                                     (n == 0 ? " has no digital outputs"
-                                             : " has outputs 0.." + std::to_string(n - 1))});
-        boardhost::Status s = board->changeOutputs(change.on, change.off);
-        return s ? 0 : fail(c, s.error());
+    if (rest.empty()) {
+        auto mask = board->outputs();
+        if (!mask)
+            return fail(c, mask.error());
+        return printMask(c, address, "outputs", *mask, n);
     }
-    auto mask = board->outputs();
-    if (!mask)
-        return fail(c, mask.error());
-    return printMask(c, address, "outputs", *mask, n);
+    auto all = static_cast<std::uint16_t>((1u << n) - 1u);
+    if (!change.isMask && ((change.on | change.off) & ~all))
+        return fail(c, Error{Error::Kind::Unsupported,
+                             "board " + boardhost::hexByte(address) +
+                                 (n == 0 ? " has no digital outputs"
+                                         : " has outputs 0.." + std::to_string(n - 1))});
+    boardhost::Status set = change.isMask ? board->setOutputs(change.mask)
+                                          : board->changeOutputs(change.on, change.off);
+    if (!set)
+        return fail(c, set.error());
+    if (!c.cli.json)
+        return 0;
+    if (change.isMask)
+        return printMask(c, address, "outputs", change.mask, n);
+    json changed = json::array();
+    for (unsigned ch = 0; ch < n; ++ch) {
+        if (((change.on | change.off) >> ch) & 1u)
+            changed.push_back({{"channel", ch}, {"value", (change.on >> ch) & 1u}});
+    }
+    print(c, json{{"address", address}, {"changed", changed}});
+    return 0;
 }
 
 int inCommand(Context& c) {
@@ -187,7 +203,7 @@ int inCommand(Context& c) {
     if (channel >= 0) {
         unsigned v = (*mask >> channel) & 1u;
         if (c.cli.json)
-            c.out << json{{"address", address}, {"channel", channel}, {"value", v}}.dump() << "\n";
+            print(c, json{{"address", address}, {"channel", channel}, {"value", v}});
         else
             c.out << v << "\n";
         return 0;
@@ -204,7 +220,11 @@ int aoutCommand(Context& c) {
     if (!board)
         return fail(c, board.error());
     boardhost::Status s = board->setAnalogOutput(channel, value);
-    return s ? 0 : fail(c, s.error());
+    if (!s)
+        return fail(c, s.error());
+    if (c.cli.json)
+        print(c, json{{"address", address}, {"channel", channel}, {"value", value}});
+    return 0;
 }
 
 int ainCommand(Context& c) {
@@ -219,7 +239,7 @@ int ainCommand(Context& c) {
         if (!v)
             return fail(c, v.error());
         if (c.cli.json)
-            c.out << json{{"address", address}, {"channel", channel}, {"value", *v}}.dump() << "\n";
+            print(c, json{{"address", address}, {"channel", channel}, {"value", *v}});
         else
             c.out << *v << "\n";
         return 0;
@@ -235,7 +255,7 @@ int ainCommand(Context& c) {
             c.out << i << " " << (*all)[i] << "\n";
     }
     if (c.cli.json)
-        c.out << json{{"address", address}, {"inputs", list}}.dump() << "\n";
+        print(c, json{{"address", address}, {"inputs", list}});
     return 0;
 }
 
@@ -250,10 +270,13 @@ int thermoCommand(Context& c) {
         auto r = board->thermocouple(static_cast<unsigned>(channel));
         if (!r)
             return fail(c, r.error());
-        if (c.cli.json)
-            c.out << thermoJson(static_cast<unsigned>(channel), *r).dump() << "\n";
-        else if (r->ok())
+        if (c.cli.json) {
+            json j = thermoJson(static_cast<unsigned>(channel), *r);
+            j["address"] = address;
+            print(c, j);
+        } else if (r->ok()) {
             c.out << describe(*r) << "\n";
+        }
         if (r->ok())
             return 0;
         // One channel asked for and no temperature: the read failed for a script.
@@ -272,7 +295,7 @@ int thermoCommand(Context& c) {
             c.out << i + 1 << " " << describe((*all)[i]) << "\n";
     }
     if (c.cli.json)
-        c.out << json{{"address", address}, {"thermocouples", list}}.dump() << "\n";
+        print(c, json{{"address", address}, {"thermocouples", list}});
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "boardhost/linux_i2c.h"
 #include "boardhost/sim_transport.h"
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -11,11 +12,14 @@ namespace boardctl {
 
 namespace {
 
-boardhost::Result<std::unique_ptr<boardhost::Transport>> openBus(const Cli& cli) {
+boardhost::Result<std::unique_ptr<boardhost::Transport>> openBus(const Cli& cli,
+                                                                 const std::atomic<bool>* stop) {
     if (!cli.sim.empty()) {
         auto t = boardhost::SimTransport::connect(cli.sim);
         if (!t)
             return t.error();
+        (*t)->setReplyTimeout(std::chrono::milliseconds(static_cast<long>(cli.timeout * 1000)));
+        (*t)->setInterrupt(stop);
         return std::unique_ptr<boardhost::Transport>(std::move(t).value());
     }
     auto t = boardhost::LinuxI2c::open(cli.bus);
@@ -41,12 +45,13 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
         auto command = commands.find(cli.command);
         if (command == commands.end())
             throw UsageError("unknown command '" + cli.command + "'");
-        Context c{cli, out, err, stop, [&cli] { return openBus(cli); }};
+        Context c{cli, out, err, stop, [&cli, stop] { return openBus(cli, stop); }};
         int status = command->second(c);
         out.flush();
         return status;
     } catch (const UsageError& e) {
-        err << "boardctl: " << e.what() << "\n" << kUsage;
+        // One line, as every other error; the usage is one --help away.
+        err << "boardctl: " << e.what() << " (boardctl --help shows the usage)\n";
         return 2;
     }
 }

@@ -45,7 +45,7 @@ public:
             if (beat)
                 nextHeartbeat = Clock::now() + kHeartbeatPeriod;
             if (!poll(beat))
-                return 1;
+                return stopped() ? 0 : 1;
             pause(std::min(next + interval, deadline));
             if (next + interval < Clock::now())
                 next = Clock::now() - interval; // fell behind: no burst of polls
@@ -61,9 +61,9 @@ private:
                 std::min(until, Clock::now() + std::chrono::milliseconds(50)));
     }
 
-    bool done() const {
-        return (c_.stop && c_.stop->load()) || (c_.cli.count > 0 && printed_ >= c_.cli.count);
-    }
+    bool stopped() const { return c_.stop && c_.stop->load(); }
+
+    bool done() const { return stopped() || (c_.cli.count > 0 && printed_ >= c_.cli.count); }
 
     // One round; false on a failure that ends the watch.
     bool poll(bool beat) {
@@ -123,6 +123,8 @@ private:
 
     // A board that stops answering may be resetting; the bus failing ends it.
     bool lost(const Error& e) {
+        if (stopped())
+            return false; // the signal cut the transfer short
         if (e.kind != Error::Kind::Nack && e.kind != Error::Kind::Absent) {
             c_.err << "boardctl: " << e.message << "\n";
             return false;

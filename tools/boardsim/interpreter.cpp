@@ -85,7 +85,10 @@ void Interpreter::run(const Args& args) {
     needArgs(args, 1, "run DURATION (10us, 5ms, 2s)");
     sim::Time d = parseDuration(args[0]);
     checkRunning();
-    bench_.run(d);
+    if (runner_)
+        runner_(d);
+    else
+        bench_.run(d);
 }
 
 void Interpreter::i2c(const Args& args) {
@@ -166,10 +169,13 @@ void Interpreter::thermo(const Args& args) {
         bank->setFrame(ch,
                        static_cast<std::uint16_t>(parseInteger(v.substr(6), 0, 0xffff, "frame")));
     } else {
+        // From absolute zero to well past any thermocouple; nan and inf are
+        // no temperatures.
         char* end = nullptr;
         double celsius = std::strtod(v.c_str(), &end);
-        if (v.empty() || *end != '\0')
-            throw UsageError("bad temperature '" + v + "' (degrees, open or frame=0xHHHH)");
+        if (v.empty() || *end != '\0' || !(celsius >= -273.15 && celsius <= 2000))
+            throw UsageError("bad temperature '" + v +
+                             "' (degrees from -273.15 to 2000, open or frame=0xHHHH)");
         bank->setTemperature(ch, celsius);
     }
 }
@@ -217,7 +223,9 @@ namespace boardsim {
 void Interpreter::help(const Args& args) {
     needArgs(args, 0, "help");
     out_ << "run DURATION                  advance virtual time (10us, 5ms, 2s)\n"
-            "i2c MSG...                    one transfer: w<N>@<addr> <bytes...>, r<N>[@<addr>]\n"
+            "i2c MSG...                    one transfer: w<N>@<addr> <bytes...>, r<N>[@<addr>];\n"
+            "                              a byte 0x10+ fills the rest of its write\n"
+            "                              counting up, 0x10- down, 0x10= with copies\n"
             "select SLOT                   the board in SLOT becomes the current one\n"
             "pin N                         the level of pin N and what drives it\n"
             "drive N low|high|open         the world drives pin N\n"

@@ -4,6 +4,7 @@
 
 #include "harness/bench.h"
 
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <string>
@@ -17,6 +18,10 @@ public:
 
     // The board commands act on.
     void select(unsigned slot);
+
+    // `run DURATION` calls this with the duration instead of running the
+    // world itself (a server runs it in slices between other clients).
+    void deferRuns(std::function<void(sim::Time)> runner) { runner_ = std::move(runner); }
 
     // Runs one line; false when it failed (the error is printed).
     bool execute(const std::string& line, unsigned number);
@@ -51,6 +56,7 @@ private:
     unsigned current_ = 0;
     int lastAddress_ = -1; // of the last i2c message, for messages without one
     std::map<std::string, Command> commands_;
+    std::function<void(sim::Time)> runner_;
 };
 
 } // namespace boardsim

@@ -10,6 +10,7 @@
 #include "harness/image_catalog.h"
 
 #include <cstdlib>
+#include <sys/stat.h>
 #include <fstream>
 #include <iostream>
 
@@ -40,6 +41,20 @@ sim::SlotCoding codingOf(const boardsim::BoardArgument& b) {
     return sim::SlotCoding::bySlot();
 }
 
+// brennic drives the bus pins as converter selects: on a shared bus every
+// other board's transfers then go wrong.
+void warnSharedBus(const std::vector<boardsim::BoardArgument>& boards,
+                   const std::vector<unsigned>& slots) {
+    if (boards.size() < 2)
+        return;
+    for (std::size_t i = 0; i < boards.size(); ++i) {
+        if (sim::ImageCatalog::nameOf(boards[i].image) == "brennic")
+            std::cerr << "boardsim: warning: brennic@" << slots[i]
+                      << " has no host link and drives GPIO20 and GPIO21 (SDA, SCL) as selects:"
+                         " the other boards' transfers on this bus will fail\n";
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -60,9 +75,14 @@ int main(int argc, char** argv) {
 
     std::ifstream file;
     if (!options.script.empty()) {
-        file.open(options.script);
-        if (!file) {
-            std::cerr << "boardsim: cannot read " << options.script << "\n";
+        // A directory opens as a stream that reads nothing.
+        struct stat st {};
+        bool directory = ::stat(options.script.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        if (!directory)
+            file.open(options.script);
+        if (directory || !file) {
+            std::cerr << "boardsim: cannot read " << options.script
+                      << (directory ? ": a directory" : "") << "\n";
             return 2;
         }
     }
@@ -81,10 +101,12 @@ int main(int argc, char** argv) {
         try {
             bench.insert(slots[i], sim::ImageCatalog::nameOf(b.image), path, codingOf(b));
         } catch (const std::exception& e) {
-            std::cerr << "boardsim: " << b.image << ": " << e.what() << "\n";
+            // The loaders' messages name the file already.
+            std::cerr << "boardsim: " << e.what() << "\n";
             return 2;
         }
     }
+    warnSharedBus(options.boards, slots);
     if (!options.vcd.empty()) {
         try {
             bench.writeVcd(options.vcd);

@@ -67,7 +67,7 @@ Options parseOptions(const std::vector<std::string>& args) {
         if (a == "--trace") {
             o.trace = true;
         } else if (a == "--listen") {
-            if (i + 1 >= args.size())
+            if (i + 1 >= args.size() || args[i + 1].empty())
                 throw UsageError("--listen needs a socket path");
             o.listen = args[++i];
         } else if (a == "--speed") {
@@ -78,7 +78,7 @@ Options parseOptions(const std::vector<std::string>& args) {
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--script") {
-            if (i + 1 >= args.size())
+            if (i + 1 >= args.size() || args[i + 1].empty())
                 throw UsageError("--script needs a file");
             o.script = args[++i];
         } else if (a == "--vcd") {

@@ -1,6 +1,7 @@
 #include "parse.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -29,12 +30,14 @@ long parseInteger(const std::string& word, long min, long max, const char* what)
     const char* begin = word.c_str();
     char* end = nullptr;
     bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
+    errno = 0;
     long value = (!word.empty() && std::isdigit(static_cast<unsigned char>(word[0])))
                      ? std::strtol(begin, &end, hex ? 16 : 10)
                      : 0;
     if (word.empty() || end == begin || !end || *end != '\0')
         throw UsageError(std::string("bad ") + what + " '" + word + "'");
-    if (value < min || value > max)
+    // strtol clamps what does not fit; that is out of range, not the limit.
+    if (errno == ERANGE || value < min || value > max)
         throw UsageError(std::string(what) + " " + word + " out of range " + std::to_string(min) +
                          ".." + std::to_string(max));
     return value;

@@ -1,6 +1,8 @@
 #include "server.h"
 
+#include "client.h"
 #include "interpreter.h"
+#include "listen_socket.h"
 #include "pacer.h"
 #include "reply.h"
 
@@ -8,14 +10,13 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstring>
+#include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <poll.h>
 #include <sstream>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
@@ -24,17 +25,22 @@ namespace boardsim {
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+int wakeFd = -1; // the write end of the self-pipe
 
 void requestStop(int) {
     stopRequested = 1;
+    char byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(wakeFd, &byte, 1);
 }
 
-// Longer lines are no commands; the client is dropped.
-constexpr std::size_t kMaxLine = 64 * 1024;
 // How often the world catches up while no command comes.
 constexpr int kIdleMs = 10;
-// Catching up runs in slices so that a slow world notices it falls behind.
-constexpr sim::Time kSlice = sim::milliseconds(20);
+// The world runs in slices of virtual time, and at most this much wall time
+// at once before clients are served again.
+constexpr sim::Time kSlice = sim::milliseconds(5);
+constexpr std::int64_t kWorldBudgetNs = 5'000'000;
+// More connections than this are refused.
+constexpr std::size_t kMaxClients = 64;
 
 std::int64_t wallNow() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -42,185 +48,170 @@ std::int64_t wallNow() {
         .count();
 }
 
-// One connected client: its own selected board and line numbers.
+// A client with its own selected board and line numbers; a `run` it sent
+// is answered when the world has got there.
 struct Session {
-    Session(int fd, sim::Bench& bench) : fd(fd), interpreter(bench, out, err) {}
-    ~Session() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
+    Session(int fd, unsigned id, sim::Bench& bench)
+        : client(fd, id), interpreter(bench, out, err) {}
 
-    int fd;
-    std::string input;
+    Client client;
     unsigned lines = 0;
     std::ostringstream out;
     std::ostringstream err;
     Interpreter interpreter;
+    std::optional<sim::Time> runUntil;
 };
-
-bool sendAll(int fd, const std::string& text) {
-    std::size_t sent = 0;
-    while (sent < text.size()) {
-        ssize_t n = ::send(fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        sent += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-void installSignals() {
-    struct sigaction sa {};
-    sa.sa_handler = requestStop;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0; // no SA_RESTART: poll returns at once
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-}
-
-// A socket left by a server that is gone is taken over; a live one is not.
-bool claimPath(const std::string& path, const sockaddr_un& address) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return true;
-    if (!S_ISSOCK(st.st_mode)) {
-        std::cerr << "boardsim: " << path << " exists and is not a socket\n";
-        return false;
-    }
-    int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    bool live = probe >= 0 &&
-                ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    if (probe >= 0)
-        ::close(probe);
-    if (live) {
-        std::cerr << "boardsim: another server listens on " << path << "\n";
-        return false;
-    }
-    ::unlink(path.c_str());
-    return true;
-}
-
-int listenOn(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof address.sun_path) {
-        std::cerr << "boardsim: bad socket path '" << path << "'\n";
-        return -1;
-    }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    if (!claimPath(path, address))
-        return -1;
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 4) != 0) {
-        std::cerr << "boardsim: cannot listen on " << path << ": " << std::strerror(errno) << "\n";
-        if (fd >= 0)
-            ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 class Server {
 public:
     Server(sim::Bench& bench, double speed, unsigned firstSlot)
         : bench_(bench), pacer_(speed, bench.now(), wallNow()), firstSlot_(firstSlot) {}
 
-    void run(int listenFd) {
+    void run(int listenFd, int wakeRead) {
         while (!stopRequested) {
-            std::vector<pollfd> fds{{listenFd, POLLIN, 0}};
-            for (const auto& s : sessions_)
-                fds.push_back({s->fd, POLLIN, 0});
-            int n = ::poll(fds.data(), fds.size(), kIdleMs);
-            catchUp();
-            if (n <= 0)
-                continue;
-            // Sessions first: a new one has nothing to read yet.
-            for (std::size_t i = fds.size(); i-- > 1;) {
-                if (fds[i].revents)
-                    serveInput(*sessions_[i - 1]);
+            std::vector<pollfd> fds{{wakeRead, POLLIN, 0}, {listenFd, POLLIN, 0}};
+            for (const auto& s : sessions_) {
+                short events = 0;
+                if (s->client.wantsInput())
+                    events |= POLLIN;
+                if (s->client.hasOutput())
+                    events |= POLLOUT;
+                fds.push_back({s->client.fd(), events, 0});
+            }
+            int n = ::poll(fds.data(), fds.size(), busy() ? 0 : kIdleMs);
+            if (stopRequested)
+                break;
+            std::int64_t wall = wallNow();
+            for (std::size_t i = 2; n > 0 && i < fds.size(); ++i) {
+                Client& c = sessions_[i - 2]->client;
+                if (fds[i].revents & (POLLIN | POLLHUP | POLLERR))
+                    c.readInput(wall);
+                if (fds[i].revents & POLLOUT)
+                    c.flush(wall);
+            }
+            if (n > 0 && (fds[1].revents & POLLIN))
+                accept(listenFd);
+            runLines();
+            advanceWorld();
+            wall = wallNow();
+            for (const auto& s : sessions_) {
+                if (!s->runUntil)
+                    s->client.checkProgress(wall);
             }
             sessions_.erase(std::remove_if(sessions_.begin(), sessions_.end(),
-                                           [](const auto& s) { return s->fd < 0; }),
+                                           [](const auto& s) { return !s->client.open(); }),
                             sessions_.end());
-            if (fds[0].revents & POLLIN)
-                accept(listenFd);
         }
     }
 
 private:
+    // Work waits that needs no event: lines to run, runs to finish, a world
+    // behind the clock.
+    bool busy() const {
+        for (const auto& s : sessions_) {
+            if (s->runUntil)
+                return true;
+        }
+        return pending_ || (!bench_.failed() && bench_.now() < pacer_.target(wallNow()));
+    }
+
     void accept(int listenFd) {
-        int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0)
             return;
-        auto s = std::make_unique<Session>(fd, bench_);
+        unsigned id = ++clients_;
+        if (sessions_.size() >= kMaxClients) {
+            std::cerr << "boardsim: client " << id << " refused: " << kMaxClients
+                      << " clients are connected\n";
+            ::close(fd);
+            return;
+        }
+        auto s = std::make_unique<Session>(fd, id, bench_);
         s->interpreter.select(firstSlot_);
+        Session* session = s.get();
+        // A run goes on in slices, between other clients' commands.
+        s->interpreter.deferRuns(
+            [this, session](sim::Time d) { session->runUntil = bench_.now() + d; });
         sessions_.push_back(std::move(s));
     }
 
-    // Reads what the client sent and answers every whole line.
-    void serveInput(Session& s) {
-        char chunk[4096];
-        ssize_t n = ::read(s.fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            return;
-        if (n <= 0) {
-            drop(s);
-            return;
+    // One line of every client that has one, in turn, so that a client
+    // with a long script does not hold up the others.
+    void runLines() {
+        pending_ = false;
+        std::string line;
+        for (const auto& s : sessions_) {
+            if (s->runUntil || !s->client.nextLine(line))
+                continue;
+            execute(*s, line);
+            pending_ = true;
         }
-        s.input.append(chunk, static_cast<std::size_t>(n));
-        std::size_t nl;
-        while (s.fd >= 0 && (nl = s.input.find('\n')) != std::string::npos) {
-            std::string line = s.input.substr(0, nl);
-            s.input.erase(0, nl + 1);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            execute(s, line);
-        }
-        if (s.fd >= 0 && s.input.size() > kMaxLine)
-            drop(s);
     }
 
     void execute(Session& s, const std::string& line) {
-        catchUp();
         bool ok = s.interpreter.execute(line, ++s.lines);
+        if (ok && s.runUntil)
+            return; // answered when the world gets there
         std::string error = s.err.str();
         if (!ok && error.empty())
             error = "failed";
         // A command that succeeds may still warn; only a failure is an error.
-        std::string text = reply(s.out.str(), ok ? "" : error);
+        answer(s, reply(s.out.str(), ok ? "" : error));
+    }
+
+    void answer(Session& s, const std::string& text) {
         s.out.str("");
         s.err.str("");
-        if (!sendAll(s.fd, text))
-            drop(s);
+        s.client.send(text, wallNow());
     }
 
-    void drop(Session& s) {
-        ::close(s.fd);
-        s.fd = -1;
-    }
-
-    // Runs the world up to where the wall clock says it should be now; the
-    // clock moves on meanwhile, and the next call takes up the rest.
-    void catchUp() {
-        sim::Time target = pacer_.target(wallNow());
-        while (!bench_.failed() && bench_.now() < target) {
-            bench_.run(std::min(target - bench_.now(), kSlice));
-            if (pacer_.behind(bench_.now(), wallNow()) > pacer_.maxLag()) {
-                if (!warnedSlow_)
-                    std::cerr << "boardsim: the simulation cannot keep up with --speed "
-                              << pacer_.speed() << "; it runs as fast as it can\n";
-                warnedSlow_ = true;
-                pacer_.restart(bench_.now(), wallNow());
+    // Runs the world towards the wall clock's time and the earliest run a
+    // client waits for, for a bounded stretch of wall time.
+    void advanceWorld() {
+        std::int64_t until = wallNow() + kWorldBudgetNs;
+        for (;;) {
+            finishRuns();
+            if (bench_.failed()) {
+                reportFailure();
                 return;
             }
+            std::int64_t wall = wallNow();
+            sim::Time goal = std::max(pacer_.target(wall), earliestRun());
+            if (bench_.now() >= goal || stopRequested || wall >= until)
+                break;
+            bench_.run(std::min(goal - bench_.now(), kSlice));
         }
-        if (bench_.failed())
-            reportFailure();
+        std::int64_t wall = wallNow();
+        if (pacer_.behind(bench_.now(), wall) > pacer_.maxLag()) {
+            if (!warnedSlow_)
+                std::cerr << "boardsim: the simulation cannot keep up with --speed "
+                          << pacer_.speed() << "; it runs as fast as it can\n";
+            warnedSlow_ = true;
+            pacer_.restart(bench_.now(), wall);
+        }
+    }
+
+    sim::Time earliestRun() const {
+        sim::Time t = 0;
+        bool any = false;
+        for (const auto& s : sessions_) {
+            if (s->runUntil && s->client.open() && (!any || *s->runUntil < t)) {
+                t = *s->runUntil;
+                any = true;
+            }
+        }
+        return t;
+    }
+
+    void finishRuns() {
+        for (const auto& s : sessions_) {
+            if (!s->runUntil || (!bench_.failed() && bench_.now() < *s->runUntil))
+                continue;
+            s->runUntil.reset();
+            answer(*s, reply("", bench_.failed() ? "line " + std::to_string(s->lines) +
+                                                       ": the simulation stopped: " + bench_.error()
+                                                 : ""));
+        }
     }
 
     void reportFailure() {
@@ -233,6 +224,8 @@ private:
     Pacer pacer_;
     unsigned firstSlot_;
     std::vector<std::unique_ptr<Session>> sessions_;
+    unsigned clients_ = 0;
+    bool pending_ = false;
     bool warnedSlow_ = false;
     bool reportedFailure_ = false;
 };
@@ -240,13 +233,25 @@ private:
 } // namespace
 
 int serve(sim::Bench& bench, const std::string& socketPath, double speed, unsigned firstSlot) {
-    installSignals();
+    int wake[2];
+    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::cerr << "boardsim: no pipe for signals\n";
+        return 1;
+    }
+    wakeFd = wake[1];
+    struct sigaction sa {};
+    sa.sa_handler = requestStop;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
     int fd = listenOn(socketPath);
     if (fd < 0)
         return 1;
     std::cerr << "boardsim: listening on " << socketPath << "\n";
-    Server server(bench, speed, firstSlot);
-    server.run(fd);
+    {
+        Server server(bench, speed, firstSlot);
+        server.run(fd, wake[0]);
+    }
     ::close(fd);
     ::unlink(socketPath.c_str());
     return 0;

@@ -126,8 +126,8 @@ def main():
                         help="FROM_US:TO_US:SIGNAL,SIGNAL,...")
     args = parser.parse_args()
     panels = []
-    for panel in args.panel:
-        start, end, names = panel.split(":", 2)
+    for text in args.panel:
+        start, end, names = text.split(":", 2)
         panels.append((float(start) * 1000, float(end) * 1000, names.split(",")))
     wanted = {n for _, _, names in panels for n in names}
     signals, _ = read_vcd(args.vcd, wanted)

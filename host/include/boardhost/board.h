@@ -36,9 +36,15 @@ public:
     // Digital outputs: bit i is channel i.
     Result<std::uint16_t> outputs();
     Status setOutputs(std::uint16_t mask);
-    // One read and one write: sets the bits of `on`, clears those of `off`.
-    // The board applies a write shortly after its STOP, so change several
-    // channels in one call rather than in quick single calls.
+    // Sets the bits of `on`, clears those of `off`, writing only the output
+    // bytes (0x50, 0x51) they touch. A change that sets every channel of
+    // those bytes is one write; any other reads them first, then writes:
+    // the board has no set or clear registers, and a combined transfer
+    // cannot carry a write that depends on its own read. So it is not
+    // atomic across hosts: two hosts (or two boardctl processes) changing
+    // channels of one byte at once can lose one of the changes. The board
+    // applies a write shortly after its STOP, so change several channels in
+    // one call rather than in quick single calls.
     Status changeOutputs(std::uint16_t on, std::uint16_t off);
     Status setOutput(unsigned channel, bool on);
 

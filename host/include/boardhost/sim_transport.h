@@ -6,7 +6,10 @@
 
 #include "boardhost/transport.h"
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,12 @@ namespace boardhost {
 
 class SimTransport : public Transport {
 public:
+    static constexpr std::chrono::milliseconds kDefaultReplyTimeout{5000};
+    // A reply line longer than this is no reply; the connection is dropped.
+    static constexpr std::size_t kMaxReplyLine = 64 * 1024;
+    // Nor is an answer of more lines than this holds.
+    static constexpr std::size_t kMaxReply = 1024 * 1024;
+
     static Result<std::unique_ptr<SimTransport>> connect(const std::string& socketPath);
     ~SimTransport() override;
     SimTransport(const SimTransport&) = delete;
@@ -22,17 +31,33 @@ public:
     Status transfer(std::vector<Message>& messages) override;
     std::string name() const override { return "sim:" + path_; }
 
+    // How long a command waits for its whole answer; Error::Bus after that.
+    void setReplyTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
+    // A command waiting for its answer gives up with Error::Bus
+    // ("interrupted") soon after `*flag` turns true (a signal handler's).
+    void setInterrupt(const std::atomic<bool>* flag) { interrupt_ = flag; }
+
     // One boardsim command; its output lines, or its error (BadArgument for
     // boardsim's own error, Bus when the connection failed).
     Result<std::vector<std::string>> command(const std::string& line);
 
 private:
     SimTransport(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-    Result<std::string> readLine();
+    Result<std::string> readLine(std::chrono::steady_clock::time_point deadline);
+    // Waits until the socket is ready for `events`; an error past the
+    // deadline or after an interrupt.
+    Status await(short events, std::chrono::steady_clock::time_point deadline);
+    Error closed() const;
+    Result<std::vector<std::string>> exchange(const std::string& line);
 
     int fd_;
     std::string path_;
     std::string buffered_;
+    std::chrono::milliseconds timeout_ = kDefaultReplyTimeout;
+    const std::atomic<bool>* interrupt_ = nullptr;
+    // Once an answer was cut short the stream is out of step: every later
+    // command fails with the same error.
+    std::optional<Error> broken_;
 };
 
 // "i2c w1@0x25 0xfd r2@0x25"

@@ -13,6 +13,7 @@ enum class ThermoFault {
     OutOfRange,  // 0x8010: 327.75 degrees or more
     Unsupported, // 0xC000: converter type not implemented
     Unknown,     // any other value with bit 15 set, reported with its code
+    Impossible,  // 32751..32767: above the highest temperature, no fault code
 };
 
 struct ThermoReading {
@@ -27,7 +28,8 @@ ThermoReading decodeThermo(std::uint16_t raw);
 
 // "open input", "out of range", ...; empty for None.
 std::string faultName(ThermoFault fault);
-// One word per fault for scripts: "open", "range", "unsupported", "unknown".
+// One word per fault for scripts: "open", "range", "unsupported", "unknown",
+// "impossible".
 std::string faultCode(ThermoFault fault);
 
 // "123.25", or the fault's name with its value: "open input (0x8004)".

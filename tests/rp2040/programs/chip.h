@@ -37,6 +37,23 @@
 #define WATCHDOG_SCRATCH(n) REG(0x4005800cu + 4 * (n))
 #define WATCHDOG_TRIGGER (1u << 31)
 
+/* Timer */
+#define TIMER_BASE 0x40054000u
+#define TIMER_ALARM(n) REG(TIMER_BASE + 0x10 + 4 * (n))
+#define TIMER_ARMED_OFFSET 0x20u
+#define TIMER_TIMERAWL REG(TIMER_BASE + 0x28)
+#define TIMER_INTR_OFFSET 0x34u
+#define TIMER_INTE REG(TIMER_BASE + 0x38)
+
+/* The atomic aliases of a register block. */
+#define ALIAS_XOR 0x1000u
+#define ALIAS_SET 0x2000u
+#define ALIAS_CLR 0x3000u
+
+/* UART0 */
+#define UART0_BASE 0x40034000u
+#define UART_IMSC_OFFSET 0x38u
+
 /* The core's own peripherals */
 #define SYST_CSR REG(0xe000e010u)
 #define SYST_RVR REG(0xe000e014u)
@@ -46,14 +63,25 @@
 #define SCB_VTOR REG(0xe000ed08u)
 #define SCB_AIRCR REG(0xe000ed0cu)
 
+#define IRQ_TIMER0 0
 #define IRQ_SIO_PROC0 15
 #define IRQ_SIO_PROC1 16
 
-static inline void wfi(void) { __asm volatile("wfi"); }
-static inline void wfe(void) { __asm volatile("wfe"); }
-static inline void sev(void) { __asm volatile("sev"); }
-static inline void irq_off(void) { __asm volatile("cpsid i" ::: "memory"); }
-static inline void irq_on(void) { __asm volatile("cpsie i" ::: "memory"); }
+static inline void wfi(void) {
+    __asm volatile("wfi");
+}
+static inline void wfe(void) {
+    __asm volatile("wfe");
+}
+static inline void sev(void) {
+    __asm volatile("sev");
+}
+static inline void irq_off(void) {
+    __asm volatile("cpsid i" ::: "memory");
+}
+static inline void irq_on(void) {
+    __asm volatile("cpsie i" ::: "memory");
+}
 
 /* Sleeps for good: the test reads the results from memory. */
 static inline void __attribute__((noreturn)) finish(void) {

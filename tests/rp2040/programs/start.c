@@ -10,6 +10,7 @@ static void unexpected(void) {
 }
 
 void isr_systick(void) __attribute__((weak, alias("unexpected")));
+void isr_timer0(void) __attribute__((weak, alias("unexpected")));
 void isr_sio_proc0(void) __attribute__((weak, alias("unexpected")));
 void isr_sio_proc1(void) __attribute__((weak, alias("unexpected")));
 
@@ -23,6 +24,7 @@ __attribute__((section(".vectors"), used)) const void* const vectors[48] = {
     [11] = (void*)unexpected,
     [14] = (void*)unexpected,
     [15] = (void*)isr_systick,
+    [16 + IRQ_TIMER0] = (void*)isr_timer0,
     [16 + IRQ_SIO_PROC0] = (void*)isr_sio_proc0,
     [16 + IRQ_SIO_PROC1] = (void*)isr_sio_proc1,
 };
