@@ -180,22 +180,32 @@ void __not_in_flash_func(_finishTransaction)(i2c_inst_t* i2c) {
     // The slave layer reports the end of a transaction before the bytes
     // received in the same interrupt, so the last data bytes can still wait
     // in the receive FIFO: they belong to this record. When the end is
-    // handled late, the first byte of the next message may wait behind them;
-    // it opens the next record once this one is closed.
+    // handled late, the bytes of the next messages may wait behind them,
+    // each message's first byte marked by the block.
     i2c_hw_t* hw = i2c_get_hw(i2c);
-    bool nextMessage = false;
-    uint32_t dataCmd = 0;
+    bool opened = false;
     while (i2c_get_read_available(i2c) != 0) {
-        dataCmd = hw->data_cmd;
+        const uint32_t dataCmd = hw->data_cmd;
         if (_startsMessage(dataCmd)) {
-            nextMessage = true;
-            break;
+            _closeTransaction(hw);
+            opened = true;
         }
         _receiveByte(static_cast<uint8_t>(dataCmd));
     }
-    _closeTransaction(hw);
-    if (nextMessage) {
-        _receiveByte(static_cast<uint8_t>(dataCmd));
+    if (!opened) {
+        _closeTransaction(hw);
+        return;
+    }
+    // The end this event reports was the first of those messages'. The
+    // message opened last may be over too, its STOP taken with this event:
+    // then no other event will end it. With the slave idle and no START or
+    // STOP seen since, it is over; otherwise a later event ends it.
+    const bool idle = (static_cast<uint32_t>(hw->status) & I2C_IC_STATUS_SLV_ACTIVITY_BITS) == 0;
+    const bool endSeen =
+        (static_cast<uint32_t>(hw->raw_intr_stat) &
+         (I2C_IC_RAW_INTR_STAT_START_DET_BITS | I2C_IC_RAW_INTR_STAT_STOP_DET_BITS)) != 0;
+    if (idle && !endSeen) {
+        _closeTransaction(hw);
     }
 }
 

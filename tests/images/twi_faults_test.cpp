@@ -70,7 +70,9 @@ INSTANTIATE_TEST_SUITE_P(Latency, LateInterrupts,
 // several messages of one transfer wait in the receive FIFO together, and
 // the end of a message (the repeated START) is handled only after the first
 // byte of the next one has come. Each message is still a write of its own:
-// its first byte is its register address.
+// its first byte is its register address. The last one sets output channel
+// 0 and takes effect without any further transfer, even when its STOP is
+// handled in the same late interrupt as the repeated START before it.
 struct HeldOffCase {
     const char* name;
     std::vector<Bytes> messages; // writes to the board, joined by repeated STARTs
@@ -78,13 +80,13 @@ struct HeldOffCase {
 };
 
 const HeldOffCase kHeldOffCases[] = {
-    {"TwoWrites", {{0x50, 0x01}, {0x00, 0x5A}}, {{0x50, 0x01}, {0x51, 0x00}, {0x00, 0x5A}}},
-    {"SelectThenWrite",
-     {{0x12}, {0x0B, 0x81}},
-     {{0x0B, 0x81}, {0x05, 0x81}, {0x12, 0x00}, {0x13, 0x00}}},
+    {"TwoWrites", {{0x00, 0x5A}, {0x50, 0x01}}, {{0x50, 0x01}, {0x51, 0x00}, {0x00, 0x5A}}},
+    {"SelectThenWrites",
+     {{0x12}, {0x0B, 0x81}, {0x50, 0x01}},
+     {{0x0B, 0x81}, {0x05, 0x81}, {0x12, 0x00}, {0x13, 0x00}, {0x50, 0x01}}},
     {"ThreeWrites",
-     {{0x00, 0x11}, {0x60, 0x34, 0x02}, {0x52, 0x07}},
-     {{0x00, 0x11}, {0x60, 0x34}, {0x61, 0x02}, {0x62, 0x00}, {0x52, 0x07}, {0x55, 0x00}}},
+     {{0x00, 0x11}, {0x60, 0x34, 0x02}, {0x50, 0x01, 0x00}},
+     {{0x00, 0x11}, {0x60, 0x34}, {0x61, 0x02}, {0x62, 0x00}, {0x50, 0x01}, {0x51, 0x00}}},
 };
 
 void PrintTo(const HeldOffCase& c, std::ostream* os) {
@@ -99,6 +101,8 @@ protected:
         board_ = &insert(std::get<0>(GetParam()), 2);
         start(milliseconds(2) + kStartUp);
     }
+    // The pin of output channel 0.
+    unsigned output0() const { return std::string(std::get<0>(GetParam())) == "valdor" ? 11 : 12; }
     sim::Board* board_ = nullptr;
 };
 
@@ -111,6 +115,9 @@ TEST_P(HeldOffInterrupts, EachMessageKeepsItsRegisterAddress) {
     const I2cTransferRecord r = transfer(messages);
     EXPECT_FALSE(r.nacked());
     runFor(milliseconds(2));
+    const auto rises = pinChanges(*board_, output0(), r.start);
+    ASSERT_EQ(rises.size(), 1u) << "output channel 0 before any further transfer";
+    EXPECT_TRUE(rises[0].second);
     board_->chip().setIrqLatency(1, 0);
     for (const auto& [reg, value] : c.registers)
         EXPECT_EQ(readOne(kAddr, reg), value) << "register 0x" << std::hex << int(reg);
