@@ -132,6 +132,9 @@ public:
     // The exception being handled (IPSR), 0 in Thread mode.
     unsigned currentException() const { return ipsr_; }
     bool handlerMode() const { return ipsr_ != 0; }
+    // Whether a pending exception beats the current priority (PRIMASK
+    // included): the next step() takes it instead of an instruction.
+    bool exceptionDue() const;
 
     // --- NVIC state, for the chip and tests ------------------------------------------
     std::uint32_t irqEnabled() const { return nvicEnabled_; }

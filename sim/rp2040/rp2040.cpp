@@ -337,6 +337,12 @@ void Rp2040::mailboxesChanged() {
     wake(1);
 }
 
+void Rp2040::holdTasks(int core, Time duration) {
+    Slot& s = slots_[std::size_t(core)];
+    s.tasksHeldUntil = std::max(s.tasksHeldUntil, std::max(s.time, simulation().now()) + duration);
+    changed_ = true;
+}
+
 void Rp2040::setDebugHalt(bool halted) {
     Chip::setDebugHalt(halted);
     if (!halted) {

@@ -197,22 +197,10 @@ protected:
     // of higher priority than any firmware task would: interrupts are still
     // taken on that core, but no firmware task runs there meanwhile.
     void holdCore(sim::Board& board, int core, Time duration) {
-        stalls_.push_back(std::make_unique<Time>(duration));
-        sim::Task* t = board.chip().scheduler().createTask(&LinkTest::holdBody, "Held", 256,
-                                                           stalls_.back().get(), 31, 1u << core);
-        ASSERT_NE(t, nullptr);
+        board.chip().holdTasks(core, duration);
     }
 
     sim::Bench bench;
-
-private:
-    static void holdBody(void* duration) {
-        sim::Processor& cpu = sim::Processor::current();
-        cpu.busyWaitFor(*static_cast<const Time*>(duration));
-        cpu.scheduler().deleteTask(nullptr);
-    }
-
-    std::vector<std::unique_ptr<Time>> stalls_;
 };
 
 } // namespace link_test
