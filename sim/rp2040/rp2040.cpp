@@ -343,6 +343,12 @@ void Rp2040::holdTasks(int core, Time duration) {
     changed_ = true;
 }
 
+void Rp2040::haltCore(int core, Time duration) {
+    Slot& s = slots_[std::size_t(core)];
+    s.haltedUntil = std::max(s.haltedUntil, std::max(s.time, simulation().now()) + duration);
+    changed_ = true;
+}
+
 void Rp2040::setDebugHalt(bool halted) {
     Chip::setDebugHalt(halted);
     if (!halted) {

@@ -68,6 +68,9 @@ public:
     // The core executes no Thread-mode instruction while PRIMASK is clear
     // until the hold ends; its exceptions are taken, and their handlers run.
     void holdTasks(int core, Time duration) override;
+    // A debugger halts one core for `duration` from now, with DBGPAUSE
+    // cleared: the timer, the watchdog and the other core go on.
+    void haltCore(int core, Time duration);
     // Powered, and neither core stopped by a fault.
     bool running() const override;
 
@@ -129,6 +132,7 @@ private:
         unsigned extraCycles = 0;
         std::uint32_t lines = 0; // its interrupt lines as the blocks drive them
         Time tasksHeldUntil = 0; // holdTasks
+        Time haltedUntil = 0;    // haltCore
     };
 
     // BootromHost

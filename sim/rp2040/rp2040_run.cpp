@@ -29,7 +29,7 @@ Time Rp2040::localTime() const {
 
 bool Rp2040::ready(int n) const {
     const Slot& s = slots_[std::size_t(n)];
-    if (debugHalted())
+    if (debugHalted() || s.time < s.haltedUntil)
         return false;
     switch (s.mode) {
     case Mode::Held:
@@ -61,6 +61,8 @@ Time Rp2040::wakeTime(int n) const {
     const arm::Core& c = *cores_[std::size_t(n)];
     if (c.state() == arm::Core::State::Stopped)
         return kNever;
+    if (s.time < s.haltedUntil)
+        return s.haltedUntil;
     const std::uint64_t cycles = std::max<std::uint64_t>(c.cyclesToSysTick(), 1);
     const Time cycleStart = s.time / kNsPerCycle * kNsPerCycle;
     // A held core goes on by itself when the hold ends.

@@ -6,6 +6,10 @@
 // only what falls between SDK calls shows.
 #include "link_bench.h"
 
+#ifdef ELF_IMAGE_DIR
+#include "rp2040/rp2040.h"
+#endif
+
 #include <ostream>
 #include <set>
 #include <string>
@@ -97,6 +101,49 @@ TEST_P(PublishedPairs, EveryPairReadInARunIsOneUpdate) {
 
 INSTANTIATE_TEST_SUITE_P(Images, PublishedPairs, ::testing::ValuesIn(kPairCases),
                          [](const auto& info) { return std::string(info.param.image); });
+
+#ifdef ELF_IMAGE_DIR
+// The writer of a pair halted between its two stores, as a debugger's
+// watchpoint on the pair halts core 0: the handler on core 1 waits for the
+// lock the writer holds and still serves one update. Only the real binary
+// has stores to watch.
+class WatchedPair : public PublishedPairs {};
+
+TEST_P(WatchedPair, AHaltBetweenTheStoresOfAPairTearsNoRead) {
+    auto& chip = static_cast<sim::rp2040::Rp2040&>(board_->chip());
+    const auto* table = chip.elf().find("_regsArr");
+    ASSERT_NE(table, nullptr);
+    std::vector<std::uint8_t> entries(table->size);
+    ASSERT_TRUE(chip.readMemory(table->address, entries.data(), table->size));
+    std::uint32_t pair = 0; // the value byte of 0x70; 0x71's is three bytes on
+    for (std::uint32_t k = 0; k + 2 < entries.size(); k += 3) {
+        if (entries[k] == 0x70)
+            pair = table->address + k + 1;
+    }
+    ASSERT_NE(pair, 0u);
+    unsigned halts = 0;
+    chip.core(0).watchStores(pair, 4, [&](std::uint32_t) {
+        ++halts;
+        chip.haltCore(0, microseconds(150));
+    });
+    const Time end = now() + milliseconds(1000);
+    unsigned runs = 0, torn = 0;
+    while (now() < end) {
+        const Bytes run = read(kAddr, 0x70, 2);
+        ASSERT_EQ(run.size(), 2u);
+        ++runs;
+        const std::uint16_t v = static_cast<std::uint16_t>(run[0] | run[1] << 8);
+        if (v != 0x1FF && v != 0x200 && ++torn <= 5)
+            ADD_FAILURE() << "run " << runs << ": 0x" << std::hex << v;
+    }
+    chip.core(0).watchStores(0, 0, {});
+    EXPECT_EQ(torn, 0u) << "of " << runs << " runs";
+    EXPECT_GE(halts, 90u); // both stores of 50 updates, about
+}
+
+INSTANTIATE_TEST_SUITE_P(Valdor, WatchedPair, ::testing::Values(kPairCases[0]),
+                         [](const auto& info) { return std::string(info.param.image); });
+#endif
 
 // A host that reads the input word as soon as the change line falls gets
 // the new word, even when the board's core 0 is held off right at the edge.
