@@ -5,8 +5,8 @@
 // this build sets up no I2C pins, no controller and no TWI-Task: a host sees
 // no board at brennic's address from power-on on, and the test line on the
 // console is the build's output. The board must therefore not sit on a
-// shared backplane bus. Nothing is printed about it: the console carries the
-// test line alone.
+// shared backplane bus. Nothing is printed about it at start-up: the console
+// is the test line's.
 #include "board/board_task.h"
 #include "twi/twi.h"
 
