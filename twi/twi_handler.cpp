@@ -47,6 +47,10 @@ bool stalled = false;
 // fetched never went out, and the cursor steps back over it.
 enum : uint8_t { FETCH_NONE = 0, FETCH_REG = 1, FETCH_JSON = 2 };
 uint8_t lastFetch = FETCH_NONE;
+// A byte of 0x05 is host activity once the host has it: when the next byte
+// is asked for, or when the host refuses it as the last. One taken back is
+// none.
+bool heartbeatFetched = false;
 
 // When the low byte of a published 16-bit value is read, its high byte is
 // taken in the same holding of critSecRegs (its writers hold the lock across
@@ -107,6 +111,10 @@ uint8_t __not_in_flash_func(_readByte)() {
     const _reg_t* latched = latchedReg;
     latchedReg = nullptr;
     lastFetch = FETCH_NONE;
+    if (heartbeatFetched) {
+        _setHeartbeat = 1;
+        heartbeatFetched = false;
+    }
     if (mode == MODE_JSON) {
         if (jsonPos >= _descriptorLen) {
             return 0;
@@ -119,9 +127,7 @@ uint8_t __not_in_flash_func(_readByte)() {
     }
     lastFetch = FETCH_REG;
     const _reg_t* served = reg;
-    if (served->addr == REG_HEARTBEAT) {
-        _setHeartbeat = 1;
-    }
+    heartbeatFetched = served->addr == REG_HEARTBEAT;
     reg = regs.next();
     if (served == latched) {
         return latchedValue;
@@ -137,18 +143,15 @@ uint8_t __not_in_flash_func(_readByte)() {
     return value;
 }
 
-void __not_in_flash_func(_finishTransaction)(i2c_inst_t* i2c) {
-    // The slave layer reports the end of a transaction before the bytes
-    // received in the same interrupt, so the last data byte can still wait in
-    // the receive FIFO. It belongs to this transaction: take it into this
-    // record, so it is neither lost nor read as the next address byte.
-    while (i2c_get_read_available(i2c) != 0) {
-        _receiveByte(i2c_read_byte_raw(i2c));
-    }
-    i2c_hw_t* hw = i2c_get_hw(i2c);
+// Ends the transaction that the current record belongs to.
+void __not_in_flash_func(_closeTransaction)(i2c_hw_t* hw) {
     const bool refused =
         (static_cast<uint32_t>(hw->raw_intr_stat) & I2C_IC_RAW_INTR_STAT_RX_DONE_BITS) != 0;
     static_cast<void>(static_cast<uint32_t>(hw->clr_rx_done));
+    if (refused && heartbeatFetched) {
+        _setHeartbeat = 1;
+    }
+    heartbeatFetched = false;
     if (!refused && lastFetch == FETCH_REG) {
         reg = regs.prev();
     } else if (!refused && lastFetch == FETCH_JSON) {
@@ -167,6 +170,46 @@ void __not_in_flash_func(_finishTransaction)(i2c_inst_t* i2c) {
     _notifyTask();
 }
 
+// The block marks the first byte received after each address phase. Such a
+// byte while a record is open starts the next message: its end (a repeated
+// START) was not handled before the byte came.
+bool __not_in_flash_func(_startsMessage)(uint32_t dataCmd) {
+    return (dataCmd & I2C_IC_DATA_CMD_FIRST_DATA_BYTE_BITS) != 0 && addrHandled != 0;
+}
+
+void __not_in_flash_func(_finishTransaction)(i2c_inst_t* i2c) {
+    // The slave layer reports the end of a transaction before the bytes
+    // received in the same interrupt, so the last data bytes can still wait
+    // in the receive FIFO: they belong to this record. When the end is
+    // handled late, the bytes of the next messages may wait behind them,
+    // each message's first byte marked by the block.
+    i2c_hw_t* hw = i2c_get_hw(i2c);
+    bool opened = false;
+    while (i2c_get_read_available(i2c) != 0) {
+        const uint32_t dataCmd = hw->data_cmd;
+        if (_startsMessage(dataCmd)) {
+            _closeTransaction(hw);
+            opened = true;
+        }
+        _receiveByte(static_cast<uint8_t>(dataCmd));
+    }
+    if (!opened) {
+        _closeTransaction(hw);
+        return;
+    }
+    // The end this event reports was the first of those messages'. The
+    // message opened last may be over too, its STOP taken with this event:
+    // then no other event will end it. With the slave idle and no START or
+    // STOP seen since, it is over; otherwise a later event ends it.
+    const bool idle = (static_cast<uint32_t>(hw->status) & I2C_IC_STATUS_SLV_ACTIVITY_BITS) == 0;
+    const bool endSeen =
+        (static_cast<uint32_t>(hw->raw_intr_stat) &
+         (I2C_IC_RAW_INTR_STAT_START_DET_BITS | I2C_IC_RAW_INTR_STAT_STOP_DET_BITS)) != 0;
+    if (idle && !endSeen) {
+        _closeTransaction(hw);
+    }
+}
+
 } // namespace
 
 void __not_in_flash_func(_twiHandler)(i2c_inst_t* i2c, i2c_slave_event_t event) {
@@ -175,7 +218,12 @@ void __not_in_flash_func(_twiHandler)(i2c_inst_t* i2c, i2c_slave_event_t event) 
         // A FINISH earlier in the same interrupt may have emptied the FIFO
         // already; reading it empty would invent a byte the host never sent.
         if (i2c_get_read_available(i2c) != 0) {
-            _receiveByte(i2c_read_byte_raw(i2c));
+            i2c_hw_t* hw = i2c_get_hw(i2c);
+            const uint32_t dataCmd = hw->data_cmd;
+            if (_startsMessage(dataCmd)) {
+                _closeTransaction(hw);
+            }
+            _receiveByte(static_cast<uint8_t>(dataCmd));
         }
         break;
     case I2C_SLAVE_REQUEST:

@@ -15,12 +15,10 @@ uint16_t Thermo::read() {
 }
 
 // A converter that does not answer leaves the data line to its pull-up (set
-// with the SPI pins), so it reads 0xFFFF, which the open flag reports. A
-// frame with the device-ID bit 1 set cannot come from the converter either:
-// rather than a plausible temperature it gives THERMO_ERR_FRAME. The codes
-// for open inputs and out-of-range readings keep precedence, so every frame
-// they cover reads as before. A line held low reads 0x0000, the very frame
-// of a converter at 0.00 degrees: that fault the frame cannot show.
+// with the SPI pins), so it reads 0xFFFF, which the open flag reports. Of the
+// converter the frame is checked for nothing else: bits 1 and 0 are dropped
+// with the shift. A line held low reads 0x0000, the very frame of a
+// converter at 0.00 degrees: that fault the frame cannot show.
 uint16_t Thermo::decode12Bit(uint16_t frame) {
     if ((frame & 0x0004u) != 0) {
         return THERMO_ERR_OPEN;
@@ -30,9 +28,6 @@ uint16_t Thermo::decode12Bit(uint16_t frame) {
     const uint32_t hundredths = 100u * reading;
     if (hundredths >= 0x20000u) {
         return THERMO_ERR_RANGE;
-    }
-    if ((frame & 0x0002u) != 0) {
-        return THERMO_ERR_FRAME;
     }
     return static_cast<uint16_t>(hundredths / 4);
 }

@@ -10,7 +10,6 @@
 
 // Every error code has bit 15 set; no temperature has.
 constexpr uint16_t THERMO_ERR_OPEN = 0x8004;     // thermocouple input open
-constexpr uint16_t THERMO_ERR_FRAME = 0x8002;    // not a frame a converter sends
 constexpr uint16_t THERMO_ERR_RANGE = 0x8010;    // 327.75 degrees or more
 constexpr uint16_t THERMO_ERR_NOT_IMPL = 0xC000; // converter type not implemented
 

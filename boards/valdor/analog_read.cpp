@@ -11,7 +11,9 @@ namespace {
 // GPIO of each analog input, in input order; ADC input = GPIO - 26.
 constexpr uint8_t AIN_MAP[] = {26, 27};
 // Low-byte register of each input's raw reading.
-constexpr uint8_t AIN_REG[] = {0x70, 0x72};
+constexpr uint8_t REG_AIN0_LO = 0x70;
+constexpr uint8_t REG_AIN1_LO = 0x72;
+constexpr uint8_t AIN_REG[] = {REG_AIN0_LO, REG_AIN1_LO};
 constexpr uint8_t ADC_FIRST_GPIO = 26;
 constexpr TickType_t SAMPLE_PERIOD_TICKS = 20;
 } // namespace

@@ -75,7 +75,7 @@ void BoardTask::_initOutputs() {
 // every other pin keep the levels their owners gave them. While a status LED
 // holds GPIO0 or GPIO1 in PWM, its output bit waits there for the hand-back.
 void BoardTask::_updateOutputs() {
-    _doutImage = valdorOutputImage(regsRead16(REG_DOUT_LO));
+    _doutImage = valdorOutputImage(regsRead16(REG_DOUT_0));
     gpio_put_masked(_doutMask, _doutImage);
 }
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-constexpr uint8_t REG_DOUT_LO = 0x50;
+constexpr uint8_t REG_DOUT_0 = 0x50;
 constexpr uint32_t DOUT_COUNT = 12;
 
 // Pin image (bit n = GPIO n) of an output word.

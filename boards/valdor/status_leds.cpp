@@ -84,7 +84,7 @@ private:
         if (gpio_get_function(pin) != GPIO_FUNC_PWM) {
             return;
         }
-        gpio_put(pin, (valdorOutputImage(regsRead16(REG_DOUT_LO)) & (1u << pin)) != 0);
+        gpio_put(pin, (valdorOutputImage(regsRead16(REG_DOUT_0)) & (1u << pin)) != 0);
         gpio_set_dir(pin, GPIO_OUT);
         gpio_set_function(pin, GPIO_FUNC_SIO);
         _board->sendEvent(makeBoardEvent(EV_DOUT_WRITTEN), 0);

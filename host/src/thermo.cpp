@@ -26,9 +26,6 @@ ThermoReading decodeThermo(std::uint16_t raw) {
     case 0x8004:
         r.fault = ThermoFault::OpenInput;
         break;
-    case 0x8002:
-        r.fault = ThermoFault::BadFrame;
-        break;
     case 0x8010:
         r.fault = ThermoFault::OutOfRange;
         break;
@@ -48,8 +45,6 @@ std::string faultName(ThermoFault fault) {
         return "";
     case ThermoFault::OpenInput:
         return "open input";
-    case ThermoFault::BadFrame:
-        return "bad frame";
     case ThermoFault::OutOfRange:
         return "out of range";
     case ThermoFault::Unsupported:
@@ -68,8 +63,6 @@ std::string faultCode(ThermoFault fault) {
         return "";
     case ThermoFault::OpenInput:
         return "open";
-    case ThermoFault::BadFrame:
-        return "frame";
     case ThermoFault::OutOfRange:
         return "range";
     case ThermoFault::Unsupported:

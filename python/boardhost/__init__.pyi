@@ -41,10 +41,10 @@ def connect_sim(path: str) -> SimBus: ...
 
 class ThermoFault:
     OPEN_INPUT: "ThermoFault"
-    BAD_FRAME: "ThermoFault"
     OUT_OF_RANGE: "ThermoFault"
     UNSUPPORTED: "ThermoFault"
     UNKNOWN: "ThermoFault"
+    IMPOSSIBLE: "ThermoFault"
     @property
     def name(self) -> str: ...
     @property

@@ -125,13 +125,13 @@ void addThermoFault(py::module_& m) {
                            "What a thermocouple channel reports instead of a temperature.")
         .value("OPEN_INPUT", ThermoFault::OpenInput,
                "0x8004: open thermocouple or a converter that does not answer")
-        .value("BAD_FRAME", ThermoFault::BadFrame, "0x8002: a frame no converter sends")
         .value("OUT_OF_RANGE", ThermoFault::OutOfRange, "0x8010: 327.75 degrees or more")
         .value("UNSUPPORTED", ThermoFault::Unsupported, "0xC000: converter type not implemented")
         .value("UNKNOWN", ThermoFault::Unknown, "any other value with bit 15 set")
+        .value("IMPOSSIBLE", ThermoFault::Impossible, "32751..32767: no board sends these")
         .def_property_readonly(
             "description", [](ThermoFault f) { return boardhost::faultName(f); },
-            "\"open input\", \"bad frame\", ...");
+            "\"open input\", \"out of range\", ...");
 }
 
 void addBoard(py::module_& m) {

@@ -132,6 +132,19 @@ public:
     // The exception being handled (IPSR), 0 in Thread mode.
     unsigned currentException() const { return ipsr_; }
     bool handlerMode() const { return ipsr_ != 0; }
+    // Whether a pending exception beats the current priority (PRIMASK
+    // included): the next step() takes it instead of an instruction.
+    bool exceptionDue() const;
+
+    // --- debugger -----------------------------------------------------------------------
+    // A data watchpoint: `hit` runs after each store that touches
+    // [begin, begin + size), once the store is done. Size 0 removes it.
+    using StoreWatch = std::function<void(std::uint32_t address)>;
+    void watchStores(std::uint32_t begin, std::uint32_t size, StoreWatch hit) {
+        watchBegin_ = begin;
+        watchSize_ = size;
+        watchHit_ = std::move(hit);
+    }
 
     // --- NVIC state, for the chip and tests ------------------------------------------
     std::uint32_t irqEnabled() const { return nvicEnabled_; }
@@ -182,6 +195,11 @@ private:
     bool store(std::uint32_t address, std::uint32_t value);
     bool loadSlow(std::uint32_t address, unsigned size, std::uint32_t& value);
     bool storeSlow(std::uint32_t address, unsigned size, std::uint32_t value);
+    template <unsigned Size>
+    void watched(std::uint32_t address) {
+        if (watchSize_ != 0 && address + Size - 1 - watchBegin_ < watchSize_ + Size - 1)
+            watchHit_(address);
+    }
     bool unaligned(const char* what, std::uint32_t address, unsigned size);
     const Region* findRegion(std::uint32_t address, unsigned size) const;
     void rebuildPages();
@@ -238,6 +256,9 @@ private:
     bool attention_ = true;
     int stall_ = 0; // cycles added by the accesses of this step
     bool arbitrating_ = false;
+    std::uint32_t watchBegin_ = 0;
+    std::uint32_t watchSize_ = 0;
+    StoreWatch watchHit_;
 
     // NVIC and the system exceptions, by exception number.
     std::uint32_t lines_ = 0;

@@ -128,6 +128,11 @@ unsigned Core::activeCount() const {
     return static_cast<unsigned>(__builtin_popcount(sysActive_) + __builtin_popcount(nvicActive_));
 }
 
+bool Core::exceptionDue() const {
+    const Candidate next = bestPending();
+    return next.number != 0 && next.priority < executionPriority(true);
+}
+
 unsigned Core::checkExceptions() {
     const Candidate next = bestPending();
     if (next.number != 0 && next.priority < executionPriority(true)) {

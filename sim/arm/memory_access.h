@@ -55,9 +55,13 @@ inline bool Core::store(std::uint32_t address, std::uint32_t value) {
         } else {
             page.host[offset] = static_cast<std::uint8_t>(value);
         }
+        watched<Size>(address);
         return true;
     }
-    return storeSlow(address, Size, value);
+    const bool done = storeSlow(address, Size, value);
+    if (done)
+        watched<Size>(address);
+    return done;
 }
 
 } // namespace sim::arm

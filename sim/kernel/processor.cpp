@@ -241,7 +241,8 @@ bool Processor::stepCore(int core) {
         s.idleTurn();
         return true;
     }
-    if (!t || t->idle || t->busyUntil > now() || spinBlocked(core))
+    if (!t || t->idle || t->busyUntil > now() || spinBlocked(core) ||
+        (tasksHeld(core) && !irqs_[core].masked))
         return false;
     if (sim_.countResume()) {
         sim_.stopLivelock(t->name);
@@ -267,6 +268,7 @@ void Processor::preemptionPoint() {
         return;
     bool attention = resetPending_ || deliverableIrq(core) >= 0;
     if (scheduler_->started()) {
+        attention = attention || tasksHeld(core);
         if (!booting_) {
             attention = attention || scheduler_->switchPending(core) || (core == 0 && tickPending_);
         }
@@ -276,6 +278,11 @@ void Processor::preemptionPoint() {
     }
     if (attention)
         leaveContext();
+}
+
+void Processor::holdTasks(int core, Time duration) {
+    tasksHeldUntil_[core] = std::max(tasksHeldUntil_[core], now() + duration);
+    wakeAt(tasksHeldUntil_[core]);
 }
 
 void Processor::perturbationPoint() {

@@ -118,7 +118,17 @@ public:
     // An output that a peripheral drives per core (IO bank 0 has one per core).
     virtual void setIrqLine(int core, unsigned irq, bool level);
     bool irqLine(unsigned irq) const { return ((lines_[0] | lines_[1]) >> irq) & 1u; }
+    // A fault to inject: every interrupt line that rises is taken on `core`
+    // only `latency` later (if it is still high then).
     void setIrqLatency(int core, Time latency) { irqs_[core].latency = latency; }
+    Time irqLatency(int core) const { return irqs_[core].latency; }
+
+    // --- faults a test injects -------------------------------------------------------
+    // For `duration` from now, no task runs on `core`, as if a context above
+    // every task kept it busy: its interrupts are still taken, and a task
+    // inside a critical section leaves it before the hold begins.
+    virtual void holdTasks(int core, Time duration);
+    bool tasksHeld(int core) const { return now() < tasksHeldUntil_[core]; }
 
     // PRIMASK of the executing core.
     std::uint32_t saveAndDisableInterrupts();
@@ -214,6 +224,7 @@ private:
     std::array<int, kCores> spinningOn_{{-1, -1}};
     std::array<bool, kCores> isrEntryMask_{};
     std::array<unsigned, kCores> heldLocks_{};
+    std::array<Time, kCores> tasksHeldUntil_{};
 
     std::array<IrqHandler, kIrqCount> handlers_{};
     std::array<std::uint8_t, kIrqCount> priorities_{};

@@ -310,10 +310,23 @@ void Rp2040::setIrqLine(int core, unsigned irq, bool level) {
         observer_->irqLine(core, irq, level, simulation().now());
     // Before the cores exist (the blocks reset in sim::Chip's constructor)
     // the lines are only recorded.
-    if (cores_[std::size_t(core)]) {
-        cores_[std::size_t(core)]->setIrqLine(irq, level);
-        wake(core);
+    if (!cores_[std::size_t(core)])
+        return;
+    CallbackEvent& late = lateLines_[std::size_t(core)][irq];
+    if (level && irqLatency(core) > 0) {
+        late.set([this, core, irq] {
+            if ((slots_[std::size_t(core)].lines >> irq) & 1u) {
+                cores_[std::size_t(core)]->setIrqLine(irq, true);
+                wake(core);
+            }
+        });
+        simulation().schedule(late, simulation().now() + irqLatency(core));
+        return;
     }
+    if (late.scheduled())
+        simulation().events().cancel(late);
+    cores_[std::size_t(core)]->setIrqLine(irq, level);
+    wake(core);
 }
 
 void Rp2040::mailboxesChanged() {
@@ -322,6 +335,18 @@ void Rp2040::mailboxesChanged() {
     setIrqLine(1, irq::kSioProc1, m.irq(1));
     wake(0);
     wake(1);
+}
+
+void Rp2040::holdTasks(int core, Time duration) {
+    Slot& s = slots_[std::size_t(core)];
+    s.tasksHeldUntil = std::max(s.tasksHeldUntil, std::max(s.time, simulation().now()) + duration);
+    changed_ = true;
+}
+
+void Rp2040::haltCore(int core, Time duration) {
+    Slot& s = slots_[std::size_t(core)];
+    s.haltedUntil = std::max(s.haltedUntil, std::max(s.time, simulation().now()) + duration);
+    changed_ = true;
 }
 
 void Rp2040::setDebugHalt(bool halted) {

@@ -65,6 +65,12 @@ public:
     void setIrqLine(int core, unsigned irq, bool level) override;
     // Both cores stop executing; time and the world go on.
     void setDebugHalt(bool halted) override;
+    // The core executes no Thread-mode instruction while PRIMASK is clear
+    // until the hold ends; its exceptions are taken, and their handlers run.
+    void holdTasks(int core, Time duration) override;
+    // A debugger halts one core for `duration` from now, with DBGPAUSE
+    // cleared: the timer, the watchdog and the other core go on.
+    void haltCore(int core, Time duration);
     // Powered, and neither core stopped by a fault.
     bool running() const override;
 
@@ -125,6 +131,8 @@ private:
         bool mayWake = true; // something changed that a waiting core may wake on
         unsigned extraCycles = 0;
         std::uint32_t lines = 0; // its interrupt lines as the blocks drive them
+        Time tasksHeldUntil = 0; // holdTasks
+        Time haltedUntil = 0;    // haltCore
     };
 
     // BootromHost
@@ -150,6 +158,8 @@ private:
 
     // The run loop's parts.
     bool ready(int n) const;
+    // Held by holdTasks at its own time, and in Thread mode with interrupts on.
+    bool threadHeld(int n) const;
     Time wakeTime(int n) const;
     void advanceIdle(int n, Time to);
     void execute(int n);
@@ -197,6 +207,9 @@ private:
     std::string resetCause_;
     Stats stats_;
     ExecutionObserver* observer_ = nullptr;
+    // Lines that rose on a core with injected latency (setIrqLatency): each
+    // reaches the core's NVIC when its event fires, if still high.
+    std::array<std::array<CallbackEvent, 32>, 2> lateLines_;
 };
 
 } // namespace sim::rp2040

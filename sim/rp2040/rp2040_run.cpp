@@ -29,7 +29,7 @@ Time Rp2040::localTime() const {
 
 bool Rp2040::ready(int n) const {
     const Slot& s = slots_[std::size_t(n)];
-    if (debugHalted())
+    if (debugHalted() || s.time < s.haltedUntil)
         return false;
     switch (s.mode) {
     case Mode::Held:
@@ -42,7 +42,15 @@ bool Rp2040::ready(int n) const {
     const arm::Core& c = *cores_[std::size_t(n)];
     if (c.state() == arm::Core::State::Stopped)
         return false;
+    if (threadHeld(n))
+        return s.mayWake;
     return c.running() || s.mayWake;
+}
+
+bool Rp2040::threadHeld(int n) const {
+    const Slot& s = slots_[std::size_t(n)];
+    const arm::Core& c = *cores_[std::size_t(n)];
+    return s.time < s.tasksHeldUntil && !c.handlerMode() && !c.primask();
 }
 
 Time Rp2040::wakeTime(int n) const {
@@ -53,11 +61,15 @@ Time Rp2040::wakeTime(int n) const {
     const arm::Core& c = *cores_[std::size_t(n)];
     if (c.state() == arm::Core::State::Stopped)
         return kNever;
+    if (s.time < s.haltedUntil)
+        return s.haltedUntil;
     const std::uint64_t cycles = std::max<std::uint64_t>(c.cyclesToSysTick(), 1);
     const Time cycleStart = s.time / kNsPerCycle * kNsPerCycle;
+    // A held core goes on by itself when the hold ends.
+    const Time release = threadHeld(n) ? s.tasksHeldUntil : kNever;
     if (cycles >= (kNever - cycleStart) / kNsPerCycle)
-        return kNever;
-    return cycleStart + cycles * kNsPerCycle;
+        return release;
+    return std::min(release, cycleStart + cycles * kNsPerCycle);
 }
 
 void Rp2040::advanceIdle(int n, Time to) {
@@ -181,6 +193,12 @@ void Rp2040::runCore(int n, Time bound) {
 void Rp2040::execute(int n) {
     Slot& s = slots_[std::size_t(n)];
     arm::Core& c = *cores_[std::size_t(n)];
+    if (threadHeld(n) && !c.exceptionDue()) {
+        // Nothing to take: it waits for an interrupt or the hold's end.
+        s.mayWake = false;
+        changed_ = true;
+        return;
+    }
     simulation().runnerTime(s.time);
     const Time begin = s.time;
     if (observer_)

@@ -98,10 +98,11 @@ TEST(Thermo, ValuesAndFaults) {
         {2525, ThermoFault::None, 2525, "25.25"},
         {32750, ThermoFault::None, 32750, "327.50"},
         {0x8004, ThermoFault::OpenInput, 0, "open input (0x8004)"},
-        {0x8002, ThermoFault::BadFrame, 0, "bad frame (0x8002)"},
         {0x8010, ThermoFault::OutOfRange, 0, "out of range (0x8010)"},
         {0xC000, ThermoFault::Unsupported, 0, "unsupported converter (0xc000)"},
         {0x8001, ThermoFault::Unknown, 0, "unknown fault (0x8001)"},
+        {0x8002, ThermoFault::Unknown, 0, "unknown fault (0x8002)"},
+        {0xFFFF, ThermoFault::Unknown, 0, "unknown fault (0xffff)"},
         // Above 327.50 without bit 15: no frame gives these.
         {32751, ThermoFault::Impossible, 0, "impossible value (0x7fef)"},
         {0x7FFF, ThermoFault::Impossible, 0, "impossible value (0x7fff)"},

@@ -129,6 +129,11 @@ RawClient::~RawClient() {
         ::close(fd_);
 }
 
+void RawClient::endSending() {
+    if (fd_ >= 0)
+        ::shutdown(fd_, SHUT_WR);
+}
+
 bool RawClient::send(const std::string& text) {
     std::size_t sent = 0;
     while (fd_ >= 0 && sent < text.size()) {

@@ -50,6 +50,8 @@ public:
     // Sends everything, waiting while the socket is full; false when the
     // server has gone.
     bool send(const std::string& text);
+    // Shuts the sending half, as a client piping a script does at its end.
+    void endSending();
     // Sends what fits now without waiting; the bytes sent.
     std::size_t sendSome(const std::string& text);
     bool readLine(std::string& line, std::chrono::milliseconds limit = std::chrono::seconds(30));

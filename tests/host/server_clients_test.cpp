@@ -106,6 +106,25 @@ TEST(ServerClients, OneThatSendsItsWholeScriptFirstGetsEveryAnswer) {
     }
 }
 
+// `printf '...\nrun 10s\n' | socat ...` on a busy machine: the script's end
+// comes once its last line, a run, is under way; the run is still answered
+// before the connection is closed.
+TEST(ServerClients, AScriptThatEndsDuringItsLastRunGetsTheRunsAnswer) {
+    ServedBackplane served({"valdor@2"}, "0");
+    RawClient c(served.socket());
+    const double start = micros(served.command("time"));
+    ASSERT_TRUE(c.send("select 2\nrun 10s\n"));
+    EXPECT_EQ(c.answer(20s), (Lines{"ok"}));
+    double now = start;
+    for (int i = 0; i < 100000 && now == start; ++i)
+        now = micros(served.command("time"));
+    ASSERT_GT(now, start) << "the run did not start";
+    c.endSending();
+    EXPECT_EQ(c.answer(60s), (Lines{"ok"}));
+    EXPECT_TRUE(c.closedByServer(20s));
+    EXPECT_GE(micros(served.command("time")), start + 10e6);
+}
+
 TEST(ServerClients, SigtermEndsALongRunAndOthersAreServedMeanwhile) {
     ServedBackplane served({"valdor@2"}, "1", true);
     RawClient runner(served.socket());

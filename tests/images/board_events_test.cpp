@@ -125,6 +125,32 @@ TEST_F(BoardEvents, FullQueueDropsEventsWithoutHarm) {
     EXPECT_EQ(effects(w.start), (Effects{{w.end, "GPIO11=1"}}));
 }
 
+// Host activity goes into the queue before the other events of its write:
+// with room for one event left by 249 edges, a heartbeat write that runs
+// on into the outputs still counts (the start-up fading ends) and its
+// output event is dropped; with the queue full, the heartbeat is lost too.
+// Core 1 is held as well, so that TWI-Task meets the whole write at once.
+class QueueRoom : public BoardEvents, public ::testing::WithParamInterface<int> {};
+
+TEST_P(QueueRoom, AHeartbeatTakesTheLastPlaceInTheQueue) {
+    const int edges = GetParam();
+    ASSERT_EQ(board_->chip().gpio.function(1), sim::gpiofn::kPwm);
+    const Time held = now();
+    holdCore(*board_, 0, milliseconds(10));
+    holdCore(*board_, 1, milliseconds(8));
+    std::vector<sim::Contact::Step> bounce;
+    for (int i = 0; i < edges; ++i)
+        bounce.push_back({microseconds(20), i % 2 == 0});
+    board_->contact(kInput0).bounce(bounce);
+    runFor(microseconds(20) * (edges + 1));
+    write(kAddr, 0x0B, {0x81, 0x00, 0x00, 0x01}); // 0x0B, 0x12, 0x13, 0x50
+    runUntil(held + milliseconds(20));
+    const bool kept = edges < 250;
+    EXPECT_EQ(board_->chip().gpio.function(1), kept ? sim::gpiofn::kSio : sim::gpiofn::kPwm);
+}
+
+INSTANTIATE_TEST_SUITE_P(Edges, QueueRoom, ::testing::Values(249, 250));
+
 // No input of any image produces an event code outside its set, so a
 // debugger puts one into the board's event queue, as the firmware's own
 // senders do, from a context on the board's core 0.

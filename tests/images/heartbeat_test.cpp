@@ -115,6 +115,29 @@ TEST_F(ValdorHeartbeat, ARunOfReadsThrough0x05IsHostActivity) {
     EXPECT_TRUE(sameTimeline(functionChanges(r.start), Changes{{r.end, "GPIO1 sio"}}, 0));
 }
 
+// A byte of 0x05 that the board fetched as the host acknowledged the byte
+// before, and took back as the host ended the read there (a STOP, or a
+// repeated START into the next message), never reached the host: no host
+// activity. Read next, it is.
+TEST_F(ValdorHeartbeat, AByteOf0x05TakenBackIsNoHostActivity) {
+    const Time from = now();
+    for (I2cMessage::Break how : {I2cMessage::Break::Stop, I2cMessage::Break::RepeatedStart}) {
+        I2cMessage readPart = I2cMessage::readBytes(kAddr, 4);
+        readPart.breakOff = how;
+        readPart.breakAfter = 1;
+        const I2cTransferRecord r = transfer({I2cMessage::write(kAddr, {0x00}), readPart});
+        ASSERT_EQ(r.messages.size(), 2u);
+        EXPECT_EQ(r.messages[1].bytes, Bytes{0x00});
+    }
+    runFor(milliseconds(5));
+    EXPECT_TRUE(functionChanges(from).empty());
+    EXPECT_EQ(function(1), sim::gpiofn::kPwm);
+    const I2cTransferRecord r = transfer({I2cMessage::readBytes(kAddr, 1)});
+    EXPECT_EQ(r.messages[0].bytes, Bytes{0x02});
+    settle();
+    EXPECT_TRUE(sameTimeline(functionChanges(from), Changes{{r.end, "GPIO1 sio"}}, 0));
+}
+
 TEST_F(ValdorHeartbeat, WriteOfBit7To0x0BIsHostActivity) {
     const I2cTransferRecord r = write(kAddr, 0x0B, {0x80});
     settle();

@@ -49,16 +49,6 @@ constexpr Time kLinkUp = microseconds(1002);
 // from clk_peri (125 MHz) is 67 + 52/64, ten bits of 8680 ns.
 constexpr Time kConsoleCharacter = nanoseconds(86800);
 
-// brennic's board task prints its start-up notice (68 characters, CR, LF) on
-// the UART console before it reads its slot, spinning until the last
-// character is in the transmit FIFO: the shifter and the FIFO take 33 at
-// once, the other 37 one per character time, 3211.6 us. Its slot reading
-// thus starts in tick 3 instead of tick 0, and its whole start, tick by
-// tick, comes 3 ticks later than that of valdor and quillet.
-inline Time startShift(const std::string& image) {
-    return image == "brennic" ? milliseconds(3) : 0;
-}
-
 // One byte on the bus at 100 kHz: eight bits and the acknowledge bit.
 constexpr Time kByteTime = microseconds(90);
 
@@ -86,19 +76,18 @@ inline std::vector<Entry> initialTable(std::uint8_t descriptorLength) {
 using Timeline = std::vector<std::pair<Time, bool>>;
 
 // The LED task starts with the board's set-up, right after the slot reading,
-// and turns the LED on at once; every later change falls on a tick. `shift`
-// is the image's startShift.
-inline Timeline expectedBlink(int pos, Time until, Time shift = 0) {
+// and turns the LED on at once; every later change falls on a tick.
+inline Timeline expectedBlink(int pos, Time until) {
     Timeline t;
     auto add = [&](Time at, bool on) {
-        if (at + shift <= until)
-            t.emplace_back(at + shift, on);
+        if (at <= until)
+            t.emplace_back(at, on);
     };
     add(kLinkUp, true);
     for (int phase = 1; phase < 10; ++phase)
         add(milliseconds(1 + 100 * phase), phase % 2 == 0);
     Time at = milliseconds(1001);
-    while (at + shift <= until) {
+    while (at <= until) {
         if (pos < 0) {
             add(at, true);
             add(at + milliseconds(1750), false);
@@ -208,22 +197,10 @@ protected:
     // of higher priority than any firmware task would: interrupts are still
     // taken on that core, but no firmware task runs there meanwhile.
     void holdCore(sim::Board& board, int core, Time duration) {
-        stalls_.push_back(std::make_unique<Time>(duration));
-        sim::Task* t = board.chip().scheduler().createTask(&LinkTest::holdBody, "Held", 256,
-                                                           stalls_.back().get(), 31, 1u << core);
-        ASSERT_NE(t, nullptr);
+        board.chip().holdTasks(core, duration);
     }
 
     sim::Bench bench;
-
-private:
-    static void holdBody(void* duration) {
-        sim::Processor& cpu = sim::Processor::current();
-        cpu.busyWaitFor(*static_cast<const Time*>(duration));
-        cpu.scheduler().deleteTask(nullptr);
-    }
-
-    std::vector<std::unique_ptr<Time>> stalls_;
 };
 
 } // namespace link_test

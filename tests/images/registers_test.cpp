@@ -111,25 +111,28 @@ TEST_P(Registers, UnlistedAddressesReadZerosAndDropWrites) {
 
 // 101 data bytes are all acknowledged; the first 100 are applied, wrapping
 // round the table 2.6 times, the later byte for a register winning. The
-// run starts at 0x62 so that the 101st byte would land on 0x00.
+// run starts at 0x88 so that bytes 99, 100 and 101 would land on 0x60, 0x61
+// and 0x62: a limit one short or one long shows in the table.
 TEST_P(Registers, OverLongWriteAppliesTheFirstHundredBytes) {
     Bytes data;
     for (std::uint8_t i = 0; i <= 100; ++i)
         data.push_back(i);
-    I2cTransferRecord r = write(kAddr, 0x62, data);
+    I2cTransferRecord r = write(kAddr, 0x88, data);
     EXPECT_EQ(r.messages[0].acked, std::vector<bool>(102, true));
 
     const std::vector<Entry> entries = initialTable(GetParam().descriptorLength);
     Bytes expected = initialValues();
-    std::size_t k = indexOf(0x62);
+    std::size_t k = indexOf(0x88);
     for (std::size_t i = 0; i < 100; ++i, k = (k + 1) % entries.size()) {
         if (!entries[k].readOnly)
             expected[k] = data[i];
     }
-    EXPECT_EQ(expected[indexOf(0x00)], 62);
-    // The 101st byte is dropped but still moves the cursor on: from 0x00,
-    // which it would have gone to, to 0x05.
-    EXPECT_EQ(bareRead(kAddr, 1), Bytes{expected[indexOf(0x05)]});
+    EXPECT_EQ(expected[indexOf(0x60)], 98);
+    EXPECT_EQ(expected[indexOf(0x61)], 99);
+    EXPECT_EQ(expected[indexOf(0x62)], 62);
+    // The 101st byte is dropped but still moves the cursor on: from 0x62,
+    // which it would have gone to, to 0x63.
+    EXPECT_EQ(bareRead(kAddr, 1), Bytes{expected[indexOf(0x63)]});
     EXPECT_EQ(table(), expected);
 }
 

@@ -59,7 +59,7 @@ TEST_P(SlotSettling, BoardStartsAfterTheReadingsAgree) {
     const auto& [image, c] = GetParam();
     sim::Board& board = insert(image, 0);
     board.analog().script(kCodingInput, c.readings);
-    const Time up = upAfter(c.readingsTaken) + startShift(image);
+    const Time up = upAfter(c.readingsTaken);
     start(up - nanoseconds(1));
     EXPECT_TRUE(pinChanges(board, 25).empty());
     runUntil(up + kStartUp + milliseconds(5));

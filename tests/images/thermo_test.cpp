@@ -175,11 +175,16 @@ TEST_F(QuilletWithoutConverters, SilentConvertersReadAsOpen) {
     }
 }
 
-TEST_F(QuilletThermo, AFrameNoConverterSendsIsNoTemperature) {
+// Of a frame only the open flag and the reading count: bits 1 and 0 change
+// nothing.
+TEST_F(QuilletThermo, BitsOneAndZeroOfAFrameAreNotChecked) {
     bank().setTemperature(1, 100.0);
-    bank().setFrame(2, 0x0C82); // 100 degrees with the always-zero bit 1 set
+    bank().setFrame(2, 0x0C82);
+    bank().setFrame(3, 0x0C83);
+    bank().setFrame(4, 0x0003);
     runUntil(FIRST_SCAN + 8 * FRAME + image_backend::kStartUp);
-    EXPECT_EQ(read(0x80, 4), (std::vector<uint8_t>{0x10, 0x27, 0x02, 0x80}));
+    EXPECT_EQ(read(0x80, 8),
+              (std::vector<uint8_t>{0x10, 0x27, 0x10, 0x27, 0x10, 0x27, 0x00, 0x00}));
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // The I2C handler under conditions a quiet bench does not show: interrupts
 // taken late on core 1 (the last byte of a write then still waits in the
-// receive FIFO when the slave layer reports the end of the transfer), a host
+// receive FIFO when the slave layer reports the end of the transfer; held
+// off longer, the next message's first byte waits behind it), a host
 // that talks from the board's first moment on the bus, and a 16-bit value
 // updated while the host reads it.
 #include "link_bench.h"
 
+#include <ostream>
 #include <string>
 
 namespace link_test {
@@ -63,6 +65,75 @@ INSTANTIATE_TEST_SUITE_P(Latency, LateInterrupts,
                          ::testing::Combine(::testing::Values("valdor", "quillet"),
                                             ::testing::Values(10, 30, 60, 85)),
                          lateName);
+
+// Interrupts held off on core 1 for longer than one byte time: bytes of
+// several messages of one transfer wait in the receive FIFO together, and
+// the end of a message (the repeated START) is handled only after the first
+// byte of the next one has come. Each message is still a write of its own:
+// its first byte is its register address. The last one sets output channel
+// 0 and takes effect without any further transfer, even when its STOP is
+// handled in the same late interrupt as the repeated START before it.
+struct HeldOffCase {
+    const char* name;
+    std::vector<Bytes> messages; // writes to the board, joined by repeated STARTs
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> registers; // what they leave
+};
+
+const HeldOffCase kHeldOffCases[] = {
+    {"TwoWrites", {{0x00, 0x5A}, {0x50, 0x01}}, {{0x50, 0x01}, {0x51, 0x00}, {0x00, 0x5A}}},
+    {"SelectThenWrites",
+     {{0x12}, {0x0B, 0x81}, {0x50, 0x01}},
+     {{0x0B, 0x81}, {0x05, 0x81}, {0x12, 0x00}, {0x13, 0x00}, {0x50, 0x01}}},
+    {"ThreeWrites",
+     {{0x00, 0x11}, {0x60, 0x34, 0x02}, {0x50, 0x01, 0x00}},
+     {{0x00, 0x11}, {0x60, 0x34}, {0x61, 0x02}, {0x62, 0x00}, {0x50, 0x01}, {0x51, 0x00}}},
+};
+
+void PrintTo(const HeldOffCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class HeldOffInterrupts
+    : public LinkTest,
+      public ::testing::WithParamInterface<std::tuple<const char*, int, HeldOffCase>> {
+protected:
+    void SetUp() override {
+        board_ = &insert(std::get<0>(GetParam()), 2);
+        start(milliseconds(2) + kStartUp);
+    }
+    // The pin of output channel 0.
+    unsigned output0() const { return std::string(std::get<0>(GetParam())) == "valdor" ? 11 : 12; }
+    sim::Board* board_ = nullptr;
+};
+
+TEST_P(HeldOffInterrupts, EachMessageKeepsItsRegisterAddress) {
+    const HeldOffCase& c = std::get<2>(GetParam());
+    board_->chip().setIrqLatency(1, microseconds(std::get<1>(GetParam())));
+    std::vector<I2cMessage> messages;
+    for (const Bytes& m : c.messages)
+        messages.push_back(I2cMessage::write(kAddr, m));
+    const I2cTransferRecord r = transfer(messages);
+    EXPECT_FALSE(r.nacked());
+    runFor(milliseconds(2));
+    // Output channel 0 goes on after the STOP, before any further transfer.
+    const Timeline output = pinChanges(*board_, output0(), r.start);
+    EXPECT_TRUE(output.size() == 1 && output[0].first >= r.end && output[0].second)
+        << "output channel 0 changes " << output.size() << " times";
+    board_->chip().setIrqLatency(1, 0);
+    for (const auto& [reg, value] : c.registers)
+        EXPECT_EQ(readOne(kAddr, reg), value) << "register 0x" << std::hex << int(reg);
+}
+
+std::string heldOffName(const ::testing::TestParamInfo<HeldOffInterrupts::ParamType>& info) {
+    return std::string(std::get<0>(info.param)) + "_" + std::to_string(std::get<1>(info.param)) +
+           "us_" + std::get<2>(info.param).name;
+}
+
+INSTANTIATE_TEST_SUITE_P(HeldOff, HeldOffInterrupts,
+                         ::testing::Combine(::testing::Values("valdor", "quillet"),
+                                            ::testing::Values(100, 150, 200, 300),
+                                            ::testing::ValuesIn(kHeldOffCases)),
+                         heldOffName);
 
 // A host that writes heartbeats back to back from power-on: its transfers
 // are refused until the link is up and taken from the first one after, with

@@ -101,7 +101,7 @@ def test_analog_inputs_and_outputs(backplane, bus):
 THERMO_CASES = [
     (1, "25", 25.0),
     (2, "open", boardhost.ThermoFault.OPEN_INPUT),
-    (3, "frame=0x0002", boardhost.ThermoFault.BAD_FRAME),
+    (3, "frame=0x0C83", 100.0),  # bits 1 and 0 are not looked at
     (4, "frame=0x8000", boardhost.ThermoFault.OUT_OF_RANGE),
     (5, "330", boardhost.ThermoFault.OUT_OF_RANGE),
     (6, "100", 100.0),

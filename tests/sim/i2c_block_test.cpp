@@ -232,6 +232,34 @@ TEST_F(I2cBlockTest, CombinedWriteAndReadUseARepeatedStart) {
     EXPECT_NE(block.rawInterrupts() & C::kRestartDet, 0u);
 }
 
+// IC_DATA_CMD bit 11 (FIRST_DATA_BYTE) marks the first byte received after
+// each address phase, so bytes that wait in the FIFO across repeated STARTs
+// still show where each message began; an address-only message leaves no
+// byte and no mark.
+TEST_F(I2cBlockTest, EveryMessageMarksItsFirstByteAlsoAfterARepeatedStart) {
+    slaveMode();
+    I2cTransferRecord r = transfer(
+        {I2cMessage::write(kAddress, {0x10, 0x11}), I2cMessage::write(kAddress, {}),
+         I2cMessage::write(kAddress, {0x20}), I2cMessage::write(kAddress, {0x40, 0x41, 0x42})});
+    ASSERT_EQ(r.messages.size(), 4u);
+    EXPECT_NE(block.rawInterrupts() & C::kRestartDet, 0u);
+    const std::vector<std::uint32_t> expected{
+        0x10u | C::kFirstDataByte, 0x11u, 0x20u | C::kFirstDataByte,
+        0x40u | C::kFirstDataByte, 0x41u, 0x42u};
+    std::vector<std::uint32_t> seen;
+    while (block.rxLevel() > 0) {
+        const std::uint32_t head = block.peek(C::kDataCmd);
+        const std::uint32_t popped = block.read(C::kDataCmd);
+        EXPECT_EQ(head, popped); // peeking keeps the mark with its byte
+        seen.push_back(popped);
+    }
+    EXPECT_EQ(seen, expected);
+    // The next transfer's first byte is marked again.
+    transfer({I2cMessage::write(kAddress, {0x50, 0x51})});
+    EXPECT_EQ(block.read(C::kDataCmd), 0x50u | C::kFirstDataByte);
+    EXPECT_EQ(block.read(C::kDataCmd), 0x51u);
+}
+
 TEST_F(I2cBlockTest, FullReceiveFifoHoldsTheClockUntilThereIsRoom) {
     slaveMode();
     std::vector<std::uint8_t> bytes;

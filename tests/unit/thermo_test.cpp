@@ -35,14 +35,15 @@ TEST(ThermoDecode, OpenInputAndOutOfRange) {
     EXPECT_EQ(decode(0x8004), THERMO_ERR_OPEN);
 }
 
-TEST(ThermoDecode, AFrameWithTheDeviceIdBitSetIsNoTemperature) {
-    EXPECT_EQ(decode(0x0C82), THERMO_ERR_FRAME);
-    EXPECT_EQ(decode(0x0002), THERMO_ERR_FRAME);
-    EXPECT_EQ(decode(0x28F2), THERMO_ERR_FRAME);
-    // Open and out of range keep their own codes.
-    EXPECT_EQ(decode(0x0006), THERMO_ERR_OPEN);
-    EXPECT_EQ(decode(0x8002), THERMO_ERR_RANGE);
-    EXPECT_EQ(decode(0x28FA), THERMO_ERR_RANGE);
+TEST(ThermoDecode, BitsOneAndZeroAreNotChecked) {
+    for (uint16_t low = 0; low <= 3; low = static_cast<uint16_t>(low + 1)) {
+        EXPECT_EQ(decode(0x0C80 | low), 10000) << low;
+        EXPECT_EQ(decode(0x0000 | low), 0) << low;
+        EXPECT_EQ(decode(0x28F0 | low), 32750) << low;
+        EXPECT_EQ(decode(0x28F8 | low), THERMO_ERR_RANGE) << low;
+        EXPECT_EQ(decode(0x8000 | low), THERMO_ERR_RANGE) << low;
+        EXPECT_EQ(decode(0x0004 | low), THERMO_ERR_OPEN) << low;
+    }
 }
 
 TEST(ThermoDecode, ErrorsAndTemperaturesNeverMeet) {
@@ -52,8 +53,7 @@ TEST(ThermoDecode, ErrorsAndTemperaturesNeverMeet) {
             ASSERT_EQ(v % 25, 0) << "frame " << frame;
             ASSERT_LE(v, 32750) << "frame " << frame;
         } else {
-            ASSERT_TRUE(v == THERMO_ERR_OPEN || v == THERMO_ERR_RANGE || v == THERMO_ERR_FRAME)
-                << "frame " << frame;
+            ASSERT_TRUE(v == THERMO_ERR_OPEN || v == THERMO_ERR_RANGE) << "frame " << frame;
         }
     }
 }

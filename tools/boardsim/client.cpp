@@ -21,15 +21,15 @@ void Client::drop(const std::string& why) {
     fd_ = -1;
 }
 
-void Client::readInput(std::int64_t wall) {
+void Client::readInput() {
     char chunk[4096];
     ssize_t n = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
     if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
         return;
     if (n <= 0) {
-        // Gone, or done sending: what is left still runs and is answered.
+        // Gone, or done sending: what is left still runs and is answered,
+        // a run under way included; the server closes the connection after.
         inputEnded_ = true;
-        checkProgress(wall);
         return;
     }
     input_.append(chunk, static_cast<std::size_t>(n));

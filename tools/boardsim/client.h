@@ -37,7 +37,7 @@ public:
 
     // Reads what is there; at the input's end the connection closes once
     // every whole line has run and its replies are out.
-    void readInput(std::int64_t wall);
+    void readInput();
     // The next whole line (without its end), when the client may run one.
     bool nextLine(std::string& line);
     void send(const std::string& text, std::int64_t wall);

@@ -85,7 +85,7 @@ public:
             for (std::size_t i = 2; n > 0 && i < fds.size(); ++i) {
                 Client& c = sessions_[i - 2]->client;
                 if (fds[i].revents & (POLLIN | POLLHUP | POLLERR))
-                    c.readInput(wall);
+                    c.readInput();
                 if (fds[i].revents & POLLOUT)
                     c.flush(wall);
             }

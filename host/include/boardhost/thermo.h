@@ -10,10 +10,9 @@ namespace boardhost {
 enum class ThermoFault {
     None,
     OpenInput,   // 0x8004: open thermocouple or a converter that does not answer
-    BadFrame,    // 0x8002: a frame no converter sends
     OutOfRange,  // 0x8010: 327.75 degrees or more
     Unsupported, // 0xC000: converter type not implemented
-    Unknown,     // any other value with bit 15 set
+    Unknown,     // any other value with bit 15 set, reported with its code
     Impossible,  // 32751..32767: above the highest temperature, no fault code
 };
 
@@ -27,10 +26,10 @@ struct ThermoReading {
 
 ThermoReading decodeThermo(std::uint16_t raw);
 
-// "open input", "bad frame", ...; empty for None.
+// "open input", "out of range", ...; empty for None.
 std::string faultName(ThermoFault fault);
-// One word per fault for scripts: "open", "frame", "range", "unsupported",
-// "unknown", "impossible".
+// One word per fault for scripts: "open", "range", "unsupported", "unknown",
+// "impossible".
 std::string faultCode(ThermoFault fault);
 
 // "123.25", or the fault's name with its value: "open input (0x8004)".

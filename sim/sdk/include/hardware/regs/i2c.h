@@ -1,8 +1,15 @@
-// Bits of the I2C block's interrupt registers the firmware tests by name.
+// Bits of the I2C block's registers the firmware tests by name.
 #ifndef _HARDWARE_REGS_I2C_H
 #define _HARDWARE_REGS_I2C_H
 
 // IC_RAW_INTR_STAT.RX_DONE: the master did not acknowledge a byte the slave sent.
 #define I2C_IC_RAW_INTR_STAT_RX_DONE_BITS 0x00000080u
+// IC_RAW_INTR_STAT.STOP_DET and START_DET: a STOP, a START or repeated START on the bus.
+#define I2C_IC_RAW_INTR_STAT_STOP_DET_BITS 0x00000200u
+#define I2C_IC_RAW_INTR_STAT_START_DET_BITS 0x00000400u
+// IC_STATUS.SLV_ACTIVITY: the slave is addressed in a transfer.
+#define I2C_IC_STATUS_SLV_ACTIVITY_BITS 0x00000040u
+// IC_DATA_CMD.FIRST_DATA_BYTE, as read: the first byte received after an address phase.
+#define I2C_IC_DATA_CMD_FIRST_DATA_BYTE_BITS 0x00000800u
 
 #endif
