@@ -1,4 +1,4 @@
-// The bus timing a master drives, from the I2C-bus specification and user
+// The bus timing a master drives, from the I2C-bus standard's user
 // manual (NXP UM10204, rev. 6, table 10, "characteristics of the SDA and SCL
 // bus lines"), the minimums for the two speed modes the boards meet:
 //
@@ -44,7 +44,7 @@ struct I2cTiming {
     static I2cTiming forRate(std::uint32_t hz);
 };
 
-// The specification's minimums for the mode a rate falls in.
+// UM10204's minimums for the mode a rate falls in.
 struct I2cLimits {
     Time low, high, hdSta, suSta, suSto, busFree, suDat, hdDatMax;
     static I2cLimits forRate(std::uint32_t hz);

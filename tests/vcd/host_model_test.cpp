@@ -1,7 +1,7 @@
 // The host controller models against a slave that holds SCL before the first
 // byte it sends, drawn on the lines: what each master reads, and the clock
 // pulse the slave gets when it lets go. Also the master's timing at both
-// speed modes, checked edge by edge against the bus specification's limits.
+// speed modes, checked edge by edge against UM10204's limits.
 #include "world/host_master.h"
 #include "world/i2c_bus.h"
 #include "world/i2c_waveform.h"
