@@ -23,7 +23,7 @@ add_custom_target(elf_runs
             -DBOARDS_ELF_IMAGE_DIR=${CMAKE_BINARY_DIR}
             -DDIFFERENTIAL_SEEDS=${DIFFERENTIAL_SEEDS}
     COMMAND ${CMAKE_COMMAND} --build ${_sim_dir}
-            --target elf_tests image_tests_elf boardsim elf_bench elf_report differential -j 2
+            --target elf_tests image_tests_elf boardsim elf_bench elf_report differential soak -j 2
     COMMAND ${CMAKE_CTEST_COMMAND} --test-dir ${_sim_dir} -L elf --output-on-failure -j 2
     # Stacks, clock stretch, latencies, load and heap of each image under host
     # traffic; fails when a task goes deeper than the image checks' bound.
