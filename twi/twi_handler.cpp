@@ -160,14 +160,19 @@ void __not_in_flash_func(_closeTransaction)(i2c_hw_t* hw) {
     lastFetch = FETCH_NONE;
     addrHandled = 0;
     latchedReg = nullptr;
-    if (buf.len != 0) {
+    const bool queued = buf.len != 0;
+    if (queued) {
         critical_section_enter_blocking(&_critSec);
         _q.push(buf); // a full queue drops the record; the handler goes on
         critical_section_exit(&_critSec);
     }
     buf.len = 0;
     stalled = false;
-    _notifyTask();
+    // A read leaves TWI-Task nothing to do unless it flagged host activity;
+    // waking it costs both cores a turn through the kernel's locks.
+    if (queued || _setHeartbeat != 0) {
+        _notifyTask();
+    }
 }
 
 // The block marks the first byte received after each address phase. Such a

@@ -52,8 +52,10 @@ Time I2cController::sdaHoldTime() const {
     return (peek(kSdaHold) & 0xffffu) * kIcClk;
 }
 
+// The set-up lasts IC_SDA_SETUP - 1 cycles; the datasheet asks for 2 at least.
 Time I2cController::sdaSetupTime() const {
-    return (peek(kSdaSetup) & 0xffu) * kIcClk;
+    const std::uint32_t n = peek(kSdaSetup) & 0xffu;
+    return (n > 1 ? n - 1 : 1) * kIcClk;
 }
 
 Time I2cController::spikeFilter() const {
@@ -170,6 +172,7 @@ bool I2cController::writableWhileEnabled(std::uint32_t offset) const {
     case kFsSclHcnt:
     case kFsSclLcnt:
     case kSdaHold:
+    case kSdaSetup:
     case kFsSpklen:
         return false;
     default:

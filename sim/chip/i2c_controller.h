@@ -16,7 +16,8 @@
 //   of that acknowledge bit and the master's next low phase: only when SCL
 //   falls with the FIFO still empty does the block hold SCL low, until a
 //   byte is written to IC_DATA_CMD; it then puts the first bit on SDA and
-//   lets SCL go IC_SDA_SETUP ic_clk cycles later. A read that begins with
+//   lets SCL go IC_SDA_SETUP - 1 ic_clk cycles later (IC_SDA_SETUP is
+//   written only while the block is disabled). A read that begins with
 //   stale bytes in the transmit FIFO flushes them with a transmit abort
 //   (TX_ABRT, ABRT_SLVFLUSH_TXFIFO).
 // - Line timing, in ic_clk cycles (clk_sys, 125 MHz): the block changes SDA

@@ -75,6 +75,7 @@ protected:
         const std::vector<soak::RegisterModel::Expected> expected = model.read(readLength);
         ASSERT_TRUE(bench.run(sim::milliseconds(1))) << bench.error();
         model.apply();
+        model.settle(); // a millisecond on, the board has applied it
 
         if (readLength == 0)
             return;
@@ -166,5 +167,34 @@ TEST_P(RegisterProtocolFuzz, EveryByteReadMatchesTheModel) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RegisterProtocolFuzz,
                          ::testing::Values(1u, 2u, 3u, 0x5EEDu, 20261208u));
+
+// A transfer that begins just after a write may still find the registers
+// from before it, until the board has surely applied the write; a byte read
+// after that has only the new value.
+TEST(RegisterModelWindow, AReadSoonAfterAWriteMaySeeTheOldValuesUntilSettled) {
+    soak::RegisterModel model{soak::descriptorOf("valdor")};
+    model.write({0x50, 0x22, 0x8a});
+    model.apply();
+    model.write({0x50});
+    const auto soon = model.read(2);
+    ASSERT_EQ(soon.size(), 2u);
+    EXPECT_EQ(soon[0].before, 0x00);
+    EXPECT_EQ(soon[0].after, 0x22);
+    EXPECT_EQ(soon[1].before, 0x00);
+    EXPECT_EQ(soon[1].after, 0x8a);
+    model.apply();
+    model.settle();
+    model.write({0x50});
+    const auto later = model.read(2);
+    EXPECT_EQ(later[0].before, 0x22);
+    EXPECT_EQ(later[1].before, 0x8a);
+    // A write of the pointer alone applies nothing and keeps the window.
+    model.write({0x50, 0x33});
+    model.apply();
+    model.write({0x51});
+    model.apply();
+    model.write({0x50});
+    EXPECT_EQ(model.read(1)[0].before, 0x22);
+}
 
 } // namespace

@@ -181,9 +181,9 @@ TEST_F(I2cBlockTest, ReadStretchesTheClockUntilTheHandlerWritesAByte) {
     EXPECT_EQ(r.messages[0].acked, (std::vector<bool>{true, false}));
     // Each byte is asked for as the block acknowledges (the address, then
     // the master's acknowledge as SCL rises); the handler answers 40 us
-    // later and SCL goes IC_SDA_SETUP (100 cycles, 0.8 us) after that:
-    // 5 + 80 + 40.8 + 80 + 40.8 + 80 + 5 + 10.
-    EXPECT_EQ(r.end - r.start, microseconds(341) + nanoseconds(600));
+    // later and SCL goes IC_SDA_SETUP - 1 cycles (99 at reset, 0.792 us) after
+    // that: 5 + 80 + 40.792 + 80 + 40.792 + 80 + 5 + 10.
+    EXPECT_EQ(r.end - r.start, microseconds(341) + nanoseconds(584));
     sim.runUntil(microseconds(500));
     std::vector<std::string> expected{"40us start", "125us rd_req", "245us rd_req", "381us stop"};
     EXPECT_EQ(log, expected);
@@ -334,7 +334,7 @@ TEST_F(I2cBlockTest, StaleTransmitBytesAreFlushedWhenAReadBegins) {
     I2cTransferRecord r = transfer({I2cMessage::readBytes(kAddress, 1)});
     EXPECT_EQ(r.messages[0].bytes, std::vector<std::uint8_t>{0x44});
     // Held from 95 us until the answer at 100 us and its set-up time.
-    EXPECT_EQ(r.end - r.start, microseconds(100 + 80 + 5 + 10) + nanoseconds(800));
+    EXPECT_EQ(r.end - r.start, microseconds(100 + 80 + 5 + 10) + nanoseconds(792));
 }
 
 TEST_F(I2cBlockTest, AfterATransmitAbortBothFifosStayFlushedUntilItIsCleared) {
@@ -416,7 +416,7 @@ struct LineLog {
 // The slave side's timing, per bus rate and handler latency: RD_REQ rises as
 // the block acknowledges the address and as it samples the master's
 // acknowledge; SCL is held only if the FIFO is still empty when SCL falls,
-// and let go IC_SDA_SETUP (0.8 us) after the answer. Only what is left past
+// and let go IC_SDA_SETUP - 1 cycles (0.792 us) after the answer. Only what is left past
 // the master's own low phase shows on the bus.
 struct AnswerCase {
     std::uint32_t hz;
@@ -454,15 +454,15 @@ INSTANTIATE_TEST_SUITE_P(RatesAndLatencies, I2cBlockAnswerTest,
                              // (falls 185, rises 190).
                              AnswerCase{100000, 0, 285 * kUs, 5 * kUs},
                              AnswerCase{100000, 9 * kUs, 285 * kUs, 5 * kUs},
-                             // The address answer is held 95..97.8, unseen; the second byte
-                             // shows 2.8 us past the master's low phase.
-                             AnswerCase{100000, 12 * kUs, 287800 * kNs, 7800 * kNs},
-                             AnswerCase{100000, 20 * kUs, 301600 * kNs, 15800 * kNs},
+                             // The address answer is held 95..97.792, unseen; the second byte
+                             // shows 2.792 us past the master's low phase.
+                             AnswerCase{100000, 12 * kUs, 287792 * kNs, 7792 * kNs},
+                             AnswerCase{100000, 20 * kUs, 301584 * kNs, 15792 * kNs},
                              // 400 kHz: 1.3 us low, 1.2 us high; RD_REQ at 21.2 us and 45.0 us.
                              AnswerCase{400000, 0, 71200 * kNs, 1300 * kNs},
                              AnswerCase{400000, 1500 * kNs, 71200 * kNs, 1300 * kNs},
-                             AnswerCase{400000, 2800 * kNs, 72300 * kNs, 2400 * kNs},
-                             AnswerCase{400000, 20 * kUs, 106500 * kNs, 19600 * kNs}));
+                             AnswerCase{400000, 2800 * kNs, 72292 * kNs, 2392 * kNs},
+                             AnswerCase{400000, 20 * kUs, 106484 * kNs, 19592 * kNs}));
 
 // The line timing the block drives and hears comes from its timing
 // registers, in ic_clk cycles (8 ns): SDA changes IC_SDA_HOLD.TX_HOLD after
@@ -486,6 +486,7 @@ TEST_P(I2cBlockLineTest, SdaHoldAndSpikeFilterFollowTheirRegisters) {
     block.write(C::kEnable, 0);
     block.write(C::kSdaHold, c.txHold);
     block.write(C::kFsSpklen, c.spikeLength);
+    block.write(C::kSdaSetup, 101); // 100 cycles
     block.write(C::kEnable, 1);
     // Asked at 85 us; SCL held from 95; the answer at 104 us lets it go at
     // 104.8, 200 ns before the Pi's own fall at 105.

@@ -89,16 +89,16 @@ TEST_F(I2cRegistersTest, ResetValuesAndWritableBits) {
 TEST_F(I2cRegistersTest, SetUpRegistersAreLockedWhileEnabled) {
     regs.write(C::kEnable, 1);
     EXPECT_EQ(regs.read(C::kEnableStatus), 1u);
-    for (std::uint32_t offset :
-         {C::kCon, C::kTar, C::kSar, C::kSsSclHcnt, C::kFsSclLcnt, C::kSdaHold, C::kFsSpklen}) {
+    for (std::uint32_t offset : {C::kCon, C::kTar, C::kSar, C::kSsSclHcnt, C::kFsSclLcnt,
+                                 C::kSdaHold, C::kSdaSetup, C::kFsSpklen}) {
         SCOPED_TRACE(offset);
         const std::uint32_t before = regs.peek(offset);
         regs.write(offset, before ^ 0x3);
         EXPECT_EQ(regs.peek(offset), before);
     }
     // The rest stays writable.
-    regs.write(C::kSdaSetup, 0x20);
-    EXPECT_EQ(regs.peek(C::kSdaSetup), 0x20u);
+    regs.write(C::kTxTl, 0x3);
+    EXPECT_EQ(regs.peek(C::kTxTl), 0x3u);
 }
 
 TEST_F(I2cRegistersTest, ClearRegistersClearOnReadOnlyAndPeekLeavesThem) {

@@ -136,8 +136,8 @@ TEST_F(I2cSlaveTest, ReadIsStretchedUntilTheHandlerAnswers) {
     EXPECT_EQ(r.messages[0].bytes, (std::vector<std::uint8_t>{0xa0, 0xa1}));
     // Asked as the address is acknowledged (85 us) and as the master's
     // acknowledge is sampled; each answer comes 25 us late and SCL goes
-    // 0.8 us after it: 5 + 80 + 25.8 + 80 + 25.8 + 80 + 5 + 10 (STOP).
-    EXPECT_EQ(r.end - r.start, microseconds(311) + nanoseconds(600));
+    // 0.792 us after it: 5 + 80 + 25.792 + 80 + 25.792 + 80 + 5 + 10 (STOP).
+    EXPECT_EQ(r.end - r.start, microseconds(311) + nanoseconds(584));
     sim.runFor(microseconds(100));
     EXPECT_EQ(events, (Events{"110 request", "215 request", "336 finish"}));
 }

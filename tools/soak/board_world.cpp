@@ -68,6 +68,8 @@ std::uint16_t BoardWorld::modelOutputs() const {
 
 void BoardWorld::applied(Time end) {
     const Bytes covered = model_.pendingRegisters();
+    if (!covered.empty())
+        settledAt_ = end + kApplyWindow;
     model_.apply();
     for (unsigned ch = 0; ch < 2 && valdor_; ++ch) {
         const std::uint8_t low = static_cast<std::uint8_t>(0x60 + 2 * ch);

@@ -24,6 +24,10 @@ constexpr Time kAnalogWindow = sim::milliseconds(30);  // a new reading every 20
 constexpr Time kThermoWindow = sim::milliseconds(600); // every 200 ms plus the scan
 constexpr Time kInputWindow = sim::milliseconds(30);   // the debounce window after bouncing ends
 constexpr Time kLinkDown = sim::milliseconds(3);       // after a reset, until the link is up
+// TWI-Task applies a write after its STOP; a read that begins sooner than this
+// may still see the registers from before it (at 400 kHz the next address
+// can come 25 us after a STOP).
+constexpr Time kApplyWindow = sim::microseconds(500);
 
 class BoardWorld {
 public:
@@ -50,6 +54,11 @@ public:
     // --- the host's writes -------------------------------------------------------------
     // The model's pending write is applied at `end`: remember what it promises.
     void applied(Time end);
+    // A transfer begins at `now`: a write older than kApplyWindow is in the table.
+    void settle(Time now) {
+        if (now >= settledAt_)
+            model_.settle();
+    }
 
     // --- checks (empty string: fine) ----------------------------------------------
     // A published 16-bit value read in one run, or one byte of it.
@@ -75,6 +84,7 @@ private:
     RegisterModel model_;
     Time bootAt_ = 0;
     Time downUntil_ = 0;
+    Time settledAt_ = 0;
     unsigned injectedResets_ = 0;
     std::vector<std::vector<std::pair<Time, std::uint16_t>>> sources_;
     std::vector<bool> closed_;

@@ -29,6 +29,7 @@ void RegisterModel::reset() {
     lastMode_ = Mode::None;
     pendingStart_ = -1;
     pending_.clear();
+    before_.clear();
 }
 
 int RegisterModel::find(std::uint8_t addr) const {
@@ -90,7 +91,8 @@ std::vector<RegisterModel::Expected> RegisterModel::read(std::size_t n) {
             }
             out.push_back({b, b, -1});
         } else if (mode_ == Mode::Registers && reg_ >= 0) {
-            out.push_back({table_[reg_].value, after[reg_].value, reg_});
+            const std::uint8_t before = before_.empty() ? table_[reg_].value : before_[reg_].value;
+            out.push_back({before, after[reg_].value, reg_});
             reg_ = next(reg_);
             lastMode_ = Mode::Registers;
         } else {
@@ -109,6 +111,8 @@ void RegisterModel::unread() {
 }
 
 void RegisterModel::apply() {
+    if (pendingStart_ >= 0)
+        before_ = table_;
     applyTo(table_);
     pendingStart_ = -1;
     pending_.clear();

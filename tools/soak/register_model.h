@@ -26,7 +26,9 @@ public:
         bool readOnly;
     };
     // A byte the host reads: `before` and `after` the write still pending
-    // from the same transfer (a read joined to it may see either).
+    // (from the same transfer, or one just over that the board may not have
+    // applied yet): a read may see either, and once it sees `after` of a
+    // byte, `after` for the rest.
     struct Expected {
         std::uint8_t before;
         std::uint8_t after;
@@ -46,8 +48,11 @@ public:
     std::vector<Expected> read(std::size_t n);
     // The board took back a byte it had fetched and never sent.
     void unread();
-    // The transfer is over: its pending write reaches the table.
+    // The transfer is over: its pending write reaches the table. Until
+    // settle(), reads may still see the table from before it.
     void apply();
+    // The board has surely applied the last write.
+    void settle() { before_.clear(); }
 
     // The registers the pending write covers, in table order.
     Bytes pendingRegisters() const;
@@ -75,6 +80,7 @@ private:
     Mode lastMode_ = Mode::None; // what the last byte read came from
     int pendingStart_ = -1;
     Bytes pending_;
+    std::vector<Entry> before_; // the table before the last write, until settled
 };
 
 } // namespace soak

@@ -226,6 +226,8 @@ void SoakRun::checkRead(BoardWorld& b, const std::vector<RegisterModel::Expected
 void SoakRun::check(const std::vector<Planned>& planned, const sim::I2cTransferRecord& r) {
     describe_ = sim::describe(r);
     readAt_ = r.start;
+    for (auto& b : boards_)
+        b->settle(r.start);
     if (r.stuck)
         diverge(Fault::Refused, "the bus got stuck");
     for (std::size_t i = 0; i < r.messages.size() && i < planned.size(); ++i) {
