@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """SCL's low phases in a boardsim VCD: how many, the longest, the commonest.
 
-    scripts/vcd_scl_lows.py FILE.vcd...
+    scripts/vcd_scl_lows.py [--longest-at-most NS] FILE.vcd...
 
 A board that never stretches the clock past the master's own low phase
-shows one length only (5000 ns at 100 kHz, 1300 ns at 400 kHz)."""
+shows one length only (5000 ns at 100 kHz, 1300 ns at 400 kHz). With
+--longest-at-most the exit status is 1 when a file has a longer one."""
 import collections
 import sys
 
@@ -28,8 +29,20 @@ def scl_lows(path):
     return lows
 
 
-for path in sys.argv[1:]:
+args = sys.argv[1:]
+limit = None
+if args[:1] == ["--longest-at-most"] and len(args) >= 2:
+    limit = int(args[1])
+    args = args[2:]
+if not args:
+    sys.exit(__doc__)
+status = 0
+for path in args:
     lows = scl_lows(path)
     common = collections.Counter(lows).most_common(4)
-    print(f"{path}: {len(lows)} low phases, longest {max(lows, default=0)} ns, commonest "
+    longest = max(lows, default=0)
+    print(f"{path}: {len(lows)} low phases, longest {longest} ns, commonest "
           + ", ".join(f"{ns} ns x{n}" for ns, n in common))
+    if not lows or (limit is not None and longest > limit):
+        status = 1
+sys.exit(status)
