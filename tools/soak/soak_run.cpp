@@ -292,7 +292,8 @@ SoakResult SoakRun::run(std::ostream& log) {
         std::vector<Planned> planned = plan();
         inject(planned);
         // Now and then a board resets in the middle of a transfer to others.
-        // Every transfer lasts longer than 90 us, so the reset falls inside it.
+        // Every transfer lasts longer than its START and address byte (90 us
+        // at 100 kHz, 22.5 us at 400 kHz), so a reset that soon falls inside it.
         if (chance(1000) && !resetEvent.scheduled()) {
             BoardWorld* victim = liveBoard();
             const bool involved = std::any_of(planned.begin(), planned.end(),
@@ -309,8 +310,9 @@ SoakResult SoakRun::run(std::ostream& log) {
                     }
                     victim->reset(bench_.now());
                 });
-                bench_.simulation().schedule(resetEvent,
-                                             bench_.now() + sim::microseconds(uniform(20, 90)));
+                const std::uint64_t ns =
+                    std::uint64_t{uniform(20, 90)} * 100'000'000 / options_.busHz;
+                bench_.simulation().schedule(resetEvent, bench_.now() + sim::nanoseconds(ns));
             }
         }
         std::vector<I2cMessage> messages;
