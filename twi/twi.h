@@ -36,4 +36,8 @@ void twiInit(BoardTask* board);
 // The slave event handler, installed by TWI-Task; runs in interrupt context.
 void _twiHandler(i2c_inst_t* i2c, i2c_slave_event_t event);
 
+// Puts the link's own interrupt handler in front of the slave layer's, on
+// the calling core; called right after i2c_slave_init.
+void twiWrapSlaveIrq();
+
 #endif

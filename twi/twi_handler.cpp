@@ -1,9 +1,10 @@
-// The I2C slave event handler: answers every read byte at once from the
+// The I2C slave event handler: answers read requests at once from the
 // register table or the descriptor, and captures each write transaction into
 // a record for TWI-Task. Everything it runs is placed in RAM.
 #include <cstdint>
 
 #include "FreeRTOS.h"
+#include "hardware/irq.h"
 #include "pico/stdlib.h"
 #include "task.h"
 #include "twi/descriptor.h"
@@ -42,15 +43,26 @@ constexpr uint32_t STALL_LIMIT_US = 35000;
 uint32_t lastByteUs = 0;
 bool stalled = false;
 
-// The block asks for the next byte as the master acknowledges one. When the
-// master then ends the transaction without refusing a byte, the last byte
-// fetched never went out, and the cursor steps back over it.
-enum : uint8_t { FETCH_NONE = 0, FETCH_REG = 1, FETCH_JSON = 2 };
-uint8_t lastFetch = FETCH_NONE;
-// A byte of 0x05 is host activity once the host has it: when the next byte
-// is asked for, or when the host refuses it as the last. One taken back is
-// none.
-bool heartbeatFetched = false;
+// The block sends what its transmit FIFO holds without asking again, so a
+// request is answered with as many bytes as the FIFO takes: the host's
+// later bytes then never wait for core 1. The bytes the host does not take
+// are flushed by the block as the host refuses one, or still wait in the
+// FIFO, behind the one the block took for the next byte, when the host ends
+// without refusing; the cursor steps back over them. `readQueued` counts
+// the bytes of this read put in the FIFO, the first `readMoved` of them moved
+// the cursor (a run off the descriptor's end or an unknown register serves 0).
+uint32_t readQueued = 0;
+uint32_t readMoved = 0;
+// Bytes the block flushed in the abort that ended this read.
+uint32_t readFlushed = 0;
+// A byte of 0x05 is host activity once the host has it: when the FIFO runs
+// dry and the next byte is asked for, or when the transaction ends and it
+// was among the bytes sent. One taken back is none. Its place in `readQueued`.
+constexpr uint32_t NO_HEARTBEAT = UINT32_MAX;
+uint32_t heartbeatAt = NO_HEARTBEAT;
+
+// The slave layer's own interrupt handler, which this link's wraps.
+irq_handler_t layerIrq = nullptr;
 
 // When the low byte of a published 16-bit value is read, its high byte is
 // taken in the same holding of critSecRegs (its writers hold the lock across
@@ -107,27 +119,25 @@ void __not_in_flash_func(_receiveByte)(uint8_t b) {
     reg = regs.next();
 }
 
-uint8_t __not_in_flash_func(_readByte)() {
+uint8_t __not_in_flash_func(_fetchByte)() {
     const _reg_t* latched = latchedReg;
     latchedReg = nullptr;
-    lastFetch = FETCH_NONE;
-    if (heartbeatFetched) {
-        _setHeartbeat = 1;
-        heartbeatFetched = false;
-    }
+    const uint32_t position = readQueued++;
     if (mode == MODE_JSON) {
         if (jsonPos >= _descriptorLen) {
             return 0;
         }
-        lastFetch = FETCH_JSON;
+        ++readMoved;
         return static_cast<uint8_t>(_descriptor[jsonPos++]);
     }
     if (mode != MODE_REGS || reg == nullptr) {
         return 0;
     }
-    lastFetch = FETCH_REG;
+    ++readMoved;
     const _reg_t* served = reg;
-    heartbeatFetched = served->addr == REG_HEARTBEAT;
+    if (served->addr == REG_HEARTBEAT) {
+        heartbeatAt = position;
+    }
     reg = regs.next();
     if (served == latched) {
         return latchedValue;
@@ -143,21 +153,60 @@ uint8_t __not_in_flash_func(_readByte)() {
     return value;
 }
 
+void __not_in_flash_func(_answerRequest)(i2c_inst_t* i2c) {
+    if (readQueued == 0) {
+        readFlushed = 0; // an abort as this read began flushed the last one's bytes
+    }
+    // Asked again: the host has every byte queued so far.
+    if (heartbeatAt != NO_HEARTBEAT) {
+        _setHeartbeat = 1;
+        heartbeatAt = NO_HEARTBEAT;
+    }
+    i2c_write_byte_raw(i2c, _fetchByte());
+    // Bytes of a write still in the receive FIFO would be flushed with the
+    // leftover ones: until they are taken, one byte per request.
+    if (i2c_get_read_available(i2c) != 0) {
+        return;
+    }
+    for (auto room = i2c_get_write_available(i2c); room != 0; --room) {
+        i2c_write_byte_raw(i2c, _fetchByte());
+    }
+}
+
+// Steps back over the bytes of this read that the host never got.
+void __not_in_flash_func(_takeBackUnsent)(i2c_hw_t* hw, bool refused) {
+    uint32_t unsent = readFlushed;
+    if (!refused) {
+        unsent = static_cast<uint32_t>(hw->txflr) + 1;
+        if (unsent > readQueued) {
+            unsent = readQueued;
+        }
+    }
+    const uint32_t sent = readQueued - unsent;
+    if (heartbeatAt < sent) {
+        _setHeartbeat = 1;
+    }
+    for (uint32_t i = sent; i < readMoved; ++i) {
+        if (mode == MODE_JSON) {
+            --jsonPos;
+        } else {
+            reg = regs.prev();
+        }
+    }
+    readQueued = 0;
+    readMoved = 0;
+    readFlushed = 0;
+    heartbeatAt = NO_HEARTBEAT;
+}
+
 // Ends the transaction that the current record belongs to.
 void __not_in_flash_func(_closeTransaction)(i2c_hw_t* hw) {
     const bool refused =
         (static_cast<uint32_t>(hw->raw_intr_stat) & I2C_IC_RAW_INTR_STAT_RX_DONE_BITS) != 0;
     static_cast<void>(static_cast<uint32_t>(hw->clr_rx_done));
-    if (refused && heartbeatFetched) {
-        _setHeartbeat = 1;
+    if (readQueued != 0) {
+        _takeBackUnsent(hw, refused);
     }
-    heartbeatFetched = false;
-    if (!refused && lastFetch == FETCH_REG) {
-        reg = regs.prev();
-    } else if (!refused && lastFetch == FETCH_JSON) {
-        --jsonPos;
-    }
-    lastFetch = FETCH_NONE;
     addrHandled = 0;
     latchedReg = nullptr;
     const bool queued = buf.len != 0;
@@ -232,7 +281,7 @@ void __not_in_flash_func(_twiHandler)(i2c_inst_t* i2c, i2c_slave_event_t event) 
         }
         break;
     case I2C_SLAVE_REQUEST:
-        i2c_write_byte_raw(i2c, _readByte());
+        _answerRequest(i2c);
         break;
     case I2C_SLAVE_FINISH:
         _finishTransaction(i2c);
@@ -240,4 +289,29 @@ void __not_in_flash_func(_twiHandler)(i2c_inst_t* i2c, i2c_slave_event_t event) 
     default:
         break;
     }
+}
+
+// The slave layer clears a transmit abort before it reports the end of the
+// transfer, and the abort's count of flushed bytes goes with it. So the
+// abort is masked for the layer; this handler reads the count and clears the
+// abort (the FIFOs stay flushed until then), then hands on to the layer.
+void __not_in_flash_func(_twiIrq)() {
+    i2c_hw_t* hw = i2c_get_hw(i2c0);
+    if ((static_cast<uint32_t>(hw->raw_intr_stat) & I2C_IC_RAW_INTR_STAT_TX_ABRT_BITS) != 0) {
+        readFlushed =
+            (static_cast<uint32_t>(hw->tx_abrt_source) & I2C_IC_TX_ABRT_SOURCE_TX_FLUSH_CNT_BITS) >>
+            I2C_IC_TX_ABRT_SOURCE_TX_FLUSH_CNT_LSB;
+        static_cast<void>(static_cast<uint32_t>(hw->clr_tx_abrt));
+    }
+    layerIrq();
+}
+
+void twiWrapSlaveIrq() {
+    irq_set_enabled(I2C0_IRQ, false);
+    i2c_hw_t* hw = i2c_get_hw(i2c0);
+    hw->intr_mask = static_cast<uint32_t>(hw->intr_mask) & ~I2C_IC_INTR_MASK_M_TX_ABRT_BITS;
+    layerIrq = irq_get_exclusive_handler(I2C0_IRQ);
+    irq_remove_handler(I2C0_IRQ, layerIrq);
+    irq_set_exclusive_handler(I2C0_IRQ, _twiIrq);
+    irq_set_enabled(I2C0_IRQ, true);
 }

@@ -111,6 +111,7 @@ void TwiTask::run(void* param) {
     // publishes its own handle before the slave interrupt can fire.
     _taskHandle = xTaskGetCurrentTaskHandle();
     i2c_slave_init(i2c0, address, _twiHandler);
+    twiWrapSlaveIrq();
     for (;;) {
         ulTaskNotifyTake(pdTRUE, portMAX_DELAY);
         // A heartbeat flagged between the test and the clear is covered by

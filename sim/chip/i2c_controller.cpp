@@ -106,6 +106,7 @@ void I2cController::resetBlock() {
         plain_[r.offset] = r.reset;
     rx_.clear();
     tx_.clear();
+    dropShifted();
     role_ = Role::Idle;
     addressedInTransfer_ = false;
     firstDataByte_ = false;
@@ -305,6 +306,7 @@ void I2cController::write(std::uint32_t offset, std::uint32_t value) {
     case kEnable:
         if ((value & 1u) == 0 && enabled()) {
             flushFifos();
+            dropShifted();
             latched_ &= ~(kActivity | kRxOver);
             holdForTx_ = false;
             dropHeldRx();
@@ -362,7 +364,14 @@ void I2cController::pushTx(std::uint32_t value) {
         latched_ |= kTxOver;
         return;
     }
-    tx_.push_back(static_cast<std::uint8_t>(value & 0xffu));
+    const auto byte = static_cast<std::uint8_t>(value & 0xffu);
+    // Asked for after an acknowledge: the byte goes straight on.
+    if (wantsByte_) {
+        wantsByte_ = false;
+        shifted_ = byte;
+    } else {
+        tx_.push_back(byte);
+    }
     if (holdForTx_) {
         holdForTx_ = false;
         const Time setup = sdaSetupTime();
@@ -383,6 +392,11 @@ void I2cController::transmitAbort(std::uint32_t source) {
     flushFifos();
     txAbrtSource_ = source | (flushed << 23);
     latched_ |= kTxAbrt;
+}
+
+void I2cController::dropShifted() {
+    shifted_.reset();
+    wantsByte_ = false;
 }
 
 void I2cController::dropHeldRx() {
@@ -411,6 +425,7 @@ void I2cController::startCondition(bool repeated) {
     if (!hearsBus())
         return;
     latched_ |= kStartDet | kActivity;
+    dropShifted();
     if (repeated && addressed())
         latched_ |= kRestartDet;
     if (!repeated)
@@ -424,6 +439,7 @@ void I2cController::stopCondition() {
         return;
     if (!(con_ & kConStopDetIfAddressed) || addressedInTransfer_)
         latched_ |= kStopDet;
+    dropShifted();
     role_ = Role::Idle;
     addressedInTransfer_ = false;
     updateIrq();
@@ -481,6 +497,11 @@ I2cDevice::Answer I2cController::receiveByte(std::uint8_t byte) {
 std::optional<std::uint8_t> I2cController::transmitByte() {
     if (role_ != Role::Transmitting || !hearsBus())
         return 0xFF; // SDA left to the pull-up
+    if (shifted_) {
+        const std::uint8_t b = *shifted_;
+        shifted_.reset();
+        return b;
+    }
     if (!tx_.empty()) {
         std::uint8_t b = tx_.front();
         tx_.pop_front();
@@ -502,15 +523,23 @@ void I2cController::masterAcknowledge(bool ack) {
     if (role_ != Role::Transmitting)
         return;
     if (ack) {
-        readRequest();
+        // The next byte leaves the FIFO now, or is asked for.
+        if (!tx_.empty()) {
+            shifted_ = tx_.front();
+            tx_.pop_front();
+        } else {
+            wantsByte_ = true;
+            latched_ |= kRdReq;
+        }
         updateIrq();
         return;
     }
-    {
-        latched_ |= kRxDone;
-        role_ = Role::TransmitDone;
-        updateIrq();
-    }
+    latched_ |= kRxDone;
+    role_ = Role::TransmitDone;
+    // The master has all it wants: what is left queued is flushed.
+    if (!tx_.empty())
+        transmitAbort(kAbrtSlvFlushTxFifo);
+    updateIrq();
 }
 
 } // namespace sim

@@ -12,7 +12,11 @@
 // - RX_FULL follows the receive FIFO level (threshold IC_RX_TL + 1 bytes).
 // - Slave transmitter: as the block acknowledges a read address, and as it
 //   samples the master's acknowledge of a byte it sent, it raises RD_REQ
-//   when the transmit FIFO is empty. The firmware's answer overlaps the rest
+//   when the transmit FIFO is empty; otherwise it takes the next byte from
+//   the FIFO then (IC_TXFLR counts it gone), so bytes queued ahead go out
+//   without a request each (bulk transfer). When the master refuses a byte
+//   the bytes still queued are flushed with a transmit abort
+//   (ABRT_SLVFLUSH_TXFIFO, TX_FLUSH_CNT their number). The firmware's answer overlaps the rest
 //   of that acknowledge bit and the master's next low phase: only when SCL
 //   falls with the FIFO still empty does the block hold SCL low, until a
 //   byte is written to IC_DATA_CMD; it then puts the first bit on SDA and
@@ -222,6 +226,8 @@ private:
     void holdScl();
     void releaseScl();
     void readRequest();
+    // Forgets the byte taken for the next transmission (a new phase began).
+    void dropShifted();
     // Lets go of a held received byte without acknowledging it.
     void dropHeldRx();
     void updateIrq();
@@ -250,6 +256,11 @@ private:
     bool addressedInTransfer_ = false;
     bool firstDataByte_ = false;
     bool holdForTx_ = false;
+    // Slave transmitter: the byte taken from the FIFO as the master
+    // acknowledged the last one, or, when the FIFO was empty then, that the
+    // next byte written goes straight to the line.
+    std::optional<std::uint8_t> shifted_;
+    bool wantsByte_ = false;
     std::optional<std::uint8_t> heldRx_; // received while the RX FIFO was full
     bool heldAcked_ = false;             // how the held byte was let go
     bool sclHeld_ = false;

@@ -78,10 +78,14 @@ protected:
                           (v & C::kFirstDataByte) ? " first" : "");
             b.log.push_back(when + text);
         }
+        if (status & C::kTxAbrt) {
+            b.log.push_back(when + " abort " + std::to_string(b.block.read(C::kTxAbrtSource)));
+            b.block.read(C::kClrTxAbrt);
+        }
         if (status & C::kRdReq) {
             b.block.read(C::kClrRdReq);
             b.log.push_back(when + " rd_req");
-            if (!b.replies.empty()) {
+            for (unsigned n = 0; n < b.perRequest && !b.replies.empty(); ++n) {
                 b.block.write(C::kDataCmd, b.replies.front());
                 b.replies.pop_front();
             }
@@ -102,6 +106,7 @@ protected:
     bool routed = true;
     std::vector<std::string> log;
     std::deque<std::uint8_t> replies;
+    unsigned perRequest = 1; // bytes of `replies` written per read request
 };
 
 I2cBlockTest* I2cBlockTest::bench = nullptr;
@@ -359,6 +364,59 @@ TEST_F(I2cBlockTest, AfterATransmitAbortBothFifosStayFlushedUntilItIsCleared) {
         block.resetBlock();
     }
 }
+
+// Bytes queued ahead go out without a request each; RD_REQ comes only
+// when the master acknowledges with the FIFO empty. When it refuses a byte,
+// what is still queued is flushed with a transmit abort that counts it.
+struct BulkCase {
+    unsigned perRequest;
+    unsigned length; // bytes the master reads
+    std::vector<std::string> requests;
+    std::uint32_t flushed; // TX_FLUSH_CNT; 0: no abort
+};
+
+class I2cBlockBulkTest : public I2cBlockTest, public ::testing::WithParamInterface<BulkCase> {};
+
+TEST_P(I2cBlockBulkTest, QueuedBytesGoOutUntilTheMasterRefusesOne) {
+    const BulkCase c = GetParam();
+    slaveMode();
+    runHandler();
+    perRequest = c.perRequest;
+    const std::vector<std::uint8_t> bytes{0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17};
+    replies.assign(bytes.begin(), bytes.end());
+    I2cTransferRecord r = transfer({I2cMessage::readBytes(kAddress, c.length)});
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].bytes,
+              std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + c.length));
+    sim.runUntil(r.end);
+    std::vector<std::string> requests, aborts;
+    for (const std::string& line : log) {
+        if (line.find("rd_req") != std::string::npos)
+            requests.push_back(line.substr(0, line.find(' ')));
+        if (line.find("abort") != std::string::npos)
+            aborts.push_back(line.substr(line.rfind(' ') + 1));
+    }
+    EXPECT_EQ(requests, c.requests);
+    EXPECT_EQ(block.txLevel(), 0u);
+    std::vector<std::string> expectedAborts;
+    if (c.flushed != 0)
+        expectedAborts.push_back(std::to_string(C::kAbrtSlvFlushTxFifo | (c.flushed << 23)));
+    EXPECT_EQ(aborts, expectedAborts);
+    // Never a full answer held back: with the handler prompt, no byte waited.
+    EXPECT_EQ(r.end - r.start, microseconds(5 + 90 + 90 * c.length + 10));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Queued, I2cBlockBulkTest,
+    ::testing::Values(
+        // One byte per request: asked at the address (85 us) and at each acknowledge.
+        BulkCase{1, 3, {"85us", "180us", "270us"}, 0},
+        // Four queued, two taken: the other two flushed as the master refuses the second.
+        BulkCase{4, 2, {"85us"}, 2},
+        // Four queued and taken: nothing left, no abort.
+        BulkCase{4, 4, {"85us"}, 0},
+        // Three per request, five read: asked again when the third is acknowledged.
+        BulkCase{3, 5, {"85us", "360us"}, 1}));
 
 TEST_F(I2cBlockTest, ClearRegistersClearOnlyTheirOwnBit) {
     slaveMode();
