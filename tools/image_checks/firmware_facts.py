@@ -74,8 +74,9 @@ INDIRECT_CALLS = {
     "ph_merge_nodes": ["timer_pool_entry_comparator"],
     "ph_merge_two_pass": ["timer_pool_entry_comparator"],
     # The SDK's I2C slave interrupt calls the handler registered with
-    # i2c_slave_init.
+    # i2c_slave_init; the host link's own interrupt entry hands on to it.
     "i2c_slave_irq_handler": ["_twiHandler"],
+    "_twiIrq": ["i2c_slave_irq_handler"],
 }
 
 # Indirect calls where the stdio layer has no driver to call in this image are
@@ -110,8 +111,9 @@ ROM_TABLES = {"aeabi_mem_funcs", "aeabi_bits_funcs", "sd_table", "sf_table", "sf
 # bootrom is not part of the build.
 ROM_FRAME_BYTES = 64
 
-# The I2C interrupt: the SDK's slave-layer entry, the handler it calls.
-I2C_ROOTS = ["i2c_slave_irq_handler", "_twiHandler"]
+# The I2C interrupt: the host link's entry, the SDK's slave layer it hands
+# on to, the handler that calls.
+I2C_ROOTS = ["_twiIrq", "i2c_slave_irq_handler", "_twiHandler"]
 I2C_HANDLER = "_twiHandler"
 
 MARGIN = 0.20  # a task must keep this share of its stack unused

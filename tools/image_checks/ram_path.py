@@ -1,6 +1,6 @@
-"""The I2C interrupt path: the SDK's slave-layer interrupt entry, the handler
-it calls and every function either can reach must run from RAM (or the
-bootrom), never from flash."""
+"""The I2C interrupt path: the host link's interrupt entry, the SDK's slave
+layer, the handler it calls and every function they can reach must run from
+RAM (or the bootrom), never from flash."""
 
 
 def check(graph, facts):
