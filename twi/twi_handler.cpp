@@ -173,14 +173,14 @@ void __not_in_flash_func(_answerRequest)(i2c_inst_t* i2c) {
     }
 }
 
-// Steps back over the bytes of this read that the host never got.
+// Steps back over the bytes of this read that the host never got: those
+// flushed, those still queued, and after an acknowledge the one the block
+// took for the next byte. A late interrupt may find the rest already flushed
+// by the next read's address.
 void __not_in_flash_func(_takeBackUnsent)(i2c_hw_t* hw, bool refused) {
-    uint32_t unsent = readFlushed;
-    if (!refused) {
-        unsent = static_cast<uint32_t>(hw->txflr) + 1;
-        if (unsent > readQueued) {
-            unsent = readQueued;
-        }
+    uint32_t unsent = readFlushed + static_cast<uint32_t>(hw->txflr) + (refused ? 0u : 1u);
+    if (unsent > readQueued) {
+        unsent = readQueued;
     }
     const uint32_t sent = readQueued - unsent;
     if (heartbeatAt < sent) {
