@@ -66,7 +66,7 @@ I2cController::~I2cController() {
     disconnect();
 }
 
-void I2cController::connect(I2cBus& bus, std::function<bool()> pinsRouted) {
+void I2cController::connect(I2cLines& bus, std::function<bool()> pinsRouted) {
     disconnect();
     bus_ = &bus;
     pinsRouted_ = std::move(pinsRouted);

@@ -51,8 +51,7 @@
 
 #include "chip/register_block.h"
 #include "kernel/event_queue.h"
-#include "world/i2c_bus.h"
-#include "world/i2c_device.h"
+#include "chip/i2c_device.h"
 
 #include <cstdint>
 #include <deque>
@@ -168,7 +167,7 @@ public:
     // Joins the bus. `pinsRouted` says whether both of the board's bus pins
     // are in the I2C function right now; a pin handed to SIO is lost to the
     // block.
-    void connect(I2cBus& bus, std::function<bool()> pinsRouted);
+    void connect(I2cLines& bus, std::function<bool()> pinsRouted);
     void disconnect();
 
     // Register access from the processor, with the datasheet's side effects
@@ -234,7 +233,7 @@ private:
 
     Processor& cpu_;
     unsigned irq_;
-    I2cBus* bus_ = nullptr;
+    I2cLines* bus_ = nullptr;
     std::function<bool()> pinsRouted_;
 
     std::uint32_t con_ = 0;

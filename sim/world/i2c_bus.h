@@ -3,7 +3,7 @@
 // devices answer is the AND of both, and SCL is low while any device holds it.
 #pragma once
 
-#include "i2c_device.h"
+#include "chip/i2c_device.h"
 #include "i2c_transfer.h"
 #include "kernel/event_queue.h"
 #include "kernel/simulation.h"
@@ -15,21 +15,21 @@
 
 namespace sim {
 
-class I2cBus {
+class I2cBus : public I2cLines {
 public:
     explicit I2cBus(Simulation& sim);
-    ~I2cBus();
+    ~I2cBus() override;
     I2cBus(const I2cBus&) = delete;
     I2cBus& operator=(const I2cBus&) = delete;
 
     Simulation& simulation() { return sim_; }
 
-    void attach(I2cDevice& device);
-    void detach(I2cDevice& device);
+    void attach(I2cDevice& device) override;
+    void detach(I2cDevice& device) override;
 
     // --- SCL held low by devices (clock stretching) ---------------------------
-    void holdScl(I2cDevice& device);
-    void releaseScl(I2cDevice& device);
+    void holdScl(I2cDevice& device) override;
+    void releaseScl(I2cDevice& device) override;
     bool sclHeld() const { return !holders_.empty() || forcedLow().scl; }
 
     // --- lines pulled low by something that is not an I2C device ------------------

@@ -1,6 +1,8 @@
-// What a device on the I2C bus notices of the lines. The bus calls these at
-// the moments a device's own logic would see the conditions on SDA and SCL;
-// the host master drives the sequence.
+// The meeting point of a chip's I2C block and the bus it sits on. A device
+// is told what it notices of the lines: the bus calls it at the moments a
+// device's own logic would see the conditions on SDA and SCL, and the host
+// master drives the sequence. The lines are what a device reaches of the
+// bus: it joins them, and holds SCL low and lets it go.
 #pragma once
 
 #include "kernel/time.h"
@@ -45,6 +47,16 @@ public:
     virtual Time spikeFilter() const { return 0; }
     // The bus goes away before the device does.
     virtual void busRemoved() {}
+};
+
+class I2cLines {
+public:
+    virtual ~I2cLines() = default;
+    virtual void attach(I2cDevice& device) = 0;
+    virtual void detach(I2cDevice& device) = 0;
+    // Clock stretching: SCL is low while any device holds it.
+    virtual void holdScl(I2cDevice& device) = 0;
+    virtual void releaseScl(I2cDevice& device) = 0;
 };
 
 } // namespace sim
