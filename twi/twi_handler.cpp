@@ -61,7 +61,7 @@ uint32_t readFlushed = 0;
 constexpr uint32_t NO_HEARTBEAT = UINT32_MAX;
 uint32_t heartbeatAt = NO_HEARTBEAT;
 
-// The slave layer's own interrupt handler, which this link's wraps.
+// The slave layer's own interrupt handler, which _twiIrq hands on to.
 irq_handler_t layerIrq = nullptr;
 
 // When the low byte of a published 16-bit value is read, its high byte is

@@ -16,8 +16,9 @@
 //   the FIFO then (IC_TXFLR counts it gone), so bytes queued ahead go out
 //   without a request each (bulk transfer). When the master refuses a byte
 //   the bytes still queued are flushed with a transmit abort
-//   (ABRT_SLVFLUSH_TXFIFO, TX_FLUSH_CNT their number). The firmware's answer overlaps the rest
-//   of that acknowledge bit and the master's next low phase: only when SCL
+//   (ABRT_SLVFLUSH_TXFIFO, TX_FLUSH_CNT their number). The firmware's
+//   answer overlaps the rest of that acknowledge bit and the master's next
+//   low phase: only when SCL
 //   falls with the FIFO still empty does the block hold SCL low, until a
 //   byte is written to IC_DATA_CMD; it then puts the first bit on SDA and
 //   lets SCL go IC_SDA_SETUP - 1 ic_clk cycles later (IC_SDA_SETUP is
