@@ -1,4 +1,4 @@
-# The seeds the perturbed test runs use (sim/kernel/perturbation.h).
+# The seeds the perturbed test runs use (sim/engine/perturbation.h).
 #
 # BOARDS_CI_PERTURB_SEEDS: what CI runs, chosen to fit its time. More at
 # configure time with BOARDS_PERTURB_SEEDS, in the environment or as a cache

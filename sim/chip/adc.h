@@ -24,8 +24,8 @@
 #pragma once
 
 #include "chip/register_block.h"
-#include "kernel/event_queue.h"
-#include "kernel/time.h"
+#include "engine/event_queue.h"
+#include "engine/time.h"
 
 #include <cstdint>
 #include <deque>

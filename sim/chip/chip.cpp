@@ -10,7 +10,7 @@ namespace sim {
 Chip::Chip(Simulation& sim, std::string name)
     : Processor(sim, std::move(name)), sdk_(std::make_unique<sdk::Runtime>()), gpio(*this),
       spi(*this), adc(*this), pwm(*this), watchdog(*this), timer(*this), console(*this),
-      i2c0Block(*this, I2cController::kI2c0Irq), uart0(*this) {
+      i2c0Block(*this, I2cController::kI2c0Irq, gpio), uart0(*this) {
     gpio.attachPeripheral(gpiofn::kSpi, &spi);
     gpio.attachPeripheral(gpiofn::kUart, &uart0);
     gpio.attachPeripheral(gpiofn::kPwm, &pwm);

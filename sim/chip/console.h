@@ -5,7 +5,7 @@
 // their text goes nowhere) has its text caught at the SDK's stdio layer.
 #pragma once
 
-#include "kernel/time.h"
+#include "engine/time.h"
 
 #include <cstddef>
 #include <string>

@@ -12,8 +12,9 @@
 // strength, the bank voltage and the SWCLK/SWD pads.
 #pragma once
 
+#include "chip/pin_functions.h"
 #include "chip/register_block.h"
-#include "kernel/time.h"
+#include "engine/time.h"
 
 #include <array>
 #include <cstdint>
@@ -29,16 +30,6 @@ constexpr unsigned kGpioCount = 30;
 
 // What one side puts on a wire: nothing, or a level.
 enum class Drive : std::uint8_t { None, Low, High };
-
-// Function select values of IO bank 0.
-namespace gpiofn {
-constexpr unsigned kSpi = 1;
-constexpr unsigned kUart = 2;
-constexpr unsigned kI2c = 3;
-constexpr unsigned kPwm = 4;
-constexpr unsigned kSio = 5;
-constexpr unsigned kNull = 0x1f;
-} // namespace gpiofn
 
 // The four interrupt events of a pin, in the bank's bit order.
 namespace gpioirq {
@@ -76,7 +67,7 @@ struct PinState {
 
 const char* functionName(unsigned function);
 
-class Gpio {
+class Gpio final : public PinFunctions {
 public:
     // GPIOn_CTRL overrides (two bits each) and pad bits.
     static constexpr unsigned kOutOverShift = 8;
@@ -133,7 +124,7 @@ public:
     // What gpio_set_function does: the pad's input on, its output disable off,
     // then CTRL = function (which also clears the overrides).
     void setFunction(unsigned pin, unsigned function);
-    unsigned function(unsigned pin) const { return pins_.at(pin).ctrl & 0x1fu; }
+    unsigned function(unsigned pin) const override { return pins_.at(pin).ctrl & 0x1fu; }
     void setPulls(unsigned pin, bool up, bool down);
     bool pulledUp(unsigned pin) const { return pins_.at(pin).pad & kPadPullUp; }
     bool pulledDown(unsigned pin) const { return pins_.at(pin).pad & kPadPullDown; }

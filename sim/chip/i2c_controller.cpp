@@ -43,7 +43,8 @@ constexpr Stored kStored[] = {
 // ic_clk is clk_sys, 125 MHz once the SDK's start-up has run.
 constexpr Time kIcClk = nanoseconds(8);
 
-I2cController::I2cController(Processor& cpu, unsigned irq) : cpu_(cpu), irq_(irq) {
+I2cController::I2cController(Processor& cpu, unsigned irq, const PinFunctions& pins)
+    : cpu_(cpu), irq_(irq), pins_(pins) {
     releaseEvent_.set([this] { releaseScl(); });
     resetBlock();
 }
@@ -66,10 +67,11 @@ I2cController::~I2cController() {
     disconnect();
 }
 
-void I2cController::connect(I2cLines& bus, std::function<bool()> pinsRouted) {
+void I2cController::connect(I2cLines& bus, unsigned sda, unsigned scl) {
     disconnect();
     bus_ = &bus;
-    pinsRouted_ = std::move(pinsRouted);
+    sdaPin_ = sda;
+    sclPin_ = scl;
     bus_->attach(*this);
 }
 
@@ -121,7 +123,10 @@ void I2cController::reset() {
 }
 
 bool I2cController::hearsBus() const {
-    return enabled() && pinsRouted_ && pinsRouted_();
+    auto i2c0 = [this](unsigned pin, unsigned parity) {
+        return pin % 2 == parity && (pin & 2u) == 0 && pins_.function(pin) == gpiofn::kI2c;
+    };
+    return enabled() && bus_ && i2c0(sdaPin_, 0) && i2c0(sclPin_, 1);
 }
 
 bool I2cController::answersAsSlave() const {

@@ -44,15 +44,18 @@
 //   TX_EMPTY follow the FIFO levels. The interrupt line is high while any
 //   unmasked bit is set.
 // - Disabling the block (IC_ENABLE = 0) flushes both FIFOs.
-// The block hears the bus only while the board routes its pins to it; that
-// wiring is given by whoever connects the block to a bus.
+// The block hears the bus only through pins that IO bank 0 gives to it: a
+// pin in the I2C function is I2C0's when bit 1 of its number is clear, SDA on
+// even pins and SCL on odd ones (GPIO0/1, 4/5, ... 28/29). Which pins the
+// board wires to the bus is given by whoever connects the block.
 // The SCL counts and DMA registers are stored with their reset values and
 // masks but change nothing: the master sets the bus's pace.
 #pragma once
 
 #include "chip/register_block.h"
-#include "kernel/event_queue.h"
+#include "engine/event_queue.h"
 #include "chip/i2c_device.h"
+#include "chip/pin_functions.h"
 
 #include <cstdint>
 #include <deque>
@@ -160,15 +163,14 @@ public:
         bool transferInProgress = false;
     };
 
-    I2cController(Processor& cpu, unsigned irq);
+    I2cController(Processor& cpu, unsigned irq, const PinFunctions& pins);
     ~I2cController() override;
     I2cController(const I2cController&) = delete;
     I2cController& operator=(const I2cController&) = delete;
 
-    // Joins the bus. `pinsRouted` says whether both of the board's bus pins
-    // are in the I2C function right now; a pin handed to SIO is lost to the
-    // block.
-    void connect(I2cLines& bus, std::function<bool()> pinsRouted);
+    // Joins the bus, whose SDA and SCL the board wires to pins `sda` and
+    // `scl`; a pin handed to another function is lost to the block.
+    void connect(I2cLines& bus, unsigned sda, unsigned scl);
     void disconnect();
 
     // Register access from the processor, with the datasheet's side effects
@@ -234,8 +236,10 @@ private:
 
     Processor& cpu_;
     unsigned irq_;
+    const PinFunctions& pins_;
     I2cLines* bus_ = nullptr;
-    std::function<bool()> pinsRouted_;
+    unsigned sdaPin_ = 0;
+    unsigned sclPin_ = 0;
 
     std::uint32_t con_ = 0;
     std::uint32_t sar_ = 0;

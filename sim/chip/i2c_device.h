@@ -5,7 +5,7 @@
 // bus: it joins them, and holds SCL low and lets it go.
 #pragma once
 
-#include "kernel/time.h"
+#include "engine/time.h"
 
 #include <cstdint>
 #include <optional>

@@ -2,7 +2,7 @@
 // SPI frames, console lines and resets. Recorders and tools implement it.
 #pragma once
 
-#include "kernel/time.h"
+#include "engine/time.h"
 
 #include <cstdint>
 #include <string>

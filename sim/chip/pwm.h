@@ -22,8 +22,8 @@
 
 #include "chip/gpio.h"
 #include "chip/register_block.h"
-#include "kernel/event_queue.h"
-#include "kernel/time.h"
+#include "engine/event_queue.h"
+#include "engine/time.h"
 
 #include <array>
 #include <cstdint>

@@ -23,8 +23,8 @@
 
 #include "chip/gpio.h"
 #include "chip/register_block.h"
-#include "kernel/event_queue.h"
-#include "kernel/time.h"
+#include "engine/event_queue.h"
+#include "engine/time.h"
 
 #include <cstddef>
 #include <cstdint>

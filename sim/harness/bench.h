@@ -5,7 +5,7 @@
 #pragma once
 
 #include "harness/image_catalog.h"
-#include "kernel/simulation.h"
+#include "engine/simulation.h"
 #include "world/backplane.h"
 #include "world/board.h"
 #include "world/i2c_transfer.h"
@@ -86,7 +86,7 @@ public:
     void writeVcd(const std::string& path);
     void closeVcd();
 
-    // Perturbs the schedule of every chip from now on (kernel/perturbation.h):
+    // Perturbs the schedule of every chip from now on (engine/perturbation.h):
     // the same seed gives the same run.
     void setPerturbation(std::uint64_t seed) { sim_.setPerturbation(seed); }
 

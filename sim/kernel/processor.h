@@ -4,12 +4,12 @@
 // interrupt lines, busy-waits and preemption points.
 #pragma once
 
-#include "coroutine.h"
-#include "event_queue.h"
+#include "engine/coroutine.h"
+#include "engine/event_queue.h"
 #include "heap.h"
 #include "scheduler.h"
-#include "simulation.h"
-#include "time.h"
+#include "engine/simulation.h"
+#include "engine/time.h"
 
 #include <array>
 #include <cstdint>
@@ -45,7 +45,7 @@ struct CoreInterrupts {
     std::array<Time, kIrqCount> jitter{}; // perturbed runs: drawn at each rise
 };
 
-class Processor {
+class Processor : public InstantRunner {
 public:
     Processor(Simulation& sim, std::string name);
     virtual ~Processor();
@@ -83,7 +83,7 @@ public:
     // --- execution -----------------------------------------------------------
     // Runs everything that can run at the current instant. Returns true if any
     // context ran.
-    bool step();
+    bool step() override;
     int currentCore() const { return currentCore_; }
     bool inInterrupt() const { return currentCore_ >= 0 && inIsr_[currentCore_]; }
     bool inBoot() const { return currentCore_ == 0 && booting_; }

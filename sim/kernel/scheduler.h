@@ -5,8 +5,8 @@
 // round-robin at every tick, and the tick runs on core 0 only.
 #pragma once
 
-#include "coroutine.h"
-#include "time.h"
+#include "engine/coroutine.h"
+#include "engine/time.h"
 
 #include <array>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // are not reported; they execute only the kernel's idle loop.
 #pragma once
 
-#include "kernel/time.h"
+#include "engine/time.h"
 
 namespace sim::rp2040 {
 

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "arm/core.h"
-#include "kernel/time.h"
+#include "engine/time.h"
 
 #include <array>
 #include <cstdint>

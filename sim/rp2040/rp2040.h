@@ -19,7 +19,7 @@
 
 #include "arm/core.h"
 #include "chip/chip.h"
-#include "kernel/simulation.h"
+#include "engine/simulation.h"
 #include "rp2040/bootrom.h"
 #include "rp2040/bus_fabric.h"
 #include "rp2040/clocks.h"

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "chip/register_block.h"
-#include "kernel/simulation.h"
+#include "engine/simulation.h"
 
 #include <cstdint>
 

@@ -5,7 +5,7 @@
 // everybody.
 #pragma once
 
-#include "kernel/simulation.h"
+#include "engine/simulation.h"
 #include "world/board.h"
 #include "world/host_master.h"
 #include "world/i2c_bus.h"

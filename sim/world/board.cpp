@@ -34,12 +34,7 @@ Board::Board(Simulation& sim, I2cBus& bus, unsigned slot, BoardKind kind, std::s
     case BoardKind::Bare:
         break;
     }
-    // The backplane's SDA and SCL reach the I2C block only while both pins
-    // are in the I2C function.
-    chip_->i2c0Block.connect(bus_, [this] {
-        return chip_->gpio.function(kSda) == gpiofn::kI2c &&
-               chip_->gpio.function(kScl) == gpiofn::kI2c;
-    });
+    chip_->i2c0Block.connect(bus_, kSda, kScl);
 }
 
 Board::~Board() = default;

@@ -3,8 +3,8 @@
 // is a list of steps, each after its delay from the step before.
 #pragma once
 
-#include "kernel/event_queue.h"
-#include "kernel/time.h"
+#include "engine/event_queue.h"
+#include "engine/time.h"
 
 #include <cstddef>
 #include <vector>

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "chip/spi.h"
-#include "kernel/time.h"
+#include "engine/time.h"
 
 #include <array>
 #include <cstdint>

@@ -27,9 +27,9 @@
 #include "i2c_phase.h"
 #include "i2c_timing.h"
 #include "i2c_transfer.h"
-#include "kernel/event_queue.h"
-#include "kernel/simulation.h"
-#include "kernel/time.h"
+#include "engine/event_queue.h"
+#include "engine/simulation.h"
+#include "engine/time.h"
 
 #include <cstdint>
 #include <deque>

@@ -5,8 +5,8 @@
 
 #include "chip/i2c_device.h"
 #include "i2c_transfer.h"
-#include "kernel/event_queue.h"
-#include "kernel/simulation.h"
+#include "engine/event_queue.h"
+#include "engine/simulation.h"
 
 #include <cstdint>
 #include <functional>

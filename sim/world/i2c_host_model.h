@@ -42,8 +42,8 @@
 // never sees: it falls one bit behind the master (see HostMaster).
 #pragma once
 
-#include "kernel/perturbation.h"
-#include "kernel/time.h"
+#include "engine/perturbation.h"
+#include "engine/time.h"
 #include "world/i2c_timing.h"
 
 #include <cstdint>

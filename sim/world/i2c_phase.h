@@ -3,7 +3,7 @@
 // timing in host_master.h).
 #pragma once
 
-#include "kernel/time.h"
+#include "engine/time.h"
 
 #include <cstdint>
 

@@ -20,7 +20,7 @@
 // the bus stays free max(tBUF, T/2) after a STOP.
 #pragma once
 
-#include "kernel/time.h"
+#include "engine/time.h"
 
 #include <cstdint>
 

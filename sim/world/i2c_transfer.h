@@ -2,7 +2,7 @@
 // would record it: messages joined by repeated STARTs, then STOP.
 #pragma once
 
-#include "kernel/time.h"
+#include "engine/time.h"
 
 #include <cstddef>
 #include <cstdint>

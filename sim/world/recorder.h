@@ -5,7 +5,7 @@
 #pragma once
 
 #include "chip/observer.h"
-#include "kernel/time.h"
+#include "engine/time.h"
 
 #include <functional>
 #include <string>

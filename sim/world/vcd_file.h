@@ -5,7 +5,7 @@
 // queue, so the file never holds more than `hold` of the run in memory.
 #pragma once
 
-#include "kernel/time.h"
+#include "engine/time.h"
 
 #include <cstdint>
 #include <fstream>

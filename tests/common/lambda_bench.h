@@ -5,7 +5,7 @@
 #pragma once
 
 #include "kernel/processor.h"
-#include "kernel/simulation.h"
+#include "engine/simulation.h"
 
 #include "FreeRTOS.h"
 #include "task.h"

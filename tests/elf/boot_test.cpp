@@ -4,7 +4,7 @@
 // from the kernel's pxCurrentTCBs, as a debugger would.
 #include "rp2040/rp2040.h"
 
-#include "kernel/event_queue.h"
+#include "engine/event_queue.h"
 
 #include <gtest/gtest.h>
 

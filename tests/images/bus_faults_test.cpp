@@ -8,7 +8,7 @@
 #include "link_bench.h"
 
 #include "chip/watchdog.h"
-#include "kernel/event_queue.h"
+#include "engine/event_queue.h"
 
 #include <string>
 

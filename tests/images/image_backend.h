@@ -4,7 +4,7 @@
 // same; only the image path and the time the code itself takes differ.
 #pragma once
 
-#include "kernel/time.h"
+#include "engine/time.h"
 #include "world/recorder.h"
 
 #include <gtest/gtest.h>

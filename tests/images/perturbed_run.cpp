@@ -1,7 +1,7 @@
 // BOARDS_PERTURB_SEED=N runs every bench of this suite with the schedule
-// perturbed by seed N (kernel/perturbation.h). A failing test then says how
+// perturbed by seed N (engine/perturbation.h). A failing test then says how
 // to run it again with the same seed.
-#include "kernel/simulation.h"
+#include "engine/simulation.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 #include "rp2040/xosc.h"
 
 #include "chip/chip.h"
-#include "kernel/simulation.h"
+#include "engine/simulation.h"
 
 #include <gtest/gtest.h>
 

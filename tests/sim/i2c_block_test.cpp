@@ -2,9 +2,10 @@
 // register level: a bare processor runs a minimal interrupt handler, or the
 // test touches the registers at chosen instants, so the block's own
 // behaviour and the bus timing show without the SDK layer.
+#include "bank_pins.h"
 #include "chip/i2c_controller.h"
 #include "kernel/processor.h"
-#include "kernel/simulation.h"
+#include "engine/simulation.h"
 #include "world/host_master.h"
 #include "world/i2c_bus.h"
 #include "world/i2c_waveform.h"
@@ -22,11 +23,13 @@ namespace {
 using C = I2cController;
 constexpr unsigned kIrq = 23;
 constexpr std::uint8_t kAddress = 0x27;
+constexpr unsigned kSda = 20;
+constexpr unsigned kScl = 21;
 
 class I2cBlockTest : public ::testing::Test {
 protected:
     I2cBlockTest() {
-        block.connect(bus, [this] { return routed; });
+        block.connect(bus, kSda, kScl);
         bench = this;
     }
     ~I2cBlockTest() override { bench = nullptr; }
@@ -102,8 +105,8 @@ protected:
     Processor cpu{sim, "chip"};
     I2cBus bus{sim};
     HostMaster host{sim, bus};
-    I2cController block{cpu, kIrq};
-    bool routed = true;
+    BankPins pins;
+    I2cController block{cpu, kIrq, pins};
     std::vector<std::string> log;
     std::deque<std::uint8_t> replies;
     unsigned perRequest = 1; // bytes of `replies` written per read request
@@ -145,16 +148,34 @@ TEST_F(I2cBlockTest, StopDetectionCanBeLimitedToAddressedTransfers) {
     EXPECT_NE(block.rawInterrupts() & C::kStopDet, 0u);
 }
 
-TEST_F(I2cBlockTest, DeafWhileItsPinsAreNotRoutedToIt) {
+// The block hears the bus through the wired pins only when IO bank 0 gives
+// both to it: the I2C function, and pins that are I2C0's SDA and SCL.
+TEST_F(I2cBlockTest, HearsTheBusOnlyThroughPinsRoutedToIt) {
+    struct Case {
+        unsigned sda, scl, sdaFunction, sclFunction;
+        bool hears;
+    };
+    const Case cases[] = {
+        {20, 21, gpiofn::kI2c, gpiofn::kI2c, true},   {0, 1, gpiofn::kI2c, gpiofn::kI2c, true},
+        {28, 29, gpiofn::kI2c, gpiofn::kI2c, true},   {20, 21, gpiofn::kSio, gpiofn::kI2c, false},
+        {20, 21, gpiofn::kI2c, gpiofn::kNull, false}, {2, 3, gpiofn::kI2c, gpiofn::kI2c, false},
+        {21, 20, gpiofn::kI2c, gpiofn::kI2c, false},  {22, 23, gpiofn::kI2c, gpiofn::kI2c, false},
+    };
     slaveMode();
-    routed = false;
-    I2cTransferRecord r = transfer({I2cMessage::write(kAddress, {0x01})});
-    EXPECT_FALSE(r.messages[0].addressAcked);
-    EXPECT_EQ(block.rawInterrupts() & (C::kStartDet | C::kStopDet | C::kActivity), 0u);
-
-    routed = true;
-    r = transfer({I2cMessage::write(kAddress, {0x01})});
-    EXPECT_TRUE(r.messages[0].addressAcked);
+    for (const Case& c : cases) {
+        SCOPED_TRACE("SDA GPIO" + std::to_string(c.sda) + ", SCL GPIO" + std::to_string(c.scl));
+        pins.functions.fill(gpiofn::kNull);
+        pins.functions[c.sda] = c.sdaFunction;
+        pins.functions[c.scl] = c.sclFunction;
+        block.connect(bus, c.sda, c.scl);
+        block.read(C::kClrIntr);
+        I2cTransferRecord r = transfer({I2cMessage::write(kAddress, {0x01})});
+        EXPECT_EQ(r.messages[0].addressAcked, c.hears);
+        EXPECT_EQ((block.rawInterrupts() & (C::kStartDet | C::kStopDet | C::kActivity)) != 0,
+                  c.hears);
+        while (block.read(C::kRxflr) != 0)
+            block.read(C::kDataCmd);
+    }
 }
 
 TEST_F(I2cBlockTest, MasterModeAfterResetDoesNotAnswer) {

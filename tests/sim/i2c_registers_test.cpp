@@ -1,9 +1,10 @@
 // The I2C block's register map as the bus fabric reaches it: reset values,
 // writable bits, registers locked while enabled, clear-on-read against peek,
 // and the receive FIFO seen through IC_DATA_CMD.
+#include "bank_pins.h"
 #include "chip/i2c_controller.h"
 #include "kernel/processor.h"
-#include "kernel/simulation.h"
+#include "engine/simulation.h"
 #include "world/i2c_bus.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +16,7 @@ using C = I2cController;
 
 class I2cRegistersTest : public ::testing::Test {
 protected:
-    I2cRegistersTest() {
-        block.connect(bus, [] { return true; });
-    }
+    I2cRegistersTest() { block.connect(bus, 20, 21); }
 
     // Slave at 0x27, enabled, interrupts as the SDK's slave layer sets them.
     void slaveMode() {
@@ -39,7 +38,8 @@ protected:
     Simulation sim;
     Processor cpu{sim, "chip"};
     I2cBus bus{sim};
-    I2cController block{cpu, C::kI2c0Irq};
+    BankPins pins;
+    I2cController block{cpu, C::kI2c0Irq, pins};
     RegisterBlock& regs = block;
 };
 

@@ -3,7 +3,7 @@
 // core 1) and logs every event its handler receives, with the virtual time
 // counted from the START of the transfer under test.
 #include "chip/chip.h"
-#include "kernel/simulation.h"
+#include "engine/simulation.h"
 #include "world/host_master.h"
 #include "world/i2c_bus.h"
 
@@ -30,10 +30,7 @@ class I2cSlaveTest : public ::testing::Test {
 protected:
     I2cSlaveTest() {
         bench = this;
-        chip.i2c0Block.connect(bus, [this] {
-            return chip.gpio.function(kSda) == gpiofn::kI2c &&
-                   chip.gpio.function(kScl) == gpiofn::kI2c;
-        });
+        chip.i2c0Block.connect(bus, kSda, kScl);
         chip.setMain(&I2cSlaveTest::program);
     }
     ~I2cSlaveTest() override { bench = nullptr; }

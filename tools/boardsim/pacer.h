@@ -4,7 +4,7 @@
 // then waits until the clock has caught up.
 #pragma once
 
-#include "kernel/time.h"
+#include "engine/time.h"
 
 #include <cstdint>
 

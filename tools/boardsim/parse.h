@@ -2,7 +2,7 @@
 // i2ctransfer-style messages, and how times are printed.
 #pragma once
 
-#include "kernel/time.h"
+#include "engine/time.h"
 #include "world/i2c_transfer.h"
 
 #include <cstdint>

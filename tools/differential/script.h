@@ -7,7 +7,7 @@
 // host-silence window.
 #pragma once
 
-#include "kernel/time.h"
+#include "engine/time.h"
 #include "world/contact.h"
 #include "world/i2c_transfer.h"
 

@@ -4,7 +4,7 @@
 // resets), each stream of events in time order.
 #pragma once
 
-#include "kernel/time.h"
+#include "engine/time.h"
 
 #include <cstdint>
 #include <map>

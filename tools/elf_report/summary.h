@@ -1,7 +1,7 @@
 // Count, maximum and mean of a series of durations.
 #pragma once
 
-#include "kernel/time.h"
+#include "engine/time.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -5,7 +5,7 @@
 
 #include "register_model.h"
 
-#include "kernel/time.h"
+#include "engine/time.h"
 #include "world/board.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "soak_run.h"
 
 #include "chip/watchdog.h"
-#include "kernel/event_queue.h"
+#include "engine/event_queue.h"
 #include "world/i2c_transfer.h"
 
 #include <algorithm>

@@ -16,7 +16,15 @@
 
 namespace sim {
 
-class Processor;
+// A processor whose contexts run at the instant they are due (the host
+// model of the chip): the run loop steps it until nothing is left to run at
+// the current time.
+class InstantRunner {
+public:
+    virtual ~InstantRunner() = default;
+    // Runs everything that can run now; true if anything ran.
+    virtual bool step() = 0;
+};
 
 // A processor whose code takes virtual time (the instruction-level chip that
 // runs a real binary). The run loop lets each one run in rounds of at most a
@@ -100,8 +108,8 @@ public:
     static void setDefaultPerturbation(std::optional<std::uint64_t> seed);
     static std::optional<std::uint64_t> defaultPerturbation();
 
-    void attach(Processor& p);
-    void detach(Processor& p);
+    void attach(InstantRunner& p);
+    void detach(InstantRunner& p);
     void attach(TimedRunner& r);
     void detach(TimedRunner& r);
     // The longest round of the timed runners. Between two runners on one
@@ -120,7 +128,7 @@ private:
 
     EventQueue events_;
     Time now_ = 0;
-    std::vector<Processor*> processors_;
+    std::vector<InstantRunner*> processors_;
     std::vector<TimedRunner*> runners_;
     Time runnerQuantum_ = microseconds(10);
     Time roundStart_ = 0;

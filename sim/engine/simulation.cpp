@@ -1,7 +1,5 @@
 #include "simulation.h"
 
-#include "processor.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -44,11 +42,11 @@ bool Simulation::exists() {
     return g_current != nullptr;
 }
 
-void Simulation::attach(Processor& p) {
+void Simulation::attach(InstantRunner& p) {
     processors_.push_back(&p);
 }
 
-void Simulation::detach(Processor& p) {
+void Simulation::detach(InstantRunner& p) {
     processors_.erase(std::remove(processors_.begin(), processors_.end(), &p), processors_.end());
 }
 
