@@ -40,29 +40,6 @@ void Spi::reset() {
         chip_.gpio.peripheralOutputsChanged(); // SCK idles low again
 }
 
-unsigned Spi::setBaudrate(unsigned baudrate) {
-    const std::uint64_t freq = kPeripheralClockHz;
-    const std::uint64_t rate = std::max(1u, baudrate);
-    // The prescaler is even, 2..254; take the smallest one that leaves the
-    // post-divider (1..256) room to reach the rate.
-    unsigned prescale = 2;
-    while (prescale < 254 && freq >= (prescale + 2) * 256 * rate)
-        prescale += 2;
-    // Then the largest post-divider whose rate still does not fall below it.
-    unsigned postdiv = 256;
-    while (postdiv > 1 && freq / (std::uint64_t{prescale} * (postdiv - 1)) <= rate)
-        --postdiv;
-    cpsr_ = prescale;
-    cr0_ = (cr0_ & 0xFFu) | (postdiv - 1) << kCr0ScrShift;
-    return baudrate ? this->baudrate() : 0;
-}
-
-unsigned Spi::baudrate() const {
-    if (cpsr_ == 0)
-        return 0;
-    return static_cast<unsigned>(kPeripheralClockHz / (cpsr_ * ((cr0_ >> kCr0ScrShift) + 1)));
-}
-
 unsigned Spi::dataBits() const {
     // DSS is the size minus one; sizes below 4 bits are reserved.
     return std::max(4u, (cr0_ & 0xFu) + 1);
@@ -70,23 +47,6 @@ unsigned Spi::dataBits() const {
 
 std::uint16_t Spi::mask() const {
     return static_cast<std::uint16_t>(dataBits() >= 16 ? 0xFFFFu : (1u << dataBits()) - 1u);
-}
-
-void Spi::setFormat(unsigned dataBits, bool cpol, bool cpha, bool msbFirst) {
-    dataBits = std::min(16u, std::max(4u, dataBits));
-    // Motorola frames (FRF 0), SCR kept.
-    cr0_ = (cr0_ & 0xFF00u) | (dataBits - 1) | (cpol ? kCr0Spo : 0u) | (cpha ? kCr0Sph : 0u);
-    if (!msbFirst)
-        chip_.trace("spi0: LSB-first asked for; the PL022 shifts MSB first regardless");
-    chip_.gpio.peripheralOutputsChanged(); // SCK idles at the new polarity
-}
-
-void Spi::setEnabled(bool enabled) {
-    catchUp();
-    cr1_ = enabled ? (cr1_ | kCr1Sse) : (cr1_ & ~kCr1Sse);
-    if (canStart())
-        startFrame();
-    updateIrq();
 }
 
 Spi::Role Spi::role(unsigned pin) {
@@ -128,33 +88,6 @@ void Spi::detach(SpiDevice& device) {
     devices_.erase(std::remove_if(devices_.begin(), devices_.end(),
                                   [&](const Attached& a) { return a.device == &device; }),
                    devices_.end());
-}
-
-void Spi::transfer(const std::uint16_t* tx, std::uint16_t repeatedTx, std::uint16_t* rx,
-                   std::size_t len) {
-    if (!enabled() || cpsr_ < 2)
-        chip_.failWith("spi0 used while the block is disabled: the transfer would never finish");
-    catchUp();
-    // At most a FIFO's worth of words in flight, so that none is lost.
-    std::size_t sent = 0;
-    std::size_t got = 0;
-    while (got < len) {
-        while (sent < len && tx_.size() < kFifoDepth && sent - got < kFifoDepth) {
-            pushTx(tx ? tx[sent] : repeatedTx);
-            ++sent;
-        }
-        if (!rx_.empty()) {
-            const std::uint16_t word = popRx();
-            if (rx)
-                rx[got] = word;
-            ++got;
-            continue;
-        }
-        if (!inFrame_)
-            chip_.failWith("spi0 stopped shifting in the middle of a transfer");
-        chip_.busyWaitUntil(frameEnd_);
-        catchUp();
-    }
 }
 
 bool Spi::canStart() const {

@@ -1,7 +1,6 @@
-// SPI0, an ARM PL022 synchronous serial port, as a master. The block runs
-// from clk_peri (125 MHz) through an even prescaler (SSPCPSR) and a
-// post-divider (SSPCR0.SCR + 1), so the rate is what the SDK's divider search
-// finds, not the rate asked for: 100 kHz asked gives 122070 Hz.
+// SPI0, an ARM PL022 synchronous serial port, as a master, reached through
+// its registers. The block runs from clk_peri (125 MHz) through an even
+// prescaler (SSPCPSR) and a post-divider (SSPCR0.SCR + 1).
 //
 // Eight-word transmit and receive FIFOs. While the block is enabled, a word
 // in the transmit FIFO starts a frame; a frame lasts `bits` clock periods and
@@ -107,13 +106,7 @@ public:
 
     void reset();
 
-    // --- the block's registers, as the SDK layer programs them ------------------
-    // Picks the smallest even prescaler and the largest post-divider whose
-    // rate does not exceed `baudrate`; returns the rate it gives.
-    unsigned setBaudrate(unsigned baudrate);
-    unsigned baudrate() const;
-    void setFormat(unsigned dataBits, bool cpol, bool cpha, bool msbFirst);
-    void setEnabled(bool enabled);
+    // --- what the registers hold, as a probe sees it -----------------------------
     bool enabled() const { return (cr1_ & kCr1Sse) != 0; }
     unsigned dataBits() const;
     bool cpol() const { return (cr0_ & kCr0Spo) != 0; }
@@ -123,12 +116,11 @@ public:
     }
     Time frameTime() const { return clockPeriod() * dataBits(); }
 
-    // What the SDK's blocking calls do: keeps the transmit FIFO topped up,
-    // drains the receive FIFO, and busy-waits the calling core until the last
-    // frame is through. `tx` null sends `repeatedTx` every frame; `rx` may be
-    // null.
-    void transfer(const std::uint16_t* tx, std::uint16_t repeatedTx, std::uint16_t* rx,
-                  std::size_t len);
+    // When the frame on the wire ends; nothing while the block is idle. A core
+    // polling SSPSR sees nothing change before then.
+    std::optional<Time> frameEndsAt() const {
+        return inFrame_ ? std::optional<Time>(frameEnd_) : std::nullopt;
+    }
     unsigned framesSent() const { return frames_; }
     bool busy() const { return inFrame_ || !tx_.empty(); }
     std::size_t txLevel() const { return tx_.size(); }
