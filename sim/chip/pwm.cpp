@@ -100,12 +100,6 @@ void Pwm::setTop(unsigned n, std::uint16_t top) {
     written(n);
 }
 
-void Pwm::setLevel(unsigned n, unsigned channel, std::uint16_t level) {
-    PwmSlice& s = slices_.at(n);
-    (channel ? s.levelBWritten : s.levelAWritten) = level;
-    written(n);
-}
-
 void Pwm::setLevels(unsigned n, std::uint16_t a, std::uint16_t b) {
     PwmSlice& s = slices_.at(n);
     s.levelAWritten = a;

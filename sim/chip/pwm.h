@@ -87,19 +87,6 @@ public:
 
     void reset();
 
-    // --- the slices' registers (CSR, DIV, CTR, CC, TOP) -------------------------
-    // CSR bits: 0 enable, 1 phase-correct, 2 A invert, 3 B invert, 4..5 divider mode.
-    void writeControl(unsigned slice, std::uint32_t csr);
-    std::uint32_t control(unsigned slice) const;
-    void setEnabled(unsigned slice, bool enabled);
-    void setEnabledMask(std::uint32_t mask);
-    void setDivider(unsigned slice, std::uint8_t integer, std::uint8_t fraction);
-    void setTop(unsigned slice, std::uint16_t top);
-    void setLevel(unsigned slice, unsigned channel, std::uint16_t level);
-    void setLevels(unsigned slice, std::uint16_t a, std::uint16_t b);
-    void setCounter(unsigned slice, std::uint16_t count);
-    std::uint16_t counter(unsigned slice) const;
-
     const PwmSlice& slice(unsigned n) const { return slices_.at(n); }
     // The output of a channel now (0 = A, 1 = B).
     bool output(unsigned slice, unsigned channel) const;
@@ -112,9 +99,8 @@ public:
     Drive drive(unsigned pin) const override;
     bool toggling(unsigned pin) const override;
 
-    // Wrap flags (INTR), write 1 to clear; INTE; INTF.
+    // Wrap flags (INTR), write 1 to clear.
     std::uint32_t wrapFlags() const { return raw_; }
-    void clearWrapFlags(std::uint32_t mask);
     // When the slice next wraps, or kNever when it does not count.
     Time nextWrap(unsigned slice) const;
 
@@ -128,6 +114,19 @@ public:
     }
 
 private:
+    // What the slice registers (CSR, DIV, CTR, CC, TOP) and EN do. CSR bits:
+    // 0 enable, 1 phase-correct, 2 A invert, 3 B invert, 4..5 divider mode.
+    void writeControl(unsigned slice, std::uint32_t csr);
+    std::uint32_t control(unsigned slice) const;
+    void setEnabled(unsigned slice, bool enabled);
+    void setEnabledMask(std::uint32_t mask);
+    void setDivider(unsigned slice, std::uint8_t integer, std::uint8_t fraction);
+    void setTop(unsigned slice, std::uint16_t top);
+    void setLevels(unsigned slice, std::uint16_t a, std::uint16_t b);
+    void setCounter(unsigned slice, std::uint16_t count);
+    std::uint16_t counter(unsigned slice) const;
+    void clearWrapFlags(std::uint32_t mask);
+
     std::uint64_t position(unsigned slice) const;
     void rebase(PwmSlice& s);
     // Buffered TOP and CC take effect now if the slice is stopped.

@@ -3,6 +3,7 @@
 
 #include "hardware/pwm.h"
 
+#include <cstdint>
 #include <string>
 
 using namespace sim;
@@ -15,43 +16,57 @@ void checkSlice(Chip& c, uint slice) {
         c.failWith("PWM slice " + std::to_string(slice) + " does not exist");
 }
 
+std::uint32_t reg(uint slice, std::uint32_t offset) {
+    return slice * Pwm::kSliceStride + offset;
+}
+
+// Read-modify-write of the bits in `mask` of one slice register.
+void writeMasked(Pwm& p, uint slice, std::uint32_t offset, std::uint32_t value,
+                 std::uint32_t mask) {
+    const std::uint32_t r = reg(slice, offset);
+    p.write(r, (p.read(r) & ~mask) | (value & mask));
+}
+
+// One slice register, for calls that only reach a checked slice.
+template <class F>
+void onSlice(uint slice, F&& f) {
+    Chip& c = chip();
+    checkSlice(c, slice);
+    f(c.pwm);
+    done(c);
+}
+
 } // namespace
 
 extern "C" {
 
 void pwm_init(uint slice_num, pwm_config* c, bool start) {
-    Chip& ch = chip();
-    checkSlice(ch, slice_num);
-    Pwm& p = ch.pwm;
-    p.writeControl(slice_num, 0);
-    p.setCounter(slice_num, 0);
-    p.setLevels(slice_num, 0, 0);
-    p.setTop(slice_num, static_cast<std::uint16_t>(c->top));
-    p.setDivider(slice_num, static_cast<std::uint8_t>(c->div >> PWM_SIM_DIV_INT_LSB),
-                 static_cast<std::uint8_t>(c->div & 0xFu));
-    p.writeControl(slice_num, (c->csr & ~PWM_SIM_CSR_EN) | (start ? PWM_SIM_CSR_EN : 0u));
-    done(ch);
+    onSlice(slice_num, [&](Pwm& p) {
+        p.write(reg(slice_num, Pwm::kCsr), 0);
+        p.write(reg(slice_num, Pwm::kCtr), 0);
+        p.write(reg(slice_num, Pwm::kCc), 0);
+        p.write(reg(slice_num, Pwm::kTop), c->top);
+        p.write(reg(slice_num, Pwm::kDiv), c->div);
+        p.write(reg(slice_num, Pwm::kCsr),
+                (c->csr & ~PWM_SIM_CSR_EN) | (start ? PWM_SIM_CSR_EN : 0u));
+    });
 }
 
 void pwm_set_wrap(uint slice_num, uint16_t wrap) {
-    Chip& c = chip();
-    checkSlice(c, slice_num);
-    c.pwm.setTop(slice_num, wrap);
-    done(c);
+    onSlice(slice_num, [&](Pwm& p) { p.write(reg(slice_num, Pwm::kTop), wrap); });
 }
 
 void pwm_set_chan_level(uint slice_num, uint chan, uint16_t level) {
-    Chip& c = chip();
-    checkSlice(c, slice_num);
-    c.pwm.setLevel(slice_num, chan & 1u, level);
-    done(c);
+    const unsigned shift = (chan & 1u) * 16u;
+    onSlice(slice_num, [&](Pwm& p) {
+        writeMasked(p, slice_num, Pwm::kCc, std::uint32_t{level} << shift, 0xFFFFu << shift);
+    });
 }
 
 void pwm_set_both_levels(uint slice_num, uint16_t level_a, uint16_t level_b) {
-    Chip& c = chip();
-    checkSlice(c, slice_num);
-    c.pwm.setLevels(slice_num, level_a, level_b);
-    done(c);
+    onSlice(slice_num, [&](Pwm& p) {
+        p.write(reg(slice_num, Pwm::kCc), level_a | std::uint32_t{level_b} << 16);
+    });
 }
 
 void pwm_set_gpio_level(uint gpio, uint16_t level) {
@@ -59,25 +74,21 @@ void pwm_set_gpio_level(uint gpio, uint16_t level) {
 }
 
 uint16_t pwm_get_counter(uint slice_num) {
-    Chip& c = chip();
-    checkSlice(c, slice_num);
-    std::uint16_t count = c.pwm.counter(slice_num);
-    done(c);
+    std::uint16_t count = 0;
+    onSlice(slice_num,
+            [&](Pwm& p) { count = static_cast<std::uint16_t>(p.read(reg(slice_num, Pwm::kCtr))); });
     return count;
 }
 
 void pwm_set_counter(uint slice_num, uint16_t count) {
-    Chip& c = chip();
-    checkSlice(c, slice_num);
-    c.pwm.setCounter(slice_num, count);
-    done(c);
+    onSlice(slice_num, [&](Pwm& p) { p.write(reg(slice_num, Pwm::kCtr), count); });
 }
 
 void pwm_set_clkdiv_int_frac(uint slice_num, uint8_t integer, uint8_t fract) {
-    Chip& c = chip();
-    checkSlice(c, slice_num);
-    c.pwm.setDivider(slice_num, integer, fract);
-    done(c);
+    onSlice(slice_num, [&](Pwm& p) {
+        p.write(reg(slice_num, Pwm::kDiv),
+                std::uint32_t{integer} << PWM_SIM_DIV_INT_LSB | (fract & 0xFu));
+    });
 }
 
 void pwm_set_clkdiv(uint slice_num, float divider) {
@@ -87,42 +98,34 @@ void pwm_set_clkdiv(uint slice_num, float divider) {
 }
 
 void pwm_set_output_polarity(uint slice_num, bool a, bool b) {
-    Chip& c = chip();
-    checkSlice(c, slice_num);
-    std::uint32_t csr =
-        c.pwm.control(slice_num) & ~((1u << PWM_SIM_CSR_A_INV_LSB) | (1u << PWM_SIM_CSR_B_INV_LSB));
-    csr |= (bool_to_bit(a) << PWM_SIM_CSR_A_INV_LSB) | (bool_to_bit(b) << PWM_SIM_CSR_B_INV_LSB);
-    c.pwm.writeControl(slice_num, csr);
-    done(c);
+    const std::uint32_t mask = (1u << PWM_SIM_CSR_A_INV_LSB) | (1u << PWM_SIM_CSR_B_INV_LSB);
+    const std::uint32_t bits =
+        (bool_to_bit(a) << PWM_SIM_CSR_A_INV_LSB) | (bool_to_bit(b) << PWM_SIM_CSR_B_INV_LSB);
+    onSlice(slice_num, [&](Pwm& p) { writeMasked(p, slice_num, Pwm::kCsr, bits, mask); });
 }
 
 void pwm_set_clkdiv_mode(uint slice_num, enum pwm_clkdiv_mode mode) {
-    Chip& c = chip();
-    checkSlice(c, slice_num);
-    std::uint32_t csr = c.pwm.control(slice_num) & ~(3u << PWM_SIM_CSR_DIVMODE_LSB);
-    c.pwm.writeControl(slice_num,
-                       csr | (static_cast<std::uint32_t>(mode) << PWM_SIM_CSR_DIVMODE_LSB));
-    done(c);
+    const std::uint32_t bits = static_cast<std::uint32_t>(mode) << PWM_SIM_CSR_DIVMODE_LSB;
+    onSlice(slice_num, [&](Pwm& p) {
+        writeMasked(p, slice_num, Pwm::kCsr, bits, 3u << PWM_SIM_CSR_DIVMODE_LSB);
+    });
 }
 
 void pwm_set_phase_correct(uint slice_num, bool phase_correct) {
-    Chip& c = chip();
-    checkSlice(c, slice_num);
-    std::uint32_t csr = c.pwm.control(slice_num) & ~(1u << PWM_SIM_CSR_PH_CORRECT_LSB);
-    c.pwm.writeControl(slice_num, csr | (bool_to_bit(phase_correct) << PWM_SIM_CSR_PH_CORRECT_LSB));
-    done(c);
+    const std::uint32_t bit = 1u << PWM_SIM_CSR_PH_CORRECT_LSB;
+    onSlice(slice_num,
+            [&](Pwm& p) { writeMasked(p, slice_num, Pwm::kCsr, phase_correct ? bit : 0u, bit); });
 }
 
 void pwm_set_enabled(uint slice_num, bool enabled) {
-    Chip& c = chip();
-    checkSlice(c, slice_num);
-    c.pwm.setEnabled(slice_num, enabled);
-    done(c);
+    onSlice(slice_num, [&](Pwm& p) {
+        writeMasked(p, slice_num, Pwm::kCsr, enabled ? PWM_SIM_CSR_EN : 0u, PWM_SIM_CSR_EN);
+    });
 }
 
 void pwm_set_mask_enabled(uint32_t mask) {
     Chip& c = chip();
-    c.pwm.setEnabledMask(mask);
+    c.pwm.write(Pwm::kEn, mask);
     done(c);
 }
 
