@@ -37,20 +37,8 @@ void Adc::reset() {
     updateIrq();
 }
 
-void Adc::setEnabled(bool enabled) {
-    cs_ = enabled ? (cs_ | kCsEn) : (cs_ & ~kCsEn);
-}
-
 void Adc::setAinsel(unsigned input) {
     cs_ = (cs_ & ~(7u << kCsAinselShift)) | (input & 7u) << kCsAinselShift;
-}
-
-void Adc::setRoundRobin(std::uint32_t mask) {
-    cs_ = (cs_ & ~(0x1Fu << kCsRrobinShift)) | (mask & 0x1Fu) << kCsRrobinShift;
-}
-
-void Adc::setTemperatureSensorEnabled(bool enabled) {
-    cs_ = enabled ? (cs_ | kCsTsEn) : (cs_ & ~kCsTsEn);
 }
 
 std::uint16_t Adc::sample(unsigned input) {
@@ -149,20 +137,6 @@ void Adc::catchUp() {
             again = true;
         }
     }
-}
-
-std::uint16_t Adc::convert() {
-    if (!enabled())
-        chip_.failWith("ADC read while the ADC is off (adc_init missing): it never becomes ready");
-    catchUp();
-    if (converting_) {
-        chip_.busyWaitUntil(ends_);
-        catchUp();
-    }
-    startConversion();
-    chip_.busyWaitUntil(ends_);
-    catchUp();
-    return result_;
 }
 
 std::uint32_t Adc::rawInterrupts() const {

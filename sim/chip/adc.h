@@ -92,18 +92,14 @@ public:
     ~Adc() override;
 
     void reset();
-    void setEnabled(bool enabled);
     bool enabled() const { return (cs_ & kCsEn) != 0; }
-    void select(unsigned input) { setAinsel(input % kInputs); }
     unsigned selected() const { return (cs_ >> kCsAinselShift) & 7u; }
-    // With a round-robin mask, each conversion moves the selection on to the
-    // next input in the mask.
-    void setRoundRobin(std::uint32_t mask);
-    void setTemperatureSensorEnabled(bool enabled);
-
-    // What adc_read does: START_ONCE, then busy-waits the calling core until
-    // READY, and returns RESULT.
-    std::uint16_t convert();
+    // When the conversion running now ends (READY rises); nothing while
+    // READY is set. With a round-robin mask, each conversion moves the
+    // selection on to the next input in the mask.
+    std::optional<Time> conversionEndsAt() const {
+        return converting_ ? std::optional<Time>(ends_) : std::nullopt;
+    }
     unsigned conversions() const { return conversions_; }
     bool converting() const { return converting_; }
 

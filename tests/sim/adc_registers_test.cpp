@@ -4,6 +4,7 @@
 // and interrupt, the SDK layer's conversion on the same state, and what a pad
 // left as it comes out of reset does to a reading.
 #include "chip_bench.h"
+#include "hardware/adc.h"
 
 #include "world/analog_source.h"
 
@@ -143,9 +144,9 @@ TEST_F(AdcRegistersTest, TheSdkLayersConversionRunsOnTheSameRegisters) {
     analog.set(3, 777);
     boot([this] {
         spawn("Adc", 2, 0x1, [this] {
-            chip.adc.setEnabled(true);
-            chip.adc.select(3);
-            note(std::to_string(chip.adc.convert()));
+            adc_init();
+            adc_select_input(3);
+            note(std::to_string(adc_read()));
             for (;;)
                 vTaskDelay(1000);
         });
