@@ -49,10 +49,6 @@ void Watchdog::setEnabled(bool enabled) {
     reschedule();
 }
 
-void Watchdog::setPauseOnDebug(bool pause) {
-    setPauseBits(pause ? kCtrlPauseBits : 0);
-}
-
 void Watchdog::setPauseBits(std::uint32_t bits) {
     bits &= kCtrlPauseBits;
     if (bits == pauseBits_)

@@ -54,18 +54,12 @@ public:
     // At power-on: everything cleared.
     void powerOnReset();
 
-    // --- registers ---------------------------------------------------------------
-    void setEnabled(bool enabled);
+    // --- what the registers hold, as a probe sees it -----------------------------
     bool enabled() const { return enabled_; }
-    // All three pause bits at once, as the SDK sets them.
-    void setPauseOnDebug(bool pause);
     bool pausesOnDebug() const { return (pauseBits_ & (kCtrlPauseDbg0 | kCtrlPauseDbg1)) != 0; }
-    void setPauseBits(std::uint32_t bits);
-    // LOAD: the count starts over from `count` (two per microsecond).
-    void load(std::uint32_t count);
     // CTRL.TIME: the count now.
     std::uint32_t count() const;
-    // CTRL.TRIGGER: resets the chip at once.
+    // CTRL.TRIGGER: resets the chip at once (as a debugger can, too).
     void trigger();
     std::uint32_t reason() const { return reason_; }
     std::array<std::uint32_t, 8>& scratch() { return scratch_; }
@@ -83,6 +77,10 @@ public:
     void write(std::uint32_t offset, std::uint32_t value) override;
 
 private:
+    void setEnabled(bool enabled);
+    void setPauseBits(std::uint32_t bits);
+    // LOAD: the count starts over from `count` (two per microsecond).
+    void load(std::uint32_t count);
     bool paused() const;
     void reschedule();
     void expire();

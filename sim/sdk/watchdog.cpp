@@ -10,13 +10,19 @@ namespace {
 
 // Marks a reset asked for through watchdog_enable, as against a reboot.
 constexpr std::uint32_t kNonRebootMagic = 0x6ab73121;
+constexpr std::uint32_t kScratch4 = Watchdog::kScratch0 + 4 * 4;
+
+void setCtrl(Watchdog& w, std::uint32_t bits, bool on) {
+    const std::uint32_t ctrl = w.read(Watchdog::kCtrl);
+    w.write(Watchdog::kCtrl, on ? ctrl | bits : ctrl & ~bits);
+}
 
 void enable(Chip& c, std::uint32_t delayMs, bool pauseOnDebug) {
     Watchdog& w = c.watchdog;
-    w.setEnabled(false);
-    w.setPauseOnDebug(pauseOnDebug);
+    setCtrl(w, Watchdog::kCtrlEnable, false);
+    setCtrl(w, Watchdog::kCtrlPauseBits, pauseOnDebug);
     if (!delayMs) {
-        w.trigger();
+        setCtrl(w, Watchdog::kCtrlTrigger, true);
         return;
     }
     // The count drops by two per microsecond.
@@ -24,8 +30,8 @@ void enable(Chip& c, std::uint32_t delayMs, bool pauseOnDebug) {
     if (load > Watchdog::kMaxLoad)
         load = Watchdog::kMaxLoad;
     c.sdkRuntime().watchdogLoad = static_cast<std::uint32_t>(load);
-    w.load(c.sdkRuntime().watchdogLoad);
-    w.setEnabled(true);
+    w.write(Watchdog::kLoad, c.sdkRuntime().watchdogLoad);
+    setCtrl(w, Watchdog::kCtrlEnable, true);
 }
 
 } // namespace
@@ -34,14 +40,14 @@ extern "C" {
 
 void watchdog_enable(uint32_t delay_ms, bool pause_on_debug) {
     Chip& c = chip();
-    c.watchdog.scratch()[4] = kNonRebootMagic;
+    c.watchdog.write(kScratch4, kNonRebootMagic);
     enable(c, delay_ms, pause_on_debug);
     done(c);
 }
 
 void watchdog_update(void) {
     Chip& c = chip();
-    c.watchdog.load(c.sdkRuntime().watchdogLoad);
+    c.watchdog.write(Watchdog::kLoad, c.sdkRuntime().watchdogLoad);
     done(c);
 }
 
@@ -50,29 +56,30 @@ void watchdog_reboot(uint32_t pc, uint32_t sp, uint32_t delay_ms) {
     if (pc)
         c.failWith("watchdog_reboot to an address: the simulated chip only boots main");
     (void)sp;
-    c.watchdog.setEnabled(false);
-    c.watchdog.scratch()[4] = 0;
+    setCtrl(c.watchdog, Watchdog::kCtrlEnable, false);
+    c.watchdog.write(kScratch4, 0);
     enable(c, delay_ms, false);
     done(c);
 }
 
 bool watchdog_caused_reboot(void) {
     Chip& c = chip();
-    bool caused = c.watchdog.reason() != 0;
+    bool caused = c.watchdog.read(Watchdog::kReason) != 0;
     done(c);
     return caused;
 }
 
 bool watchdog_enable_caused_reboot(void) {
     Chip& c = chip();
-    bool caused = c.watchdog.reason() != 0 && c.watchdog.scratch()[4] == kNonRebootMagic;
+    Watchdog& w = c.watchdog;
+    bool caused = w.read(Watchdog::kReason) != 0 && w.read(kScratch4) == kNonRebootMagic;
     done(c);
     return caused;
 }
 
 uint32_t watchdog_get_count(void) {
     Chip& c = chip();
-    std::uint32_t us = c.watchdog.count() / 2;
+    std::uint32_t us = (c.watchdog.read(Watchdog::kCtrl) & Watchdog::kMaxLoad) / 2;
     done(c);
     return us;
 }
