@@ -180,10 +180,12 @@ void Timer::write(std::uint32_t offset, std::uint32_t value) {
         clearInterrupts(value & 0xFu);
         break;
     case kInte:
-        setInterruptEnable(value);
+        enable_ = value & 0xFu;
+        updateLines();
         break;
     case kIntf:
-        setForce(value);
+        force_ = value & 0xFu;
+        updateLines();
         break;
     default:
         break;

@@ -50,37 +50,22 @@ public:
 
     void reset();
 
+    // --- what the registers hold, as a probe sees it -----------------------------
     std::uint64_t microseconds() const;
-    // The world time at which the count reaches `us` (kNever while paused).
+    // The world time at which the count reaches `us` (kNever while paused):
+    // where a core polling the count sees it get there.
     Time worldTimeOf(std::uint64_t us) const;
-    // TIMEHW after TIMELW: the count jumps to `us`; armed alarms look again.
-    void setTime(std::uint64_t us);
-    // PAUSE: the count stops where it is, and runs on from there.
-    void setPaused(bool paused);
     bool paused() const { return paused_; }
     // The debugger halted or released the cores.
     void debugHaltChanged(bool halted);
     // PAUSE, or a debugger halt that DBGPAUSE lets stop the count.
     bool stopped() const { return paused_ || (halted_ && (dbgPause_ & kDbgPauseBits)); }
 
-    // ALARMn: arms the alarm for the next time the low word equals `target`.
-    void setAlarm(unsigned alarm, std::uint32_t target);
     std::uint32_t alarmTarget(unsigned alarm) const { return targets_.at(alarm); }
-    // ARMED: writing a 1 disarms.
-    void disarm(std::uint32_t mask);
     std::uint32_t armed() const { return armed_; }
-    // INTR (raw, write 1 to clear), INTE, INTF (forced), INTS (status).
-    void clearInterrupts(std::uint32_t mask);
+    // INTR (raw), INTE, INTF (forced), INTS (status).
     std::uint32_t rawInterrupts() const { return raw_; }
-    void setInterruptEnable(std::uint32_t mask) {
-        enable_ = mask & 0xFu;
-        updateLines();
-    }
     std::uint32_t interruptEnable() const { return enable_; }
-    void setForce(std::uint32_t mask) {
-        force_ = mask & 0xFu;
-        updateLines();
-    }
     std::uint32_t force() const { return force_; }
     std::uint32_t interruptStatus() const { return ((raw_ & enable_) | force_) & 0xFu; }
 
@@ -94,6 +79,16 @@ public:
     }
 
 private:
+    // TIMEHW after TIMELW: the count jumps to `us`; armed alarms look again.
+    void setTime(std::uint64_t us);
+    // PAUSE: the count stops where it is, and runs on from there.
+    void setPaused(bool paused);
+    // ALARMn: arms the alarm for the next time the low word equals `target`.
+    void setAlarm(unsigned alarm, std::uint32_t target);
+    // ARMED: writing a 1 disarms.
+    void disarm(std::uint32_t mask);
+    // INTR: write 1 to clear.
+    void clearInterrupts(std::uint32_t mask);
     // Applies `change` to what stops the count, which stops or runs on from
     // where it was; armed alarms look again.
     template <class F>

@@ -64,6 +64,19 @@ inline Runtime& runtime() {
     return Chip::current().sdkRuntime();
 }
 
+// The timer's count, as time_us_64 reads it (TIMERAWH, TIMERAWL, TIMERAWH
+// again until the high word holds still).
+inline std::uint64_t timeUs(Chip& c) {
+    std::uint32_t hi = c.timer.read(Timer::kTimeRawH);
+    for (;;) {
+        const std::uint32_t lo = c.timer.read(Timer::kTimeRawL);
+        const std::uint32_t next = c.timer.read(Timer::kTimeRawH);
+        if (next == hi)
+            return std::uint64_t{hi} << 32 | lo;
+        hi = next;
+    }
+}
+
 // The end of every SDK call: a point where the calling task may be preempted.
 inline void done(Chip& c) {
     c.preemptionPoint();

@@ -84,7 +84,7 @@ void poolAlarmFired(uint) {
     bool again;
     do {
         again = false;
-        const std::uint64_t now = c.timer.microseconds();
+        const std::uint64_t now = timeUs(c);
         std::uint32_t save = lockPool(c);
         PoolAlarm due{};
         bool have = false;
@@ -108,8 +108,8 @@ void poolAlarmFired(uint) {
                 insertUnderLock(rt, due.target + static_cast<std::uint64_t>(-repeat), due.callback,
                                 due.userData, due.id, true, missed);
             } else if (repeat > 0 && rt.alarmInProgress) {
-                insertUnderLock(rt, c.timer.microseconds() + static_cast<std::uint64_t>(repeat),
-                                due.callback, due.userData, due.id, true, missed);
+                insertUnderLock(rt, timeUs(c) + static_cast<std::uint64_t>(repeat), due.callback,
+                                due.userData, due.id, true, missed);
             }
             rt.alarmInProgress = 0;
             unlockPool(c, save);
@@ -188,7 +188,7 @@ alarm_id_t alarm_pool_add_alarm_at(alarm_pool_t* pool, absolute_time_t time,
             return 0;
         }
         target = repeat < 0 ? target + static_cast<std::uint64_t>(-repeat)
-                            : c.timer.microseconds() + static_cast<std::uint64_t>(repeat);
+                            : timeUs(c) + static_cast<std::uint64_t>(repeat);
     }
 }
 
@@ -221,9 +221,9 @@ void sleep_until(absolute_time_t t) {
     std::uint64_t early = deadline - PICO_TIME_SLEEP_OVERHEAD_ADJUST_US;
     if (early > deadline)
         early = 0;
-    if (c.timer.microseconds() < early &&
+    if (timeUs(c) < early &&
         add_alarm_at(from_us_since_boot(early), &sleepAlarm, nullptr, false) >= 0) {
-        while (c.timer.microseconds() < early) {
+        while (timeUs(c) < early) {
             std::uint32_t save = c.saveAndDisableInterrupts();
             c.spinLockAcquire(kSleepLock);
             unlockWithWait(c, kSleepLock, save, early);

@@ -25,16 +25,17 @@ void alarmIrq(unsigned alarm) {
     hardware_alarm_callback_t callback = nullptr;
     std::uint32_t save = c.saveAndDisableInterrupts();
     c.spinLockAcquire(kTimerSpinLock);
-    c.timer.clearInterrupts(1u << alarm);
-    c.timer.setForce(c.timer.force() & ~(1u << alarm));
+    c.timer.write(Timer::kIntr, 1u << alarm);
+    c.timer.write(Timer::kIntf, c.timer.read(Timer::kIntf) & ~(1u << alarm));
     if ((rt.alarmCallbacksPending >> alarm) & 1u) {
-        if ((c.timer.microseconds() >> 32) >= (rt.alarmTargets[alarm] >> 32)) {
+        if ((timeUs(c) >> 32) >= (rt.alarmTargets[alarm] >> 32)) {
             callback = rt.alarmCallbacks[alarm];
             rt.alarmCallbacksPending =
                 static_cast<std::uint8_t>(rt.alarmCallbacksPending & ~(1u << alarm));
         } else {
             // The low word matched a turn early: wait another 2^32 us.
-            c.timer.setAlarm(alarm, static_cast<std::uint32_t>(rt.alarmTargets[alarm]));
+            c.timer.write(Timer::kAlarm0 + 4 * alarm,
+                          static_cast<std::uint32_t>(rt.alarmTargets[alarm]));
         }
     }
     c.spinLockRelease(kTimerSpinLock);
@@ -61,7 +62,7 @@ uint32_t time_us_32(void) {
 
 uint64_t time_us_64(void) {
     Chip& c = chip();
-    std::uint64_t us = c.timer.microseconds();
+    std::uint64_t us = timeUs(c);
     done(c);
     return us;
 }
@@ -72,7 +73,7 @@ void busy_wait_us_32(uint32_t delay_us) {
 
 void busy_wait_us(uint64_t delay_us) {
     Chip& c = chip();
-    std::uint64_t target = c.timer.microseconds() + delay_us;
+    std::uint64_t target = timeUs(c) + delay_us;
     if (target < delay_us)
         target = ~std::uint64_t{0};
     busy_wait_until(from_us_since_boot(target));
@@ -86,7 +87,7 @@ void busy_wait_until(absolute_time_t t) {
     Chip& c = chip();
     const std::uint64_t target = to_us_since_boot(t);
     // Again after each wake: a debugger halt may have held the count back.
-    while (target > c.timer.microseconds() && !c.simulation().stopped())
+    while (target > timeUs(c) && !c.simulation().stopped())
         c.busyWaitUntil(c.timer.worldTimeOf(target));
     done(c);
 }
@@ -97,7 +98,7 @@ void busy_wait_until(absolute_time_t t) {
 // holding virtual time still; anything else runs meanwhile.
 bool time_reached(absolute_time_t t) {
     Chip& c = chip();
-    const std::uint64_t us = c.timer.microseconds();
+    const std::uint64_t us = timeUs(c);
     const bool reached = us >= to_us_since_boot(t);
     if (!reached)
         c.busyWaitUntil(c.timer.worldTimeOf(us + 1));
@@ -155,7 +156,7 @@ void hardware_alarm_set_callback(uint alarm_num, hardware_alarm_callback_t callb
         if (c.irqHandler(irq) != kAlarmVectors[alarm_num]) {
             c.setIrqHandler(irq, kAlarmVectors[alarm_num]);
             c.setIrqEnabled(core, irq, true);
-            c.timer.setInterruptEnable(c.timer.interruptEnable() | (1u << alarm_num));
+            c.timer.write(Timer::kInte, c.timer.read(Timer::kInte) | (1u << alarm_num));
         }
         rt.alarmCallbacks[alarm_num] = callback;
     } else {
@@ -174,14 +175,14 @@ bool hardware_alarm_set_target(uint alarm_num, absolute_time_t target) {
     checkAlarm(c, alarm_num);
     Runtime& rt = c.sdkRuntime();
     const std::uint64_t t = to_us_since_boot(target);
-    bool missed = c.timer.microseconds() >= t;
+    bool missed = timeUs(c) >= t;
     if (!missed) {
         std::uint32_t save = c.saveAndDisableInterrupts();
         c.spinLockAcquire(kTimerSpinLock);
         rt.alarmCallbacksPending =
             static_cast<std::uint8_t>(rt.alarmCallbacksPending | (1u << alarm_num));
-        c.timer.clearInterrupts(1u << alarm_num);
-        c.timer.setAlarm(alarm_num, static_cast<std::uint32_t>(t));
+        c.timer.write(Timer::kIntr, 1u << alarm_num);
+        c.timer.write(Timer::kAlarm0 + 4 * alarm_num, static_cast<std::uint32_t>(t));
         rt.alarmTargets[alarm_num] = t;
         c.spinLockRelease(kTimerSpinLock);
         c.restoreInterrupts(save);
@@ -194,7 +195,7 @@ void hardware_alarm_cancel(uint alarm_num) {
     Chip& c = chip();
     checkAlarm(c, alarm_num);
     Runtime& rt = c.sdkRuntime();
-    c.timer.disarm(1u << alarm_num);
+    c.timer.write(Timer::kArmed, 1u << alarm_num);
     rt.alarmCallbacksPending =
         static_cast<std::uint8_t>(rt.alarmCallbacksPending & ~(1u << alarm_num));
     done(c);
@@ -206,7 +207,7 @@ void hardware_alarm_force_irq(uint alarm_num) {
     Runtime& rt = c.sdkRuntime();
     rt.alarmCallbacksPending =
         static_cast<std::uint8_t>(rt.alarmCallbacksPending | (1u << alarm_num));
-    c.timer.setForce(c.timer.force() | (1u << alarm_num));
+    c.timer.write(Timer::kIntf, c.timer.read(Timer::kIntf) | (1u << alarm_num));
     done(c);
 }
 
