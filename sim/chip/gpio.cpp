@@ -90,13 +90,6 @@ void Gpio::writePad(unsigned pin, std::uint32_t pad) {
     update();
 }
 
-void Gpio::setPulls(unsigned pin, bool up, bool down) {
-    Pin& p = pins_.at(pin);
-    p.pad = static_cast<std::uint8_t>((p.pad & ~(kPadPullUp | kPadPullDown)) |
-                                      (up ? kPadPullUp : 0) | (down ? kPadPullDown : 0));
-    update();
-}
-
 void Gpio::setInputEnabled(unsigned pin, bool enabled) {
     Pin& p = pins_.at(pin);
     p.pad =
@@ -170,32 +163,12 @@ std::uint32_t Gpio::in() const {
     return in;
 }
 
-void Gpio::setIrqEnabled(int core, unsigned pin, std::uint32_t events, bool enabled) {
-    auto& e = enables_.at(static_cast<unsigned>(core)).at(pin);
-    if (enabled)
-        e = static_cast<std::uint8_t>(e | (events & 0xFu));
-    else
-        e = static_cast<std::uint8_t>(e & ~events);
-    updateIrqLines();
-}
-
 std::uint32_t Gpio::irqEnabled(int core, unsigned pin) const {
     return enables_.at(static_cast<unsigned>(core)).at(pin);
 }
 
-void Gpio::setIrqForced(int core, unsigned pin, std::uint32_t events) {
-    forces_.at(static_cast<unsigned>(core)).at(pin) = static_cast<std::uint8_t>(events & 0xFu);
-    updateIrqLines();
-}
-
 std::uint32_t Gpio::irqForced(int core, unsigned pin) const {
     return forces_.at(static_cast<unsigned>(core)).at(pin);
-}
-
-void Gpio::acknowledge(unsigned pin, std::uint32_t events) {
-    // Only edge events latch; a level event stays while the level does.
-    edges_.at(pin) = static_cast<std::uint8_t>(edges_[pin] & ~events);
-    updateIrqLines();
 }
 
 std::uint32_t Gpio::rawEvents(unsigned pin) const {

@@ -120,12 +120,11 @@ public:
     RegisterBlock& ioBank() { return ioBank_; }
     RegisterBlock& pads() { return pads_; }
 
-    // --- IO bank 0 and pads as the SDK layer programs them ------------------------
+    // --- IO bank 0 and pads as a probe or a test bench sets them -----------------
     // What gpio_set_function does: the pad's input on, its output disable off,
     // then CTRL = function (which also clears the overrides).
     void setFunction(unsigned pin, unsigned function);
     unsigned function(unsigned pin) const override { return pins_.at(pin).ctrl & 0x1fu; }
-    void setPulls(unsigned pin, bool up, bool down);
     bool pulledUp(unsigned pin) const { return pins_.at(pin).pad & kPadPullUp; }
     bool pulledDown(unsigned pin) const { return pins_.at(pin).pad & kPadPullDown; }
     void setInputEnabled(unsigned pin, bool enabled);
@@ -157,11 +156,8 @@ public:
     // towards a core while an event it enabled (or forced) is pending. The
     // events are seen behind the interrupt override. `core` may also be
     // kDormantWake, whose status raises nothing here.
-    void setIrqEnabled(int core, unsigned pin, std::uint32_t events, bool enabled);
     std::uint32_t irqEnabled(int core, unsigned pin) const;
-    void setIrqForced(int core, unsigned pin, std::uint32_t events);
     std::uint32_t irqForced(int core, unsigned pin) const;
-    void acknowledge(unsigned pin, std::uint32_t events);
     std::uint32_t rawEvents(unsigned pin) const;
     std::uint32_t irqStatus(int core, unsigned pin) const;
 

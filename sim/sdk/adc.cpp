@@ -1,4 +1,5 @@
 // hardware_adc on the ADC model.
+#include "sdk/bank0.h"
 #include "sdk/runtime.h"
 
 #include "hardware/adc.h"
@@ -39,9 +40,9 @@ void adc_gpio_init(uint gpio) {
     Chip& c = chip();
     if (gpio < 26 || gpio > 29)
         c.failWith("GPIO " + std::to_string(gpio) + " has no ADC input");
-    c.gpio.setFunction(gpio, gpiofn::kNull);
-    c.gpio.setPulls(gpio, false, false);
-    c.gpio.setInputEnabled(gpio, false);
+    setFunction(c, gpio, gpiofn::kNull);
+    setPulls(c, gpio, false, false);
+    setInputEnabled(c, gpio, false);
     done(c);
 }
 

@@ -1,4 +1,5 @@
 // hardware_gpio on the IO bank, pads and SIO of the chip model.
+#include "sdk/bank0.h"
 #include "sdk/runtime.h"
 
 #include <string>
@@ -24,10 +25,10 @@ void gpioIrqHandler() {
     Chip& c = chip();
     const int me = core(c);
     for (unsigned pin = 0; pin < NUM_BANK0_GPIOS; ++pin) {
-        const std::uint32_t events = c.gpio.irqStatus(me, pin);
+        const std::uint32_t events = irqStatus(c, me, pin);
         if (!events)
             continue;
-        c.gpio.acknowledge(pin, events);
+        acknowledge(c, pin, events);
         if (gpio_irq_callback_t cb = c.sdkRuntime().gpioCallbacks[static_cast<unsigned>(me)])
             cb(pin, events);
     }
@@ -40,14 +41,14 @@ extern "C" {
 void gpio_set_function(uint gpio, enum gpio_function fn) {
     Chip& c = chip();
     checkPin(c, gpio);
-    c.gpio.setFunction(gpio, static_cast<unsigned>(fn));
+    setFunction(c, gpio, static_cast<unsigned>(fn));
     done(c);
 }
 
 enum gpio_function gpio_get_function(uint gpio) {
     Chip& c = chip();
     checkPin(c, gpio);
-    auto fn = static_cast<enum gpio_function>(c.gpio.function(gpio));
+    auto fn = static_cast<enum gpio_function>(c.gpio.ioBank().read(ctrlOffset(gpio)) & 0x1Fu);
     done(c);
     return fn;
 }
@@ -55,7 +56,7 @@ enum gpio_function gpio_get_function(uint gpio) {
 void gpio_set_pulls(uint gpio, bool up, bool down) {
     Chip& c = chip();
     checkPin(c, gpio);
-    c.gpio.setPulls(gpio, up, down);
+    setPulls(c, gpio, up, down);
     done(c);
 }
 
@@ -72,7 +73,7 @@ void gpio_disable_pulls(uint gpio) {
 bool gpio_is_pulled_up(uint gpio) {
     Chip& c = chip();
     checkPin(c, gpio);
-    bool up = c.gpio.pulledUp(gpio);
+    bool up = (c.gpio.pads().read(padOffset(gpio)) & Gpio::kPadPullUp) != 0;
     done(c);
     return up;
 }
@@ -80,7 +81,7 @@ bool gpio_is_pulled_up(uint gpio) {
 bool gpio_is_pulled_down(uint gpio) {
     Chip& c = chip();
     checkPin(c, gpio);
-    bool down = c.gpio.pulledDown(gpio);
+    bool down = (c.gpio.pads().read(padOffset(gpio)) & Gpio::kPadPullDown) != 0;
     done(c);
     return down;
 }
@@ -88,7 +89,7 @@ bool gpio_is_pulled_down(uint gpio) {
 void gpio_set_input_enabled(uint gpio, bool enabled) {
     Chip& c = chip();
     checkPin(c, gpio);
-    c.gpio.setInputEnabled(gpio, enabled);
+    setInputEnabled(c, gpio, enabled);
     done(c);
 }
 
@@ -97,7 +98,7 @@ void gpio_init(uint gpio) {
     checkPin(c, gpio);
     c.gpio.clearOutputEnable(1u << gpio);
     c.gpio.clearOut(1u << gpio);
-    c.gpio.setFunction(gpio, gpiofn::kSio);
+    setFunction(c, gpio, gpiofn::kSio);
     done(c);
 }
 
@@ -107,7 +108,7 @@ void gpio_init_mask(uint gpio_mask) {
         if ((gpio_mask >> pin) & 1u) {
             c.gpio.clearOutputEnable(1u << pin);
             c.gpio.clearOut(1u << pin);
-            c.gpio.setFunction(pin, gpiofn::kSio);
+            setFunction(c, pin, gpiofn::kSio);
         }
     }
     done(c);
@@ -121,8 +122,8 @@ void gpio_set_irq_enabled(uint gpio, uint32_t event_mask, bool enabled) {
     Chip& c = chip();
     checkPin(c, gpio);
     // Stale edges would enter the handler at once: they are cleared first.
-    c.gpio.acknowledge(gpio, event_mask);
-    c.gpio.setIrqEnabled(core(c), gpio, event_mask, enabled);
+    acknowledge(c, gpio, event_mask);
+    setIrqEnabled(c, core(c), gpio, event_mask, enabled);
     done(c);
 }
 
@@ -149,7 +150,7 @@ void gpio_set_irq_enabled_with_callback(uint gpio, uint32_t event_mask, bool ena
 uint32_t gpio_get_irq_event_mask(uint gpio) {
     Chip& c = chip();
     checkPin(c, gpio);
-    std::uint32_t events = c.gpio.irqStatus(core(c), gpio);
+    std::uint32_t events = irqStatus(c, core(c), gpio);
     done(c);
     return events;
 }
@@ -157,7 +158,7 @@ uint32_t gpio_get_irq_event_mask(uint gpio) {
 void gpio_acknowledge_irq(uint gpio, uint32_t event_mask) {
     Chip& c = chip();
     checkPin(c, gpio);
-    c.gpio.acknowledge(gpio, event_mask);
+    acknowledge(c, gpio, event_mask);
     done(c);
 }
 

@@ -2,6 +2,7 @@
 // function select and overrides acting on the pin, the pad bits, the raw
 // interrupt latches with write-1-to-clear, and the interrupt line per target.
 #include "chip_bench.h"
+#include "sdk/bank0.h"
 
 namespace {
 
@@ -115,9 +116,10 @@ TEST_F(GpioRegistersTest, PadBitsActOnThePin) {
     EXPECT_TRUE(chip.gpio.level(3));
     EXPECT_EQ(chip.gpio.in() & (1u << 3), 0u);
     EXPECT_EQ(bank.read(statusOf(3)) & Gpio::kStatusInFromPad, 0u);
-    // The host layer's calls land in the same pad register.
-    chip.gpio.setFunction(3, gpiofn::kSio);
-    chip.gpio.setPulls(3, false, true);
+    // The SDK layer's function select turns the input on and the output
+    // disable off; its pull set-up leaves the other pad bits alone.
+    sim::sdk::setFunction(chip, 3, gpiofn::kSio);
+    sim::sdk::setPulls(chip, 3, false, true);
     EXPECT_EQ(pads.read(padOf(3)), std::uint32_t{Gpio::kPadInputEnable | Gpio::kPadPullDown});
     EXPECT_TRUE(chip.gpio.level(3));
     // Stored only.
