@@ -58,6 +58,7 @@ void Gpio::reset() {
     for (auto& f : forces_)
         f.fill(0);
     voltageSelect_ = 0;
+    hiOut_ = hiOe_ = 0;
     padSwclk_ = 0xda;
     padSwd_ = 0x5a;
     // The world keeps driving its wires through a reset; only the chip's side

@@ -105,6 +105,18 @@ public:
     static constexpr std::uint32_t kPadGpio0 = 0x04;
     static constexpr std::uint32_t kPadSwclk = 0x7c;
     static constexpr std::uint32_t kPadSwd = 0x80;
+    // SIO offsets of the GPIO registers. Each output word has its plain
+    // register and SET, CLR and XOR aliases after it.
+    static constexpr std::uint32_t kSioIn = 0x04;
+    static constexpr std::uint32_t kSioHiIn = 0x08;
+    static constexpr std::uint32_t kSioOut = 0x10;
+    static constexpr std::uint32_t kSioOe = 0x20;
+    static constexpr std::uint32_t kSioHiOut = 0x30;
+    static constexpr std::uint32_t kSioHiOe = 0x40;
+    static constexpr std::uint32_t kSioSet = 0x4;
+    static constexpr std::uint32_t kSioClr = 0x8;
+    static constexpr std::uint32_t kSioXor = 0xc;
+    static constexpr std::uint32_t kSioEnd = 0x50;
     // The interrupt targets of the bank: the two processors and dormant wake.
     static constexpr unsigned kDormantWake = 2;
 
@@ -119,6 +131,9 @@ public:
     // --- IO bank 0 and pads as the bus fabric reaches them ----------------------
     RegisterBlock& ioBank() { return ioBank_; }
     RegisterBlock& pads() { return pads_; }
+    // SIO's GPIO registers (kSioIn..kSioEnd), the same for both cores. The
+    // six QSPI pins are stored only: their input reads what SIO drives.
+    RegisterBlock& sio() { return sio_; }
 
     // --- IO bank 0 and pads as a probe or a test bench sets them -----------------
     // What gpio_set_function does: the pad's input on, its output disable off,
@@ -204,6 +219,17 @@ private:
         Gpio& gpio_;
     };
 
+    class SioRegisters : public RegisterBlock {
+    public:
+        explicit SioRegisters(Gpio& gpio) : gpio_(gpio) {}
+        std::uint32_t read(std::uint32_t offset) override { return peek(offset); }
+        std::uint32_t peek(std::uint32_t offset) const override;
+        void write(std::uint32_t offset, std::uint32_t value) override;
+
+    private:
+        Gpio& gpio_;
+    };
+
     struct Pin {
         std::uint32_t ctrl = gpiofn::kNull;
         std::uint8_t pad = kPadReset;
@@ -247,6 +273,9 @@ private:
     std::uint8_t padSwd_ = 0;
     IoBankRegisters ioBank_{*this};
     PadsRegisters pads_{*this};
+    SioRegisters sio_{*this};
+    std::uint32_t hiOut_ = 0;
+    std::uint32_t hiOe_ = 0;
     std::array<bool, 2> lines_{};
     std::vector<ListenerEntry> listeners_;
     int nextListener_ = 1;

@@ -1,4 +1,4 @@
-// IO bank 0 and the pads of bank 0 as register blocks. Every register is a
+// IO bank 0, the pads of bank 0 and SIO's GPIO registers as register blocks. Every register is a
 // view of Gpio's own state, so the SDK layer's calls and the processor's
 // register accesses meet on the same pins.
 #include "chip/gpio.h"
@@ -9,6 +9,8 @@ namespace {
 
 constexpr std::uint32_t kInterruptGroup = 0x30; // INTE, INTF, INTS of one target
 constexpr std::uint32_t kInterruptEnd = Gpio::kProc0Inte0 + 3 * kInterruptGroup;
+constexpr std::uint32_t kHiPins = 0x3f; // the six QSPI pins
+constexpr std::uint32_t kUserPins = (1u << kGpioCount) - 1;
 
 // The four event bits of eight pins in one interrupt register.
 template <class F>
@@ -123,6 +125,51 @@ void Gpio::PadsRegisters::write(std::uint32_t offset, std::uint32_t value) {
         if (offset % 4 == 0 && pin < kGpioCount)
             gpio_.writePad(pin, value & 0xFFu);
     }
+}
+
+std::uint32_t Gpio::SioRegisters::peek(std::uint32_t offset) const {
+    switch (offset) {
+    case kSioIn:
+        return gpio_.in();
+    case kSioHiIn:
+        return gpio_.hiOut_ & gpio_.hiOe_ & kHiPins;
+    case kSioOut:
+        return gpio_.out();
+    case kSioOe:
+        return gpio_.outputEnable();
+    case kSioHiOut:
+        return gpio_.hiOut_;
+    case kSioHiOe:
+        return gpio_.hiOe_;
+    default:
+        return 0; // the SET, CLR and XOR aliases read as 0
+    }
+}
+
+void Gpio::SioRegisters::write(std::uint32_t offset, std::uint32_t value) {
+    if (offset < kSioOut || offset >= kSioEnd)
+        return; // GPIO_IN and GPIO_HI_IN are read-only
+    const std::uint32_t word = offset & ~0xFu;
+    auto applied = [&](std::uint32_t current) {
+        switch (offset & 0xFu) {
+        case 0:
+            return value;
+        case kSioSet:
+            return current | value;
+        case kSioClr:
+            return current & ~value;
+        default:
+            return current ^ value;
+        }
+    };
+    if (word == kSioOut)
+        gpio_.writeOut(applied(gpio_.out()) & kUserPins);
+    else if (word == kSioOe)
+        gpio_.writeOutputEnable(applied(gpio_.outputEnable()) & kUserPins);
+    else if (word == kSioHiOut)
+        gpio_.hiOut_ = applied(gpio_.hiOut_) & kHiPins;
+    else
+        gpio_.hiOe_ = applied(gpio_.hiOe_) & kHiPins;
 }
 
 } // namespace sim

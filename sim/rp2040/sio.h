@@ -1,8 +1,8 @@
 // The single-cycle I/O block: private to the cores (each sees its own CPUID,
 // divider and FIFO side at the same addresses), reached in one cycle. It
-// holds the GPIO output and output-enable registers (the pins themselves are
-// sim::Gpio), the QSPI pins' registers (kept, as no model hangs on them), the
-// inter-core FIFOs, the 32 spin locks and the two dividers.
+// holds the GPIO registers (which sim::Gpio declares, as the host model's SDK
+// layer reaches them too), the inter-core FIFOs, the 32 spin locks and the
+// two dividers.
 #pragma once
 
 #include "rp2040/divider.h"
@@ -20,12 +20,7 @@ namespace sim::rp2040 {
 class Sio {
 public:
     static constexpr std::uint32_t kCpuId = 0x00;
-    static constexpr std::uint32_t kGpioIn = 0x04;
-    static constexpr std::uint32_t kGpioHiIn = 0x08;
-    static constexpr std::uint32_t kGpioOut = 0x10;
-    static constexpr std::uint32_t kGpioOe = 0x20;
-    static constexpr std::uint32_t kGpioHiOut = 0x30;
-    static constexpr std::uint32_t kGpioHiOe = 0x40;
+    // 0x04..0x4c: the GPIO registers, sim::Gpio's SIO view.
     static constexpr std::uint32_t kFifoSt = 0x50;
     static constexpr std::uint32_t kFifoWr = 0x54;
     static constexpr std::uint32_t kFifoRd = 0x58;
@@ -62,8 +57,6 @@ private:
     Mailboxes mailboxes_;
     std::uint32_t locks_ = 0; // bit n set: lock n is taken
     std::array<Divider, 2> dividers_{};
-    std::uint32_t hiOut_ = 0;
-    std::uint32_t hiOe_ = 0;
 };
 
 } // namespace sim::rp2040

@@ -13,6 +13,10 @@ int core(Chip& c) {
     return c.currentCore() < 0 ? 0 : c.currentCore();
 }
 
+void sioWrite(Chip& c, std::uint32_t offset, std::uint32_t value) {
+    c.gpio.sio().write(offset, value);
+}
+
 void checkPin(Chip& c, uint gpio) {
     if (gpio >= NUM_BANK0_GPIOS)
         c.failWith("GPIO " + std::to_string(gpio) + " does not exist");
@@ -96,8 +100,8 @@ void gpio_set_input_enabled(uint gpio, bool enabled) {
 void gpio_init(uint gpio) {
     Chip& c = chip();
     checkPin(c, gpio);
-    c.gpio.clearOutputEnable(1u << gpio);
-    c.gpio.clearOut(1u << gpio);
+    sioWrite(c, Gpio::kSioOe + Gpio::kSioClr, 1u << gpio);
+    sioWrite(c, Gpio::kSioOut + Gpio::kSioClr, 1u << gpio);
     setFunction(c, gpio, gpiofn::kSio);
     done(c);
 }
@@ -106,8 +110,8 @@ void gpio_init_mask(uint gpio_mask) {
     Chip& c = chip();
     for (unsigned pin = 0; pin < NUM_BANK0_GPIOS; ++pin) {
         if ((gpio_mask >> pin) & 1u) {
-            c.gpio.clearOutputEnable(1u << pin);
-            c.gpio.clearOut(1u << pin);
+            sioWrite(c, Gpio::kSioOe + Gpio::kSioClr, 1u << pin);
+            sioWrite(c, Gpio::kSioOut + Gpio::kSioClr, 1u << pin);
             setFunction(c, pin, gpiofn::kSio);
         }
     }
@@ -165,45 +169,45 @@ void gpio_acknowledge_irq(uint gpio, uint32_t event_mask) {
 bool gpio_get(uint gpio) {
     Chip& c = chip();
     checkPin(c, gpio);
-    bool level = (c.gpio.in() >> gpio) & 1u;
+    bool level = (c.gpio.sio().read(Gpio::kSioIn) >> gpio) & 1u;
     done(c);
     return level;
 }
 
 uint32_t gpio_get_all(void) {
     Chip& c = chip();
-    std::uint32_t levels = c.gpio.in();
+    std::uint32_t levels = c.gpio.sio().read(Gpio::kSioIn);
     done(c);
     return levels;
 }
 
 void gpio_set_mask(uint32_t mask) {
     Chip& c = chip();
-    c.gpio.setOut(mask);
+    sioWrite(c, Gpio::kSioOut + Gpio::kSioSet, mask);
     done(c);
 }
 
 void gpio_clr_mask(uint32_t mask) {
     Chip& c = chip();
-    c.gpio.clearOut(mask);
+    sioWrite(c, Gpio::kSioOut + Gpio::kSioClr, mask);
     done(c);
 }
 
 void gpio_xor_mask(uint32_t mask) {
     Chip& c = chip();
-    c.gpio.toggleOut(mask);
+    sioWrite(c, Gpio::kSioOut + Gpio::kSioXor, mask);
     done(c);
 }
 
 void gpio_put_masked(uint32_t mask, uint32_t value) {
     Chip& c = chip();
-    c.gpio.toggleOut((c.gpio.out() ^ value) & mask);
+    sioWrite(c, Gpio::kSioOut + Gpio::kSioXor, (c.gpio.sio().read(Gpio::kSioOut) ^ value) & mask);
     done(c);
 }
 
 void gpio_put_all(uint32_t value) {
     Chip& c = chip();
-    c.gpio.writeOut(value);
+    sioWrite(c, Gpio::kSioOut, value);
     done(c);
 }
 
@@ -211,41 +215,41 @@ void gpio_put(uint gpio, bool value) {
     Chip& c = chip();
     checkPin(c, gpio);
     if (value)
-        c.gpio.setOut(1u << gpio);
+        sioWrite(c, Gpio::kSioOut + Gpio::kSioSet, 1u << gpio);
     else
-        c.gpio.clearOut(1u << gpio);
+        sioWrite(c, Gpio::kSioOut + Gpio::kSioClr, 1u << gpio);
     done(c);
 }
 
 bool gpio_get_out_level(uint gpio) {
     Chip& c = chip();
     checkPin(c, gpio);
-    bool high = (c.gpio.out() >> gpio) & 1u;
+    bool high = (c.gpio.sio().read(Gpio::kSioOut) >> gpio) & 1u;
     done(c);
     return high;
 }
 
 void gpio_set_dir_out_masked(uint32_t mask) {
     Chip& c = chip();
-    c.gpio.setOutputEnable(mask);
+    sioWrite(c, Gpio::kSioOe + Gpio::kSioSet, mask);
     done(c);
 }
 
 void gpio_set_dir_in_masked(uint32_t mask) {
     Chip& c = chip();
-    c.gpio.clearOutputEnable(mask);
+    sioWrite(c, Gpio::kSioOe + Gpio::kSioClr, mask);
     done(c);
 }
 
 void gpio_set_dir_masked(uint32_t mask, uint32_t value) {
     Chip& c = chip();
-    c.gpio.toggleOutputEnable((c.gpio.outputEnable() ^ value) & mask);
+    sioWrite(c, Gpio::kSioOe + Gpio::kSioXor, (c.gpio.sio().read(Gpio::kSioOe) ^ value) & mask);
     done(c);
 }
 
 void gpio_set_dir_all_bits(uint32_t values) {
     Chip& c = chip();
-    c.gpio.writeOutputEnable(values);
+    sioWrite(c, Gpio::kSioOe, values);
     done(c);
 }
 
@@ -253,16 +257,16 @@ void gpio_set_dir(uint gpio, bool out) {
     Chip& c = chip();
     checkPin(c, gpio);
     if (out)
-        c.gpio.setOutputEnable(1u << gpio);
+        sioWrite(c, Gpio::kSioOe + Gpio::kSioSet, 1u << gpio);
     else
-        c.gpio.clearOutputEnable(1u << gpio);
+        sioWrite(c, Gpio::kSioOe + Gpio::kSioClr, 1u << gpio);
     done(c);
 }
 
 bool gpio_is_dir_out(uint gpio) {
     Chip& c = chip();
     checkPin(c, gpio);
-    bool out = (c.gpio.outputEnable() >> gpio) & 1u;
+    bool out = (c.gpio.sio().read(Gpio::kSioOe) >> gpio) & 1u;
     done(c);
     return out;
 }
