@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         sim::Board& board = insert(std::get<0>(GetParam()), 2);
         board.chip().setIrqLatency(1, microseconds(std::get<1>(GetParam())));
-        start(milliseconds(2));
+        start(milliseconds(2) + kStartUp);
     }
 };
 
