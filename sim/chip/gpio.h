@@ -196,38 +196,35 @@ public:
     void removeListener(int id);
 
 private:
-    class IoBankRegisters : public RegisterBlock {
+    // A view of the pins' state as one block of registers; reads have no
+    // side effects.
+    class View : public RegisterBlock {
     public:
-        explicit IoBankRegisters(Gpio& gpio) : gpio_(gpio) {}
+        explicit View(Gpio& gpio) : gpio_(gpio) {}
         std::uint32_t read(std::uint32_t offset) override { return peek(offset); }
+
+    protected:
+        Gpio& gpio_;
+    };
+    class IoBankRegisters : public View {
+    public:
+        using View::View;
         std::uint32_t peek(std::uint32_t offset) const override;
         void write(std::uint32_t offset, std::uint32_t value) override;
         // INTR0..3: the edge latches of each pin (its level bits follow the pin).
         std::uint32_t writeClearBits(std::uint32_t offset) const override;
-
-    private:
-        Gpio& gpio_;
     };
-    class PadsRegisters : public RegisterBlock {
+    class PadsRegisters : public View {
     public:
-        explicit PadsRegisters(Gpio& gpio) : gpio_(gpio) {}
-        std::uint32_t read(std::uint32_t offset) override { return peek(offset); }
+        using View::View;
         std::uint32_t peek(std::uint32_t offset) const override;
         void write(std::uint32_t offset, std::uint32_t value) override;
-
-    private:
-        Gpio& gpio_;
     };
-
-    class SioRegisters : public RegisterBlock {
+    class SioRegisters : public View {
     public:
-        explicit SioRegisters(Gpio& gpio) : gpio_(gpio) {}
-        std::uint32_t read(std::uint32_t offset) override { return peek(offset); }
+        using View::View;
         std::uint32_t peek(std::uint32_t offset) const override;
         void write(std::uint32_t offset, std::uint32_t value) override;
-
-    private:
-        Gpio& gpio_;
     };
 
     struct Pin {
