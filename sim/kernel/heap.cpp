@@ -9,15 +9,8 @@ Heap::~Heap() {
 }
 
 void* Heap::allocate(std::size_t size) {
-    if (failCount_ > 0) {
-        if (failSkip_ > 0) {
-            --failSkip_;
-        } else {
-            --failCount_;
-            ++failed_;
-            return nullptr;
-        }
-    }
+    if (failThisOne())
+        return nullptr;
     if (chunksInUse_ + chunkBytes(size) > capacity_) {
         ++exhausted_;
         return nullptr;

@@ -33,6 +33,20 @@ public:
         failCount_ = count;
         failSkip_ = skip;
     }
+    // Counts one allocation against failAllocations(): true when it is to
+    // fail. The instruction-level chip asks at every call of the image's
+    // allocator, which it then returns from with null.
+    bool failThisOne() {
+        if (failCount_ == 0)
+            return false;
+        if (failSkip_ > 0) {
+            --failSkip_;
+            return false;
+        }
+        --failCount_;
+        ++failed_;
+        return true;
+    }
     unsigned failedAllocations() const { return failed_; }
 
     // The RAM between the end of the image's static data and the stack

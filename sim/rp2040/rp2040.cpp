@@ -40,6 +40,9 @@ Rp2040::Rp2040(Simulation& sim, std::string name, const std::string& elfPath)
                                      " lies outside the chip's flash and SRAM");
     }
 
+    if (const ElfImage::Symbol* alloc = elf_->find("pvPortMalloc"); alloc && alloc->function)
+        allocatorEntry_ = alloc->address;
+
     for (int n = 0; n < 2; ++n) {
         cores_[std::size_t(n)] = std::make_unique<arm::Core>(n, fabric_);
         arm::Core& c = *cores_[std::size_t(n)];

@@ -193,7 +193,10 @@ private:
     RtosView rtos_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> idleCode_; // [begin, end)
     std::array<IdleLoop, 2> idleLoops_{};
-    std::uint32_t readyListsAt_ = 0;     // pxReadyTasksLists, 0 if absent
+    std::uint32_t readyListsAt_ = 0; // pxReadyTasksLists, 0 if absent
+    // pvPortMalloc's first instruction, where heap().failAllocations() acts;
+    // odd (no instruction's address) when the image has none.
+    std::uint32_t allocatorEntry_ = 1;
     std::uint32_t deletedWaitingAt_ = 0; // uxDeletedTasksWaitingCleanUp
 
     bool powered_ = false;

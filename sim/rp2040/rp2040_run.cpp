@@ -201,6 +201,11 @@ void Rp2040::execute(int n) {
     }
     simulation().runnerTime(s.time);
     const Time begin = s.time;
+    // An allocation made to fail returns null at once, its code never run.
+    if (c.pc() == allocatorEntry_ && !c.exceptionDue() && heap().failThisOne()) {
+        c.setReg(0, 0);
+        c.setPc(c.reg(14));
+    }
     if (observer_)
         observer_->beforeStep(n, begin);
     executing_ = n;
