@@ -1,7 +1,7 @@
 // boardsim --listen under load, in real time: 16 clients at once for 20 s at
 // --speed 1, one that never reads and one that hangs up in the middle of its
 // lines among them. Every answer the well-behaved clients get must be right,
-// 999 in 1000 within 50 ms and none later than 250 ms (the tail belongs to
+// 199 in 200 within 50 ms and none later than 250 ms (the tail belongs to
 // the machine's scheduler, which runs 17 client threads beside the server
 // on as few as two cores), and the server's memory must stay bounded. The
 // only test that measures the wall clock: it is the server's responsiveness
@@ -165,7 +165,7 @@ TEST(ServerLoad, SixteenClientsTwoMisbehavingForTwentySeconds) {
 
     EXPECT_EQ(tally.wrong, 0) << "first wrong answer: " << tally.firstWrong;
     EXPECT_GE(tally.answers, kWellBehaved * 200L);
-    EXPECT_LE(tally.over50ms * 1000, tally.answers) << tally.over50ms << " over 50 ms";
+    EXPECT_LE(tally.over50ms * 200, tally.answers) << tally.over50ms << " over 50 ms";
     EXPECT_LT(tally.slowest, kMaxReply)
         << std::chrono::duration_cast<std::chrono::milliseconds>(tally.slowest).count() << " ms";
     EXPECT_GE(dropped.load(), 1);
