@@ -95,8 +95,8 @@ public:
     bool enabled() const { return (cs_ & kCsEn) != 0; }
     unsigned selected() const { return (cs_ >> kCsAinselShift) & 7u; }
     // When the conversion running now ends (READY rises); nothing while
-    // READY is set. With a round-robin mask, each conversion moves the
-    // selection on to the next input in the mask.
+    // READY is set. (With a round-robin mask in CS, each conversion moves
+    // the selection on to the next input in the mask.)
     std::optional<Time> conversionEndsAt() const {
         return converting_ ? std::optional<Time>(ends_) : std::nullopt;
     }
