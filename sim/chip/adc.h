@@ -23,6 +23,7 @@
 // impedance, so each is taken as 10 kOhm behind its voltage.
 #pragma once
 
+#include "chip/devices.h"
 #include "chip/register_block.h"
 #include "engine/event_queue.h"
 #include "engine/time.h"
@@ -34,14 +35,6 @@
 namespace sim {
 
 class Chip;
-
-class AdcSource {
-public:
-    virtual ~AdcSource() = default;
-    // The raw 12-bit result the input converts to now, or nothing when the
-    // world does not drive it.
-    virtual std::optional<std::uint16_t> sample(unsigned input) = 0;
-};
 
 class Adc : public RegisterBlock {
 public:

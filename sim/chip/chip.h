@@ -1,11 +1,14 @@
-// One RP2040 with its peripherals: the processor (two cores, interrupts,
-// spin locks, the RTOS) from sim/kernel, and the blocks the firmware reaches
-// through the SDK. The firmware finds the chip it runs on with current().
+// One RP2040's peripheral set, as both chips compose it: the host model (its
+// processor runs the firmware's tasks and handlers as C++) and the
+// instruction-level Rp2040 (two cores run the real binary). The blocks are
+// reached only through their registers; what differs between the two chips
+// is how code gets to those registers and how interrupts reach a core, which
+// each supplies here. The faults a test injects are declared here too, so
+// that one test runs on either chip.
 #pragma once
 
 #include "chip/adc.h"
 #include "chip/console.h"
-#include "chip/firmware_image.h"
 #include "chip/gpio.h"
 #include "chip/i2c_controller.h"
 #include "chip/observer.h"
@@ -14,52 +17,61 @@
 #include "chip/timer.h"
 #include "chip/uart.h"
 #include "chip/watchdog.h"
-#include "kernel/processor.h"
+#include "engine/allocation_faults.h"
+#include "engine/reset_history.h"
+#include "engine/simulation.h"
+#include "engine/time.h"
 
-#include <array>
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace sim {
 
-namespace sdk {
-struct Runtime;
-}
-
-class Chip : public Processor {
+class Chip {
 public:
     Chip(Simulation& sim, std::string name);
-    ~Chip() override;
+    virtual ~Chip();
+    Chip(const Chip&) = delete;
+    Chip& operator=(const Chip&) = delete;
 
-    // The chip whose code is executing now.
-    static Chip& current() { return static_cast<Chip&>(Processor::current()); }
-    static Chip* currentOrNull() { return static_cast<Chip*>(Processor::currentOrNull()); }
+    const std::string& name() const { return name_; }
+    Simulation& simulation() { return sim_; }
+    Time now() const { return sim_.now(); }
+    void trace(const std::string& what);
 
-    // --- firmware ------------------------------------------------------------
-    // Runs the image at `path` (a shared object with main) from every boot,
-    // each time in a fresh copy. Throws std::runtime_error when it cannot be
-    // loaded.
-    void loadImage(const std::string& path);
-    // Runs `main` from every boot instead of an image (test programs).
-    void setMain(std::function<int()> main);
-    FirmwareImage* image() const { return image_.get(); }
+    // --- power and reset -------------------------------------------------
+    virtual void powerOn() = 0;
+    // Resets the whole chip; from inside the chip's own code the reset
+    // takes effect once that code has left.
+    virtual void reset(const std::string& cause) = 0;
+    // Powered, and not stopped for good (main returned, a fault).
+    virtual bool running() const = 0;
+    // A debugger halt of both cores; the watchdog and the timer pause with
+    // it when asked to.
+    virtual void setDebugHalt(bool halted);
+    bool debugHalted() const { return debugHalt_; }
 
-    // Stops the run with a message naming the executing context. The message
-    // is kept by the chip, as the failing context never returns to free it.
-    [[noreturn]] void failWith(std::string message) {
-        failMessage_ = std::move(message);
-        fail(failMessage_);
-    }
+    // Time since the chip's timer last started counting from zero.
+    Time sinceReset() const { return now() - history().bootedAt(); }
+    unsigned resets() const { return history().count(); }
+    const std::vector<ResetRecord>& resetLog() const { return history().log(); }
 
-    // A debugger halt of both cores; the watchdog and the timer pause with it
-    // when asked to.
-    void setDebugHalt(bool halted) override;
+    // --- interrupt outputs of the blocks -----------------------------------
+    // Level-sensitive, as on the chip; a shared output reaches both cores.
+    virtual void setIrqLine(unsigned irq, bool level) = 0;
+    // An output a block drives per core (IO bank 0 has one per core).
+    virtual void setIrqLine(int core, unsigned irq, bool level) = 0;
 
-    // --- interrupt outputs of the peripherals ------------------------------------
-    // A block with one output per core (IO bank 0) raises it towards one core.
-    void setCoreIrqLine(int core, unsigned irq, bool level);
+    // --- faults a test injects, the same on either chip ------------------------
+    // For `duration` from now no task runs on `core`, as if something above
+    // every task kept it busy; its interrupts are still taken.
+    virtual void holdTasks(int core, Time duration) = 0;
+    // Every interrupt line that rises is taken on `core` only `latency`
+    // later (if it is still high then).
+    virtual void setIrqLatency(int core, Time latency) = 0;
+    virtual Time irqLatency(int core) const = 0;
+    // The firmware's allocations that are to fail.
+    virtual AllocationFaults& allocationFaults() = 0;
 
     // --- probes --------------------------------------------------------------------
     void addObserver(ChipObserver& observer);
@@ -70,12 +82,22 @@ public:
             f(*observers_[i]);
     }
 
-    // The SDK's own static data for this chip.
-    sdk::Runtime& sdkRuntime() { return *sdk_; }
+protected:
+    virtual const ResetHistory& history() const = 0;
+    // The blocks' state at power-on. The blocks drive interrupt lines as they
+    // reset, so each chip calls this once it can take them.
+    void powerOnBlocks();
+    // Every block starts over, as the chip's reset does; the watchdog keeps
+    // its reason and scratch registers, and the world keeps driving the pins.
+    void resetBlocks();
 
 private:
+    Simulation& sim_;
+    std::string name_;
+    bool debugHalt_ = false;
+    // The chip around the blocks takes their interrupt lines.
+    bool blocksPowered_ = false;
     std::vector<ChipObserver*> observers_;
-    std::unique_ptr<sdk::Runtime> sdk_;
 
 public:
     Gpio gpio;
@@ -87,21 +109,8 @@ public:
     Console console;
     // I2C0; not named i2c0, which is the SDK's macro for its instance.
     I2cController i2c0Block;
-    // UART0, the console of images that print through it (the SDK layer's
-    // stdio sends through it when the image links the UART driver).
+    // UART0, the console of images that print through it.
     Uart uart0;
-
-protected:
-    void resetPeripherals() override;
-
-private:
-    int boot();
-    void beforeBoot();
-
-    std::unique_ptr<FirmwareImage> image_;
-    std::function<int()> main_;
-    bool imageBooted_ = false;
-    std::string failMessage_;
 };
 
 } // namespace sim

@@ -344,8 +344,8 @@ void Gpio::updateIrqLines() {
             pending = irqStatus(core, pin) != 0;
         lines_[static_cast<unsigned>(core)] = pending;
     }
-    chip_.setCoreIrqLine(0, kIoIrqBank0, lines_[0]);
-    chip_.setCoreIrqLine(1, kIoIrqBank0, lines_[1]);
+    chip_.setIrqLine(0, kIoIrqBank0, lines_[0]);
+    chip_.setIrqLine(1, kIoIrqBank0, lines_[1]);
 }
 
 } // namespace sim

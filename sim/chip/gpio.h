@@ -12,6 +12,7 @@
 // strength, the bank voltage and the SWCLK/SWD pads.
 #pragma once
 
+#include "chip/devices.h"
 #include "chip/pin_functions.h"
 #include "chip/register_block.h"
 #include "engine/time.h"
@@ -27,9 +28,6 @@ namespace sim {
 class Chip;
 
 constexpr unsigned kGpioCount = 30;
-
-// What one side puts on a wire: nothing, or a level.
-enum class Drive : std::uint8_t { None, Low, High };
 
 // The four interrupt events of a pin, in the bank's bit order.
 namespace gpioirq {

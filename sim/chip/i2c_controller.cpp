@@ -1,7 +1,5 @@
 #include "i2c_controller.h"
 
-#include "kernel/processor.h"
-
 #include <algorithm>
 
 namespace sim {
@@ -43,8 +41,8 @@ constexpr Stored kStored[] = {
 // ic_clk is clk_sys, 125 MHz once the SDK's start-up has run.
 constexpr Time kIcClk = nanoseconds(8);
 
-I2cController::I2cController(Processor& cpu, unsigned irq, const PinFunctions& pins)
-    : cpu_(cpu), irq_(irq), pins_(pins) {
+I2cController::I2cController(Simulation& sim, IrqOutput irq, const PinFunctions& pins)
+    : sim_(sim), irq_(std::move(irq)), pins_(pins) {
     releaseEvent_.set([this] { releaseScl(); });
     resetBlock();
 }
@@ -78,14 +76,14 @@ void I2cController::connect(I2cLines& bus, unsigned sda, unsigned scl) {
 void I2cController::disconnect() {
     if (!bus_)
         return;
-    cpu_.simulation().events().cancel(releaseEvent_);
+    sim_.events().cancel(releaseEvent_);
     bus_->detach(*this);
     bus_ = nullptr;
     sclHeld_ = false;
 }
 
 void I2cController::busRemoved() {
-    cpu_.simulation().events().cancel(releaseEvent_);
+    sim_.events().cancel(releaseEvent_);
     bus_ = nullptr;
     sclHeld_ = false;
 }
@@ -147,7 +145,7 @@ std::uint32_t I2cController::rawInterrupts() const {
 }
 
 void I2cController::updateIrq() {
-    cpu_.setIrqLine(irq_, (rawInterrupts() & intrMask_) != 0);
+    irq_((rawInterrupts() & intrMask_) != 0);
 }
 
 std::uint32_t I2cController::statusRegister() const {
@@ -383,7 +381,7 @@ void I2cController::pushTx(std::uint32_t value) {
         if (setup == 0)
             releaseScl();
         else
-            cpu_.simulation().schedule(releaseEvent_, cpu_.simulation().now() + setup);
+            sim_.schedule(releaseEvent_, sim_.now() + setup);
     }
 }
 
@@ -417,7 +415,7 @@ void I2cController::holdScl() {
 }
 
 void I2cController::releaseScl() {
-    cpu_.simulation().events().cancel(releaseEvent_);
+    sim_.events().cancel(releaseEvent_);
     if (bus_ && sclHeld_) {
         sclHeld_ = false;
         bus_->releaseScl(*this);

@@ -54,7 +54,8 @@
 
 #include "chip/register_block.h"
 #include "engine/event_queue.h"
-#include "chip/i2c_device.h"
+#include "engine/simulation.h"
+#include "chip/devices.h"
 #include "chip/pin_functions.h"
 
 #include <cstdint>
@@ -64,8 +65,6 @@
 #include <optional>
 
 namespace sim {
-
-class Processor;
 
 class I2cController : public I2cDevice, public RegisterBlock {
 public:
@@ -163,7 +162,10 @@ public:
         bool transferInProgress = false;
     };
 
-    I2cController(Processor& cpu, unsigned irq, const PinFunctions& pins);
+    // The block's interrupt output: its level as IC_INTR_STAT changes.
+    using IrqOutput = std::function<void(bool level)>;
+
+    I2cController(Simulation& sim, IrqOutput irq, const PinFunctions& pins);
     ~I2cController() override;
     I2cController(const I2cController&) = delete;
     I2cController& operator=(const I2cController&) = delete;
@@ -234,8 +236,8 @@ private:
     void dropHeldRx();
     void updateIrq();
 
-    Processor& cpu_;
-    unsigned irq_;
+    Simulation& sim_;
+    IrqOutput irq_;
     const PinFunctions& pins_;
     I2cLines* bus_ = nullptr;
     unsigned sdaPin_ = 0;

@@ -20,6 +20,7 @@
 // reads from the pins.
 #pragma once
 
+#include "chip/devices.h"
 #include "chip/gpio.h"
 #include "chip/register_block.h"
 #include "engine/event_queue.h"
@@ -35,32 +36,6 @@
 namespace sim {
 
 class Chip;
-
-struct SpiFrame {
-    Time start = 0;
-    Time end = 0;
-    unsigned bits = 8;
-    bool cpol = false;
-    bool cpha = false;
-    bool msbFirst = true;
-    std::uint16_t mosi = 0; // the word on the device's data-in wire
-};
-
-// The device's wires, as GPIO numbers of the chip; -1 where not connected.
-struct SpiWiring {
-    int sck = -1;
-    int sdi = -1; // device data in (the master's TX)
-    int sdo = -1; // device data out (the master's RX)
-};
-
-class SpiDevice {
-public:
-    virtual ~SpiDevice() = default;
-    // One frame clocked on the device's clock wire. Returns the word the
-    // device shifts out on its data-out wire, or nothing when it leaves that
-    // wire alone.
-    virtual std::optional<std::uint16_t> clock(const SpiFrame& frame) = 0;
-};
 
 class Spi : public PinDriver, public RegisterBlock {
 public:

@@ -2,12 +2,18 @@
 #include "harness/image_heap.h"
 
 #include "rp2040/rp2040.h"
+#include "sdk/host_chip.h"
 
 #include "world/vcd_writer.h"
 
+#include <stdexcept>
+
 namespace sim {
 
-Bench::Bench() : backplane_(sim_) {
+Bench::Bench()
+    : backplane_(sim_, [](Simulation& sim, std::string name) {
+          return std::make_unique<HostChip>(sim, std::move(name));
+      }) {
     // A bus analyser decodes a transfer once its STOP is on the wires.
     backplane_.bus().setTransferObserver(
         [this](const I2cTransferRecord& t) { recorder_.bus(t.end, describe(t)); });
@@ -50,16 +56,24 @@ Board& Bench::insert(unsigned slot, const std::string& image, const std::string&
         return place(slot, boardKindOf(image), image, coding, make);
     }
     Board& board = place(slot, boardKindOf(image), image, coding);
-    board.chip().heap().setCapacity(imageHeapBytes(image));
-    board.chip().loadImage(path);
+    HostChip& chip = hostChipOf(board);
+    chip.heap().setCapacity(imageHeapBytes(image));
+    chip.loadImage(path);
     return board;
 }
 
 Board& Bench::insertProgram(unsigned slot, BoardKind kind, std::function<int()> main,
                             SlotCoding coding) {
     Board& board = place(slot, kind, "program", coding);
-    board.chip().setMain(std::move(main));
+    hostChipOf(board).setMain(std::move(main));
     return board;
+}
+
+HostChip& hostChipOf(Board& board) {
+    auto* chip = dynamic_cast<HostChip*>(&board.chip());
+    if (!chip)
+        throw std::logic_error(board.name() + " runs a real binary, not the host model");
+    return *chip;
 }
 
 void Bench::writeVcd(const std::string& path) {

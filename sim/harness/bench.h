@@ -6,6 +6,7 @@
 
 #include "harness/image_catalog.h"
 #include "engine/simulation.h"
+#include "sdk/host_chip.h"
 #include "world/backplane.h"
 #include "world/board.h"
 #include "world/i2c_transfer.h"
@@ -104,5 +105,9 @@ private:
     Backplane backplane_;
     std::unique_ptr<VcdWriter> vcd_; // before the boards go
 };
+
+// The host model a board runs on, for what only it has (its scheduler,
+// heap, image); throws std::logic_error for a board that runs a real binary.
+HostChip& hostChipOf(Board& board);
 
 } // namespace sim

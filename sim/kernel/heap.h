@@ -5,13 +5,15 @@
 // creation failures.
 #pragma once
 
+#include "engine/allocation_faults.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
 
 namespace sim {
 
-class Heap {
+class Heap : public AllocationFaults {
 public:
     Heap() = default;
     ~Heap();
@@ -27,27 +29,6 @@ public:
     void release(void* p);
     // Returns every block still held (a chip reset wipes the heap).
     void wipe();
-
-    // The next `count` allocations after `skip` successful ones fail.
-    void failAllocations(unsigned count, unsigned skip = 0) {
-        failCount_ = count;
-        failSkip_ = skip;
-    }
-    // Counts one allocation against failAllocations(): true when it is to
-    // fail. The instruction-level chip asks at every call of the image's
-    // allocator, which it then returns from with null.
-    bool failThisOne() {
-        if (failCount_ == 0)
-            return false;
-        if (failSkip_ > 0) {
-            --failSkip_;
-            return false;
-        }
-        --failCount_;
-        ++failed_;
-        return true;
-    }
-    unsigned failedAllocations() const { return failed_; }
 
     // The RAM between the end of the image's static data and the stack
     // limit, where the allocator takes its blocks.
@@ -73,9 +54,6 @@ private:
     std::size_t capacity_ = kMainRamBytes;
     unsigned exhausted_ = 0;
     std::size_t peak_ = 0;
-    unsigned failCount_ = 0;
-    unsigned failSkip_ = 0;
-    unsigned failed_ = 0;
 };
 
 } // namespace sim

@@ -89,7 +89,7 @@ void Processor::powerOn() {
 }
 
 void Processor::boot() {
-    resetAt_ = now();
+    history_.booted(now());
     halted_ = false;
     if (beforeBoot_)
         beforeBoot_();
@@ -117,9 +117,8 @@ void Processor::reset(const std::string& cause) {
 
 void Processor::performReset() {
     resetPending_ = false;
-    ++resets_;
     trace("reset: " + resetCause_);
-    resetLog_.push_back({now(), resetCause_});
+    history_.reset(now(), resetCause_);
     scheduler_.reset();
     bootCo_.reset();
     for (auto& co : isrCo_)

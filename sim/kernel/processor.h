@@ -8,6 +8,7 @@
 #include "engine/event_queue.h"
 #include "heap.h"
 #include "scheduler.h"
+#include "engine/reset_history.h"
 #include "engine/simulation.h"
 #include "engine/time.h"
 
@@ -60,7 +61,7 @@ public:
     Simulation& simulation() { return sim_; }
     Time now() const { return sim_.now(); }
     // Time since this chip last came out of reset (its own timer).
-    Time sinceReset() const { return sim_.now() - resetAt_; }
+    Time sinceReset() const { return sim_.now() - history_.bootedAt(); }
 
     // --- power and reset -------------------------------------------------
     // What runs at power-on and after every reset on core 0: the image's main.
@@ -73,7 +74,7 @@ public:
     // Called before main runs again after a reset, so that the owner can give
     // the firmware fresh static data.
     void setBeforeBoot(std::function<void()> hook) { beforeBoot_ = std::move(hook); }
-    unsigned resets() const { return resets_; }
+    unsigned resets() const { return history_.count(); }
     virtual bool running() const { return powered_ && !halted_; }
 
     // A debugger halt of both cores: nothing on the chip runs while halted.
@@ -157,23 +158,13 @@ public:
     // Makes the run loop look at this chip again at time t.
     void wakeAt(Time t);
 
-    struct ResetRecord {
-        Time at;
-        std::string cause;
-    };
-    const std::vector<ResetRecord>& resetLog() const { return resetLog_; }
+    using ResetRecord = sim::ResetRecord;
+    const std::vector<ResetRecord>& resetLog() const { return history_.log(); }
+    const ResetHistory& history() const { return history_; }
 
 protected:
     // Peripherals reset with the chip.
     virtual void resetPeripherals() {}
-    // For a processor that runs its code its own way (the instruction-level
-    // chip): the moment it came out of reset, and a reset in the log.
-    void markBoot() { resetAt_ = now(); }
-    void logReset(const std::string& cause) {
-        ++resets_;
-        trace("reset: " + cause);
-        resetLog_.push_back({now(), cause});
-    }
 
 private:
     friend class Scheduler;
@@ -203,10 +194,7 @@ private:
     bool debugHalt_ = false;
     bool resetPending_ = false;
     std::string resetCause_;
-    unsigned resets_ = 0;
-    Time resetAt_ = 0;
-
-    std::vector<ResetRecord> resetLog_;
+    ResetHistory history_;
 
     int currentCore_ = -1;
     bool booting_ = false;

@@ -24,6 +24,7 @@ Rp2040::Rp2040(Simulation& sim, std::string name, const std::string& elfPath)
       rtos_(*elf_, [this](std::uint32_t a, void* out, std::uint32_t n) {
           return fabric_.readMemory(a, out, n);
       }) {
+    powerOnBlocks();
     // Every segment must land in flash or SRAM (checked now, so that a bad
     // file fails at construction, not at power-on).
     for (const ElfImage::Segment& s : elf_->segments()) {
@@ -228,14 +229,15 @@ void Rp2040::performReset(std::string cause) {
         return;
     const Time at = std::max({simulation().now(), slots_[0].time, slots_[1].time});
     simulation().runnerTime(at);
-    logReset(cause);
+    trace("reset: " + cause);
+    history_.reset(at, cause);
     resetPeripherals();
     markBoot();
     bootCores(at);
 }
 
 void Rp2040::resetPeripherals() {
-    Chip::resetPeripherals();
+    resetBlocks();
     resetSystemBlocks();
 }
 
@@ -300,8 +302,12 @@ void Rp2040::parkForLaunch(arm::Core& core) {
 
 // --- inputs -----------------------------------------------------------------------
 
+void Rp2040::setIrqLine(unsigned irq, bool level) {
+    setIrqLine(0, irq, level);
+    setIrqLine(1, irq, level);
+}
+
 void Rp2040::setIrqLine(int core, unsigned irq, bool level) {
-    Chip::setIrqLine(core, irq, level);
     if (core < 0 || core > 1 || irq >= 32)
         return;
     Slot& s = slots_[std::size_t(core)];
@@ -311,8 +317,8 @@ void Rp2040::setIrqLine(int core, unsigned irq, bool level) {
     s.lines = level ? (s.lines | bit) : (s.lines & ~bit);
     if (observer_)
         observer_->irqLine(core, irq, level, simulation().now());
-    // Before the cores exist (the blocks reset in sim::Chip's constructor)
-    // the lines are only recorded.
+    // Before the cores exist (the blocks reset as the chip is made) the
+    // lines are only recorded.
     if (!cores_[std::size_t(core)])
         return;
     CallbackEvent& late = lateLines_[std::size_t(core)][irq];

@@ -3,8 +3,9 @@
 // host model. The chip around the cores is modelled here: the bus fabric
 // with ROM, flash and SRAM, the SIO, the boot ROM, clocks, resets, the
 // power-on state machine and the other system blocks. The peripherals are
-// the host model's (sim::Chip's gpio, spi, adc, pwm, timer, watchdog, i2c),
-// reached through their registers.
+// the set both chips compose (sim::Chip's gpio, spi, adc, pwm, timer,
+// watchdog, i2c, uart), reached through their registers; no host processor
+// or RTOS model is inside.
 //
 // Time: the cores run at 125 MHz, 8 ns a cycle. The chip is a TimedRunner:
 // the simulation gives it rounds, and within a round it interleaves the two
@@ -13,8 +14,6 @@
 // every instruction the world's clock is set to that core's time, so the
 // peripherals see exactly when an access happens.
 //
-// The host RTOS model inside sim::Processor is never powered; everything
-// runs on the cores.
 #pragma once
 
 #include "arm/core.h"
@@ -53,7 +52,7 @@ public:
     Rp2040(Simulation& sim, std::string name, const std::string& elfPath);
     ~Rp2040() override;
 
-    // --- sim::Processor / sim::Chip -------------------------------------------
+    // --- sim::Chip -----------------------------------------------------------------
     // Joins the simulation's run loop, puts the image into flash and boots
     // both cores through the ROM.
     void powerOn() override;
@@ -61,7 +60,7 @@ public:
     // through the ROM; SRAM keeps its contents, as on silicon. A reset that
     // an instruction asks for takes effect once that instruction is done.
     void reset(const std::string& cause) override;
-    using Chip::setIrqLine;
+    void setIrqLine(unsigned irq, bool level) override;
     void setIrqLine(int core, unsigned irq, bool level) override;
     // Both cores stop executing; time and the world go on.
     void setDebugHalt(bool halted) override;
@@ -73,6 +72,13 @@ public:
     void haltCore(int core, Time duration);
     // Powered, and neither core stopped by a fault.
     bool running() const override;
+    // A line that rises reaches the core's NVIC `latency` later.
+    void setIrqLatency(int core, Time latency) override {
+        irqLatency_.at(std::size_t(core)) = latency;
+    }
+    Time irqLatency(int core) const override { return irqLatency_.at(std::size_t(core)); }
+    // Counted at every call of the image's pvPortMalloc.
+    AllocationFaults& allocationFaults() override { return allocationFaults_; }
 
     // --- sim::TimedRunner ---------------------------------------------------------
     Time localTime() const override;
@@ -117,7 +123,7 @@ public:
     const Stats& stats() const { return stats_; }
 
 protected:
-    void resetPeripherals() override;
+    const ResetHistory& history() const override { return history_; }
 
 private:
     enum class Mode {
@@ -150,6 +156,9 @@ private:
     void bootCores(Time at);
     void startCore(int n);
     void performReset(std::string cause);
+    void resetPeripherals();
+    // The timer starts counting from zero.
+    void markBoot() { history_.booted(simulation().now()); }
     void resetSystemBlocks();
     void blocksReset(std::uint32_t entered, std::uint32_t left);
     void mailboxesChanged();
@@ -198,6 +207,10 @@ private:
     // odd (no instruction's address) when the image has none.
     std::uint32_t allocatorEntry_ = 1;
     std::uint32_t deletedWaitingAt_ = 0; // uxDeletedTasksWaitingCleanUp
+
+    ResetHistory history_;
+    AllocationFaults allocationFaults_;
+    std::array<Time, 2> irqLatency_{};
 
     bool powered_ = false;
     bool idleSkip_ = true;

@@ -202,7 +202,7 @@ void Rp2040::execute(int n) {
     simulation().runnerTime(s.time);
     const Time begin = s.time;
     // An allocation made to fail returns null at once, its code never run.
-    if (c.pc() == allocatorEntry_ && !c.exceptionDue() && heap().failThisOne()) {
+    if (c.pc() == allocatorEntry_ && !c.exceptionDue() && allocationFaults_.failThisOne()) {
         c.setReg(0, 0);
         c.setPc(c.reg(14));
     }

@@ -19,7 +19,7 @@ void writeCs(Adc& a, std::uint32_t value, std::uint32_t mask) {
 }
 
 // The SDK spins on CS.READY; the model jumps to the end of the conversion.
-void waitReady(Chip& c, Adc& a) {
+void waitReady(HostChip& c, Adc& a) {
     if (std::optional<sim::Time> end = a.conversionEndsAt())
         c.busyWaitUntil(*end);
 }
@@ -29,7 +29,7 @@ void waitReady(Chip& c, Adc& a) {
 extern "C" {
 
 void adc_init(void) {
-    Chip& c = chip();
+    HostChip& c = chip();
     c.adc.reset();
     c.adc.write(Adc::kCs, Adc::kCsEn);
     waitReady(c, c.adc);
@@ -37,7 +37,7 @@ void adc_init(void) {
 }
 
 void adc_gpio_init(uint gpio) {
-    Chip& c = chip();
+    HostChip& c = chip();
     if (gpio < 26 || gpio > 29)
         c.failWith("GPIO " + std::to_string(gpio) + " has no ADC input");
     setFunction(c, gpio, gpiofn::kNull);
@@ -47,7 +47,7 @@ void adc_gpio_init(uint gpio) {
 }
 
 void adc_select_input(uint input) {
-    Chip& c = chip();
+    HostChip& c = chip();
     if (input >= Adc::kInputs)
         c.failWith("ADC input " + std::to_string(input) + " does not exist");
     writeCs(c.adc, input << Adc::kCsAinselShift, 7u << Adc::kCsAinselShift);
@@ -55,20 +55,20 @@ void adc_select_input(uint input) {
 }
 
 uint adc_get_selected_input(void) {
-    Chip& c = chip();
+    HostChip& c = chip();
     uint input = (c.adc.read(Adc::kCs) >> Adc::kCsAinselShift) & 7u;
     done(c);
     return input;
 }
 
 void adc_set_round_robin(uint input_mask) {
-    Chip& c = chip();
+    HostChip& c = chip();
     writeCs(c.adc, input_mask << Adc::kCsRrobinShift, 0x1Fu << Adc::kCsRrobinShift);
     done(c);
 }
 
 void adc_set_temp_sensor_enabled(bool enable) {
-    Chip& c = chip();
+    HostChip& c = chip();
     writeCs(c.adc, enable ? Adc::kCsTsEn : 0u, Adc::kCsTsEn);
     done(c);
 }
@@ -76,7 +76,7 @@ void adc_set_temp_sensor_enabled(bool enable) {
 // START_ONCE, then READY, then RESULT. A conversion still running (free
 // running mode) ends first.
 uint16_t adc_read(void) {
-    Chip& c = chip();
+    HostChip& c = chip();
     Adc& a = c.adc;
     if ((a.read(Adc::kCs) & Adc::kCsEn) == 0)
         c.failWith("ADC read while the ADC is off (adc_init missing): it never becomes ready");

@@ -2,7 +2,7 @@
 // through GPIOn_CTRL, the pad registers and the interrupt registers.
 #pragma once
 
-#include "chip/chip.h"
+#include "sdk/host_chip.h"
 
 #include <cstdint>
 
@@ -16,7 +16,7 @@ inline std::uint32_t padOffset(unsigned pin) {
 }
 
 // Read-modify-write of the bits in `mask` of a pad register.
-inline void writePad(Chip& c, unsigned pin, std::uint32_t value, std::uint32_t mask) {
+inline void writePad(HostChip& c, unsigned pin, std::uint32_t value, std::uint32_t mask) {
     RegisterBlock& pads = c.gpio.pads();
     pads.write(padOffset(pin), (pads.read(padOffset(pin)) & ~mask) | (value & mask));
 }
@@ -24,17 +24,17 @@ inline void writePad(Chip& c, unsigned pin, std::uint32_t value, std::uint32_t m
 // gpio_set_function: the pad's input on and its output disable off, so the
 // selected peripheral both drives and hears the pin; then CTRL = function,
 // which clears the overrides.
-inline void setFunction(Chip& c, unsigned pin, unsigned function) {
+inline void setFunction(HostChip& c, unsigned pin, unsigned function) {
     writePad(c, pin, Gpio::kPadInputEnable, Gpio::kPadInputEnable | Gpio::kPadOutputDisable);
     c.gpio.ioBank().write(ctrlOffset(pin), function & 0x1Fu);
 }
 
-inline void setPulls(Chip& c, unsigned pin, bool up, bool down) {
+inline void setPulls(HostChip& c, unsigned pin, bool up, bool down) {
     writePad(c, pin, (up ? Gpio::kPadPullUp : 0u) | (down ? Gpio::kPadPullDown : 0u),
              Gpio::kPadPullUp | Gpio::kPadPullDown);
 }
 
-inline void setInputEnabled(Chip& c, unsigned pin, bool enabled) {
+inline void setInputEnabled(HostChip& c, unsigned pin, bool enabled) {
     writePad(c, pin, enabled ? Gpio::kPadInputEnable : 0u, Gpio::kPadInputEnable);
 }
 
@@ -53,15 +53,15 @@ inline std::uint32_t intsOffset(int core, unsigned pin) {
 }
 
 // INTRn, write 1 to clear: only edge events latch.
-inline void acknowledge(Chip& c, unsigned pin, std::uint32_t events) {
+inline void acknowledge(HostChip& c, unsigned pin, std::uint32_t events) {
     c.gpio.ioBank().write(eventRegister(Gpio::kIntr0, pin), (events & 0xFu) << eventShift(pin));
 }
 
-inline std::uint32_t irqStatus(Chip& c, int core, unsigned pin) {
+inline std::uint32_t irqStatus(HostChip& c, int core, unsigned pin) {
     return (c.gpio.ioBank().read(intsOffset(core, pin)) >> eventShift(pin)) & 0xFu;
 }
 
-inline void setIrqEnabled(Chip& c, int core, unsigned pin, std::uint32_t events, bool enabled) {
+inline void setIrqEnabled(HostChip& c, int core, unsigned pin, std::uint32_t events, bool enabled) {
     RegisterBlock& bank = c.gpio.ioBank();
     const std::uint32_t bits = (events & 0xFu) << eventShift(pin);
     const std::uint32_t inte = bank.read(inteOffset(core, pin));

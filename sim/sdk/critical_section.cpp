@@ -20,7 +20,7 @@ void critical_section_init_with_lock_num(critical_section_t* crit_sec, uint lock
 }
 
 void critical_section_enter_blocking(critical_section_t* crit_sec) {
-    Chip& c = chip();
+    HostChip& c = chip();
     if (!crit_sec->spin_lock)
         c.failWith("critical section entered before critical_section_init");
     crit_sec->save = spin_lock_blocking(crit_sec->spin_lock);

@@ -9,15 +9,15 @@ using namespace sim::sdk;
 
 namespace {
 
-int core(Chip& c) {
+int core(HostChip& c) {
     return c.currentCore() < 0 ? 0 : c.currentCore();
 }
 
-void sioWrite(Chip& c, std::uint32_t offset, std::uint32_t value) {
+void sioWrite(HostChip& c, std::uint32_t offset, std::uint32_t value) {
     c.gpio.sio().write(offset, value);
 }
 
-void checkPin(Chip& c, uint gpio) {
+void checkPin(HostChip& c, uint gpio) {
     if (gpio >= NUM_BANK0_GPIOS)
         c.failWith("GPIO " + std::to_string(gpio) + " does not exist");
 }
@@ -26,7 +26,7 @@ void checkPin(Chip& c, uint gpio) {
 // IO_IRQ_BANK0: every pending event of the calling core, acknowledged, then
 // passed to that core's callback.
 void gpioIrqHandler() {
-    Chip& c = chip();
+    HostChip& c = chip();
     const int me = core(c);
     for (unsigned pin = 0; pin < NUM_BANK0_GPIOS; ++pin) {
         const std::uint32_t events = irqStatus(c, me, pin);
@@ -43,14 +43,14 @@ void gpioIrqHandler() {
 extern "C" {
 
 void gpio_set_function(uint gpio, enum gpio_function fn) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     setFunction(c, gpio, static_cast<unsigned>(fn));
     done(c);
 }
 
 enum gpio_function gpio_get_function(uint gpio) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     auto fn = static_cast<enum gpio_function>(c.gpio.ioBank().read(ctrlOffset(gpio)) & 0x1Fu);
     done(c);
@@ -58,7 +58,7 @@ enum gpio_function gpio_get_function(uint gpio) {
 }
 
 void gpio_set_pulls(uint gpio, bool up, bool down) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     setPulls(c, gpio, up, down);
     done(c);
@@ -75,7 +75,7 @@ void gpio_disable_pulls(uint gpio) {
 }
 
 bool gpio_is_pulled_up(uint gpio) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     bool up = (c.gpio.pads().read(padOffset(gpio)) & Gpio::kPadPullUp) != 0;
     done(c);
@@ -83,7 +83,7 @@ bool gpio_is_pulled_up(uint gpio) {
 }
 
 bool gpio_is_pulled_down(uint gpio) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     bool down = (c.gpio.pads().read(padOffset(gpio)) & Gpio::kPadPullDown) != 0;
     done(c);
@@ -91,14 +91,14 @@ bool gpio_is_pulled_down(uint gpio) {
 }
 
 void gpio_set_input_enabled(uint gpio, bool enabled) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     setInputEnabled(c, gpio, enabled);
     done(c);
 }
 
 void gpio_init(uint gpio) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     sioWrite(c, Gpio::kSioOe + Gpio::kSioClr, 1u << gpio);
     sioWrite(c, Gpio::kSioOut + Gpio::kSioClr, 1u << gpio);
@@ -107,7 +107,7 @@ void gpio_init(uint gpio) {
 }
 
 void gpio_init_mask(uint gpio_mask) {
-    Chip& c = chip();
+    HostChip& c = chip();
     for (unsigned pin = 0; pin < NUM_BANK0_GPIOS; ++pin) {
         if ((gpio_mask >> pin) & 1u) {
             sioWrite(c, Gpio::kSioOe + Gpio::kSioClr, 1u << pin);
@@ -123,7 +123,7 @@ void gpio_deinit(uint gpio) {
 }
 
 void gpio_set_irq_enabled(uint gpio, uint32_t event_mask, bool enabled) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     // Stale edges would enter the handler at once: they are cleared first.
     acknowledge(c, gpio, event_mask);
@@ -132,7 +132,7 @@ void gpio_set_irq_enabled(uint gpio, uint32_t event_mask, bool enabled) {
 }
 
 void gpio_set_irq_callback(gpio_irq_callback_t callback) {
-    Chip& c = chip();
+    HostChip& c = chip();
     gpio_irq_callback_t& slot = c.sdkRuntime().gpioCallbacks[static_cast<unsigned>(core(c))];
     if (slot && !callback)
         irq_remove_handler(IO_IRQ_BANK0, &gpioIrqHandler);
@@ -152,7 +152,7 @@ void gpio_set_irq_enabled_with_callback(uint gpio, uint32_t event_mask, bool ena
 }
 
 uint32_t gpio_get_irq_event_mask(uint gpio) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     std::uint32_t events = irqStatus(c, core(c), gpio);
     done(c);
@@ -160,14 +160,14 @@ uint32_t gpio_get_irq_event_mask(uint gpio) {
 }
 
 void gpio_acknowledge_irq(uint gpio, uint32_t event_mask) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     acknowledge(c, gpio, event_mask);
     done(c);
 }
 
 bool gpio_get(uint gpio) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     bool level = (c.gpio.sio().read(Gpio::kSioIn) >> gpio) & 1u;
     done(c);
@@ -175,44 +175,44 @@ bool gpio_get(uint gpio) {
 }
 
 uint32_t gpio_get_all(void) {
-    Chip& c = chip();
+    HostChip& c = chip();
     std::uint32_t levels = c.gpio.sio().read(Gpio::kSioIn);
     done(c);
     return levels;
 }
 
 void gpio_set_mask(uint32_t mask) {
-    Chip& c = chip();
+    HostChip& c = chip();
     sioWrite(c, Gpio::kSioOut + Gpio::kSioSet, mask);
     done(c);
 }
 
 void gpio_clr_mask(uint32_t mask) {
-    Chip& c = chip();
+    HostChip& c = chip();
     sioWrite(c, Gpio::kSioOut + Gpio::kSioClr, mask);
     done(c);
 }
 
 void gpio_xor_mask(uint32_t mask) {
-    Chip& c = chip();
+    HostChip& c = chip();
     sioWrite(c, Gpio::kSioOut + Gpio::kSioXor, mask);
     done(c);
 }
 
 void gpio_put_masked(uint32_t mask, uint32_t value) {
-    Chip& c = chip();
+    HostChip& c = chip();
     sioWrite(c, Gpio::kSioOut + Gpio::kSioXor, (c.gpio.sio().read(Gpio::kSioOut) ^ value) & mask);
     done(c);
 }
 
 void gpio_put_all(uint32_t value) {
-    Chip& c = chip();
+    HostChip& c = chip();
     sioWrite(c, Gpio::kSioOut, value);
     done(c);
 }
 
 void gpio_put(uint gpio, bool value) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     if (value)
         sioWrite(c, Gpio::kSioOut + Gpio::kSioSet, 1u << gpio);
@@ -222,7 +222,7 @@ void gpio_put(uint gpio, bool value) {
 }
 
 bool gpio_get_out_level(uint gpio) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     bool high = (c.gpio.sio().read(Gpio::kSioOut) >> gpio) & 1u;
     done(c);
@@ -230,31 +230,31 @@ bool gpio_get_out_level(uint gpio) {
 }
 
 void gpio_set_dir_out_masked(uint32_t mask) {
-    Chip& c = chip();
+    HostChip& c = chip();
     sioWrite(c, Gpio::kSioOe + Gpio::kSioSet, mask);
     done(c);
 }
 
 void gpio_set_dir_in_masked(uint32_t mask) {
-    Chip& c = chip();
+    HostChip& c = chip();
     sioWrite(c, Gpio::kSioOe + Gpio::kSioClr, mask);
     done(c);
 }
 
 void gpio_set_dir_masked(uint32_t mask, uint32_t value) {
-    Chip& c = chip();
+    HostChip& c = chip();
     sioWrite(c, Gpio::kSioOe + Gpio::kSioXor, (c.gpio.sio().read(Gpio::kSioOe) ^ value) & mask);
     done(c);
 }
 
 void gpio_set_dir_all_bits(uint32_t values) {
-    Chip& c = chip();
+    HostChip& c = chip();
     sioWrite(c, Gpio::kSioOe, values);
     done(c);
 }
 
 void gpio_set_dir(uint gpio, bool out) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     if (out)
         sioWrite(c, Gpio::kSioOe + Gpio::kSioSet, 1u << gpio);
@@ -264,7 +264,7 @@ void gpio_set_dir(uint gpio, bool out) {
 }
 
 bool gpio_is_dir_out(uint gpio) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPin(c, gpio);
     bool out = (c.gpio.sio().read(Gpio::kSioOe) >> gpio) & 1u;
     done(c);

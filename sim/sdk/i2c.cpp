@@ -2,7 +2,7 @@
 // whose code is running, through its registers as the SDK does on silicon.
 #include "hardware/i2c.h"
 
-#include "chip/chip.h"
+#include "sdk/host_chip.h"
 #include "chip/i2c_controller.h"
 
 #include <string>
@@ -18,21 +18,21 @@ namespace {
 constexpr uint kClkSysHz = 125000000;
 
 I2cController& block(i2c_inst_t* i2c) {
-    sim::Chip& chip = sim::Chip::current();
+    sim::HostChip& chip = sim::HostChip::current();
     if (i2c != &i2c0_inst)
         chip.fail("I2C1 is not part of the board: only i2c0 is modelled");
     return chip.i2c0Block;
 }
 
 void preemptionPoint() {
-    sim::Chip::current().preemptionPoint();
+    sim::HostChip::current().preemptionPoint();
 }
 
 // The SCL period is a whole number of clk_sys cycles, the nearest to the
 // asked rate; the rate actually set comes from that.
 uint setBaudrate(I2cController& c, uint baudrate) {
     if (baudrate == 0)
-        sim::Chip::current().fail("i2c_set_baudrate: baud rate 0");
+        sim::HostChip::current().fail("i2c_set_baudrate: baud rate 0");
     uint period = (kClkSysHz + baudrate / 2) / baudrate;
     // As the SDK programs the block: three fifths of the period low, the
     // spike filter at a sixteenth of the low count, and the data hold on
@@ -89,8 +89,8 @@ uint i2c_set_baudrate(i2c_inst_t* i2c, uint baudrate) {
 void i2c_set_slave_mode(i2c_inst_t* i2c, bool slave, uint8_t addr) {
     I2cController& c = block(i2c);
     if (addr >= 0x80 || (slave && reservedAddress(addr)))
-        sim::Chip::current().fail("i2c_set_slave_mode: address " + std::to_string(addr) +
-                                  " is not a valid 7-bit slave address");
+        sim::HostChip::current().fail("i2c_set_slave_mode: address " + std::to_string(addr) +
+                                      " is not a valid 7-bit slave address");
     constexpr uint32_t masterBits = I2cController::kConMasterMode | I2cController::kConSlaveDisable;
     constexpr uint32_t slaveBits = I2cController::kConRxFifoFullHoldCtrl;
     c.write(I2cController::kEnable, 0);

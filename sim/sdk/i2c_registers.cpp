@@ -3,7 +3,7 @@
 // on any board).
 #include "hardware/i2c.h"
 
-#include "chip/chip.h"
+#include "sdk/host_chip.h"
 
 #include <cstddef>
 
@@ -24,16 +24,16 @@ std::uint32_t offsetOf(const i2c_hw_register* reg) {
 } // namespace
 
 i2c_hw_register::operator uint32_t() const {
-    return sim::Chip::current().i2c0Block.read(offsetOf(this));
+    return sim::HostChip::current().i2c0Block.read(offsetOf(this));
 }
 
 i2c_hw_register& i2c_hw_register::operator=(uint32_t value) {
-    sim::Chip::current().i2c0Block.write(offsetOf(this), value);
+    sim::HostChip::current().i2c0Block.write(offsetOf(this), value);
     return *this;
 }
 
 i2c_hw_t* i2c_get_hw(i2c_inst_t* i2c) {
     if (i2c != i2c0)
-        sim::Chip::current().fail("I2C1 is not part of the board: only i2c0 is modelled");
+        sim::HostChip::current().fail("I2C1 is not part of the board: only i2c0 is modelled");
     return &g_i2c0Registers;
 }

@@ -5,7 +5,7 @@
 // is late can see FINISH while the last byte still waits in the receive FIFO.
 #include "pico/i2c_slave.h"
 
-#include "chip/chip.h"
+#include "sdk/host_chip.h"
 #include "chip/i2c_controller.h"
 #include "hardware/irq.h"
 
@@ -24,7 +24,7 @@ i2c_slave_handler_t handlerOf(const I2cController::SlaveLayer& layer) {
 }
 
 void i2cSlaveIrq() {
-    I2cController& c = sim::Chip::current().i2c0Block;
+    I2cController& c = sim::HostChip::current().i2c0Block;
     I2cController::SlaveLayer& layer = c.slaveLayer();
     i2c_slave_handler_t handler = handlerOf(layer);
     uint32_t status = c.read(I2cController::kIntrStat);
@@ -66,7 +66,7 @@ void i2cSlaveIrq() {
 } // namespace
 
 void i2c_slave_init(i2c_inst_t* i2c, uint8_t address, i2c_slave_handler_t handler) {
-    sim::Chip& chip = sim::Chip::current();
+    sim::HostChip& chip = sim::HostChip::current();
     if (i2c != i2c0)
         chip.fail("i2c_slave_init: only i2c0 is modelled");
     if (!handler)
@@ -83,7 +83,7 @@ void i2c_slave_init(i2c_inst_t* i2c, uint8_t address, i2c_slave_handler_t handle
 }
 
 void i2c_slave_deinit(i2c_inst_t* i2c) {
-    sim::Chip& chip = sim::Chip::current();
+    sim::HostChip& chip = sim::HostChip::current();
     if (i2c != i2c0)
         chip.fail("i2c_slave_deinit: only i2c0 is modelled");
     I2cController& c = chip.i2c0Block;

@@ -30,11 +30,11 @@ constexpr std::array<IrqHandler, sizeof...(N)> makeVectors(std::integer_sequence
 
 constexpr auto kSharedVectors = makeVectors(std::make_integer_sequence<unsigned, 32>{});
 
-bool isShared(Chip& c, uint num) {
+bool isShared(HostChip& c, uint num) {
     return c.irqHandler(num) == kSharedVectors[num];
 }
 
-void checkNum(Chip& c, uint num) {
+void checkNum(HostChip& c, uint num) {
     if (num >= NUM_IRQS)
         c.failWith("interrupt number " + std::to_string(num) + " does not exist");
 }
@@ -44,14 +44,14 @@ void checkNum(Chip& c, uint num) {
 extern "C" {
 
 void irq_set_enabled(uint num, bool enabled) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkNum(c, num);
     c.setIrqEnabled(c.currentCore() < 0 ? 0 : c.currentCore(), num, enabled);
     done(c);
 }
 
 bool irq_is_enabled(uint num) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkNum(c, num);
     bool enabled = c.irqEnabled(c.currentCore() < 0 ? 0 : c.currentCore(), num);
     done(c);
@@ -59,7 +59,7 @@ bool irq_is_enabled(uint num) {
 }
 
 void irq_set_mask_enabled(uint32_t mask, bool enabled) {
-    Chip& c = chip();
+    HostChip& c = chip();
     for (unsigned num = 0; num < NUM_IRQS; ++num) {
         if ((mask >> num) & 1u)
             c.setIrqEnabled(c.currentCore() < 0 ? 0 : c.currentCore(), num, enabled);
@@ -68,7 +68,7 @@ void irq_set_mask_enabled(uint32_t mask, bool enabled) {
 }
 
 void irq_set_priority(uint num, uint8_t hardware_priority) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkNum(c, num);
     // The Cortex-M0+ keeps the top two bits of the priority.
     c.setIrqPriority(num, static_cast<std::uint8_t>(hardware_priority & 0xC0u));
@@ -76,7 +76,7 @@ void irq_set_priority(uint num, uint8_t hardware_priority) {
 }
 
 void irq_set_exclusive_handler(uint num, irq_handler_t handler) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkNum(c, num);
     IrqHandler current = c.irqHandler(num);
     if (current && current != handler)
@@ -86,20 +86,20 @@ void irq_set_exclusive_handler(uint num, irq_handler_t handler) {
 }
 
 irq_handler_t irq_get_exclusive_handler(uint num) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkNum(c, num);
     IrqHandler h = c.irqHandler(num);
     return isShared(c, num) ? nullptr : h;
 }
 
 irq_handler_t irq_get_vtable_handler(uint num) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkNum(c, num);
     return c.irqHandler(num);
 }
 
 void irq_add_shared_handler(uint num, irq_handler_t handler, uint8_t order_priority) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkNum(c, num);
     IrqHandler current = c.irqHandler(num);
     if (current && !isShared(c, num))
@@ -114,7 +114,7 @@ void irq_add_shared_handler(uint num, irq_handler_t handler, uint8_t order_prior
 }
 
 void irq_remove_handler(uint num, irq_handler_t handler) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkNum(c, num);
     if (isShared(c, num)) {
         auto& list = c.sdkRuntime().sharedHandlers[num];
@@ -130,7 +130,7 @@ void irq_remove_handler(uint num, irq_handler_t handler) {
 }
 
 bool irq_has_shared_handler(uint num) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkNum(c, num);
     return isShared(c, num);
 }

@@ -14,12 +14,12 @@ void tight_loop_contents(void) {
 }
 
 uint get_core_num(void) {
-    Chip& c = chip();
+    HostChip& c = chip();
     return c.currentCore() < 0 ? 0u : static_cast<uint>(c.currentCore());
 }
 
 void busy_wait_at_least_cycles(uint32_t minimum_cycles) {
-    Chip& c = chip();
+    HostChip& c = chip();
     c.busyWaitFor(Time{minimum_cycles} * Spi::kPeripheralClockPeriod);
     done(c);
 }
@@ -28,7 +28,7 @@ void busy_wait_at_least_cycles(uint32_t minimum_cycles) {
 // interrupts masked, as in the breakpoint loop of a panicking chip, until the
 // watchdog or a power cycle resets it.
 void panic(const char* fmt, ...) {
-    Chip& c = chip();
+    HostChip& c = chip();
     const char banner[] = "\n*** PANIC ***\n";
     c.console.write(banner, sizeof banner - 1);
     if (fmt) {

@@ -11,7 +11,7 @@ using namespace sim::sdk;
 
 namespace {
 
-void checkSlice(Chip& c, uint slice) {
+void checkSlice(HostChip& c, uint slice) {
     if (slice >= NUM_PWM_SLICES)
         c.failWith("PWM slice " + std::to_string(slice) + " does not exist");
 }
@@ -30,7 +30,7 @@ void writeMasked(Pwm& p, uint slice, std::uint32_t offset, std::uint32_t value,
 // One slice register, for calls that only reach a checked slice.
 template <class F>
 void onSlice(uint slice, F&& f) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkSlice(c, slice);
     f(c.pwm);
     done(c);
@@ -124,7 +124,7 @@ void pwm_set_enabled(uint slice_num, bool enabled) {
 }
 
 void pwm_set_mask_enabled(uint32_t mask) {
-    Chip& c = chip();
+    HostChip& c = chip();
     c.pwm.write(Pwm::kEn, mask);
     done(c);
 }

@@ -12,7 +12,7 @@ namespace sim::sdk {
 
 namespace {
 
-EventGroupHandle_t events(Chip& c) {
+EventGroupHandle_t events(HostChip& c) {
     Runtime& rt = c.sdkRuntime();
     if (!rt.syncEvents) {
         rt.syncEvents = xEventGroupCreate();
@@ -33,12 +33,12 @@ bool rtosRunning() {
 
 } // namespace
 
-void runtimeInit(Chip& c) {
+void runtimeInit(HostChip& c) {
     alarm_pool_init_default();
     events(c);
 }
 
-void unlockWithWait(Chip& c, unsigned lock, std::uint32_t save, std::uint64_t untilUs) {
+void unlockWithWait(HostChip& c, unsigned lock, std::uint32_t save, std::uint64_t untilUs) {
     c.spinLockRelease(lock);
     c.restoreInterrupts(save);
     if (rtosRunning()) {
@@ -50,7 +50,7 @@ void unlockWithWait(Chip& c, unsigned lock, std::uint32_t save, std::uint64_t un
     c.busyWaitUntil(c.timer.worldTimeOf(untilUs));
 }
 
-void unlockWithNotify(Chip& c, unsigned lock, std::uint32_t save) {
+void unlockWithNotify(HostChip& c, unsigned lock, std::uint32_t save) {
     c.spinLockRelease(lock);
     c.restoreInterrupts(save);
     if (!rtosRunning())

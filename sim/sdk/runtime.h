@@ -3,7 +3,7 @@
 // the chip resets it with its peripherals.
 #pragma once
 
-#include "chip/chip.h"
+#include "sdk/host_chip.h"
 
 #include "hardware/gpio.h"
 #include "hardware/irq.h"
@@ -57,16 +57,16 @@ struct Runtime {
     void* syncEvents = nullptr;
 };
 
-inline Chip& chip() {
-    return Chip::current();
+inline HostChip& chip() {
+    return HostChip::current();
 }
 inline Runtime& runtime() {
-    return Chip::current().sdkRuntime();
+    return HostChip::current().sdkRuntime();
 }
 
 // The timer's count, as time_us_64 reads it (TIMERAWH, TIMERAWL, TIMERAWH
 // again until the high word holds still).
-inline std::uint64_t timeUs(Chip& c) {
+inline std::uint64_t timeUs(HostChip& c) {
     std::uint32_t hi = c.timer.read(Timer::kTimeRawH);
     for (;;) {
         const std::uint32_t lo = c.timer.read(Timer::kTimeRawL);
@@ -78,17 +78,17 @@ inline std::uint64_t timeUs(Chip& c) {
 }
 
 // The end of every SDK call: a point where the calling task may be preempted.
-inline void done(Chip& c) {
+inline void done(HostChip& c) {
     c.preemptionPoint();
 }
 
 // What the SDK's runtime (and the RTOS port's constructor) do on core 0
 // before main: the default alarm pool and the port's event group.
-void runtimeInit(Chip& chip);
+void runtimeInit(HostChip& chip);
 
 // The port's side of the SDK's lock wait and notify, for the spin lock
 // `lock` held with interrupts saved in `save`.
-void unlockWithWait(Chip& chip, unsigned lock, std::uint32_t save, std::uint64_t untilUs);
-void unlockWithNotify(Chip& chip, unsigned lock, std::uint32_t save);
+void unlockWithWait(HostChip& chip, unsigned lock, std::uint32_t save, std::uint64_t untilUs);
+void unlockWithNotify(HostChip& chip, unsigned lock, std::uint32_t save);
 
 } // namespace sim::sdk

@@ -13,7 +13,7 @@ using namespace sim::sdk;
 
 namespace {
 
-Spi& block(Chip& c, const spi_inst_t* spi) {
+Spi& block(HostChip& c, const spi_inst_t* spi) {
     if (spi != spi0)
         c.failWith("only SPI0 is modelled");
     return c.spi;
@@ -43,7 +43,7 @@ uint setBaudrate(Spi& s, uint baudrate) {
 
 // Motorola frames (FRF 0), the post-divider kept. The PL022 has no LSB-first
 // mode: the order is ignored, as the SDK does.
-void setFormat(Chip& c, Spi& s, uint bits, bool cpol, bool cpha, bool msbFirst) {
+void setFormat(HostChip& c, Spi& s, uint bits, bool cpol, bool cpha, bool msbFirst) {
     std::uint32_t cr0 = (s.read(Spi::kCr0) & 0xFF00u) | (bits - 1);
     cr0 |= (cpol ? Spi::kCr0Spo : 0u) | (cpha ? Spi::kCr0Sph : 0u);
     s.write(Spi::kCr0, cr0);
@@ -55,7 +55,8 @@ void setFormat(Chip& c, Spi& s, uint bits, bool cpol, bool cpha, bool msbFirst) 
 // that none is lost. When neither FIFO lets it go on, the core spins until
 // the frame on the wire ends. `tx` null sends `repeated` every frame; `rx`
 // may be null.
-void exchange(Chip& c, Spi& s, const uint16_t* tx, uint16_t repeated, uint16_t* rx, size_t len) {
+void exchange(HostChip& c, Spi& s, const uint16_t* tx, uint16_t repeated, uint16_t* rx,
+              size_t len) {
     if ((s.read(Spi::kCr1) & Spi::kCr1Sse) == 0 || s.read(Spi::kCpsr) < 2)
         c.failWith("spi0 used while the block is disabled: the transfer would never finish");
     size_t sent = 0;
@@ -89,7 +90,7 @@ void exchange(Chip& c, Spi& s, const uint16_t* tx, uint16_t repeated, uint16_t* 
 extern "C" {
 
 uint spi_init(spi_inst_t* spi, uint baudrate) {
-    Chip& c = chip();
+    HostChip& c = chip();
     Spi& s = block(c, spi);
     s.reset();
     uint rate = setBaudrate(s, baudrate);
@@ -100,7 +101,7 @@ uint spi_init(spi_inst_t* spi, uint baudrate) {
 }
 
 void spi_deinit(spi_inst_t* spi) {
-    Chip& c = chip();
+    HostChip& c = chip();
     Spi& s = block(c, spi);
     setEnable(s, false);
     s.reset();
@@ -108,14 +109,14 @@ void spi_deinit(spi_inst_t* spi) {
 }
 
 uint spi_set_baudrate(spi_inst_t* spi, uint baudrate) {
-    Chip& c = chip();
+    HostChip& c = chip();
     uint rate = setBaudrate(block(c, spi), baudrate);
     done(c);
     return rate;
 }
 
 uint spi_get_baudrate(const spi_inst_t* spi) {
-    Chip& c = chip();
+    HostChip& c = chip();
     Spi& s = block(c, spi);
     const std::uint32_t prescale = s.read(Spi::kCpsr);
     const std::uint32_t postdiv = (s.read(Spi::kCr0) >> Spi::kCr0ScrShift) + 1;
@@ -129,7 +130,7 @@ uint spi_get_index(const spi_inst_t* spi) {
 
 void spi_set_format(spi_inst_t* spi, uint data_bits, spi_cpol_t cpol, spi_cpha_t cpha,
                     spi_order_t order) {
-    Chip& c = chip();
+    HostChip& c = chip();
     if (data_bits < 4 || data_bits > 16)
         c.failWith("SPI frames are 4 to 16 bits long");
     // The format is written with the block disabled; its enable comes back.
@@ -142,7 +143,7 @@ void spi_set_format(spi_inst_t* spi, uint data_bits, spi_cpol_t cpol, spi_cpha_t
 }
 
 int spi_write16_read16_blocking(spi_inst_t* spi, const uint16_t* src, uint16_t* dst, size_t len) {
-    Chip& c = chip();
+    HostChip& c = chip();
     exchange(c, block(c, spi), src, 0, dst, len);
     done(c);
     return static_cast<int>(len);
@@ -153,7 +154,7 @@ int spi_write16_blocking(spi_inst_t* spi, const uint16_t* src, size_t len) {
 }
 
 int spi_read16_blocking(spi_inst_t* spi, uint16_t repeated_tx_data, uint16_t* dst, size_t len) {
-    Chip& c = chip();
+    HostChip& c = chip();
     exchange(c, block(c, spi), nullptr, repeated_tx_data, dst, len);
     done(c);
     return static_cast<int>(len);

@@ -50,7 +50,7 @@ void uartInit(Uart& u, std::uint32_t baud) {
     u.write(Uart::kDmaCr, 3);
 }
 
-void uartPutc(Chip& c, char ch) {
+void uartPutc(HostChip& c, char ch) {
     Uart& u = c.uart0;
     u.catchUp();
     while (u.peek(Uart::kFr) & Uart::kFrTxff) {
@@ -62,7 +62,7 @@ void uartPutc(Chip& c, char ch) {
     u.write(Uart::kDr, static_cast<unsigned char>(ch));
 }
 
-void writeOut(Chip& c, const char* text, std::size_t length) {
+void writeOut(HostChip& c, const char* text, std::size_t length) {
     Runtime& rt = c.sdkRuntime();
     if (!rt.stdioUart) {
         c.console.write(text, length);
@@ -76,7 +76,7 @@ void writeOut(Chip& c, const char* text, std::size_t length) {
     }
 }
 
-int formatTo(Chip& c, const char* format, va_list args) {
+int formatTo(HostChip& c, const char* format, va_list args) {
     va_list copy;
     va_copy(copy, args);
     char small[256];
@@ -99,7 +99,7 @@ int formatTo(Chip& c, const char* format, va_list args) {
 extern "C" {
 
 int __wrap_vprintf(const char* format, va_list args) {
-    Chip* c = Chip::currentOrNull();
+    HostChip* c = HostChip::currentOrNull();
     if (!c)
         return std::vprintf(format, args);
     int n = formatTo(*c, format, args);
@@ -116,7 +116,7 @@ int __wrap_printf(const char* format, ...) {
 }
 
 int __wrap_puts(const char* s) {
-    Chip* c = Chip::currentOrNull();
+    HostChip* c = HostChip::currentOrNull();
     if (!c)
         return std::puts(s);
     std::size_t n = 0;
@@ -129,7 +129,7 @@ int __wrap_puts(const char* s) {
 }
 
 int __wrap_putchar(int ch) {
-    Chip* c = Chip::currentOrNull();
+    HostChip* c = HostChip::currentOrNull();
     if (!c)
         return std::putchar(ch);
     const char byte = static_cast<char>(ch);
@@ -139,7 +139,7 @@ int __wrap_putchar(int ch) {
 }
 
 bool stdio_init_all(void) {
-    Chip& c = chip();
+    HostChip& c = chip();
     const auto* driver =
         c.image()
             ? static_cast<const sim_stdio_uart_driver*>(c.image()->symbol(SIM_STDIO_UART_DRIVER))

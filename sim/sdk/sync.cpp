@@ -12,13 +12,13 @@ namespace {
 
 spin_lock_t g_lockRegisters[NUM_SPIN_LOCKS];
 
-unsigned lockNumber(Chip& c, spin_lock_t* lock) {
+unsigned lockNumber(HostChip& c, spin_lock_t* lock) {
     if (lock < g_lockRegisters || lock >= g_lockRegisters + NUM_SPIN_LOCKS)
         c.failWith("not a spin lock");
     return static_cast<unsigned>(lock - g_lockRegisters);
 }
 
-void checkLockNum(Chip& c, uint n) {
+void checkLockNum(HostChip& c, uint n) {
     if (n >= NUM_SPIN_LOCKS)
         c.failWith("spin lock " + std::to_string(n) + " does not exist");
 }
@@ -48,7 +48,7 @@ void __mem_fence_acquire(void) {}
 void __mem_fence_release(void) {}
 
 uint32_t save_and_disable_interrupts(void) {
-    Chip& c = chip();
+    HostChip& c = chip();
     c.perturbationPoint();
     std::uint32_t saved = c.saveAndDisableInterrupts();
     done(c);
@@ -56,7 +56,7 @@ uint32_t save_and_disable_interrupts(void) {
 }
 
 void restore_interrupts(uint32_t status) {
-    Chip& c = chip();
+    HostChip& c = chip();
     c.restoreInterrupts(status);
     done(c);
 }
@@ -71,19 +71,19 @@ uint spin_lock_get_num(spin_lock_t* lock) {
 }
 
 void spin_lock_unsafe_blocking(spin_lock_t* lock) {
-    Chip& c = chip();
+    HostChip& c = chip();
     c.spinLockAcquire(lockNumber(c, lock));
     done(c);
 }
 
 void spin_unlock_unsafe(spin_lock_t* lock) {
-    Chip& c = chip();
+    HostChip& c = chip();
     c.spinLockRelease(lockNumber(c, lock));
     done(c);
 }
 
 uint32_t spin_lock_blocking(spin_lock_t* lock) {
-    Chip& c = chip();
+    HostChip& c = chip();
     const unsigned n = lockNumber(c, lock);
     c.perturbationPoint();
     std::uint32_t saved = c.saveAndDisableInterrupts();
@@ -93,21 +93,21 @@ uint32_t spin_lock_blocking(spin_lock_t* lock) {
 }
 
 bool is_spin_locked(spin_lock_t* lock) {
-    Chip& c = chip();
+    HostChip& c = chip();
     bool locked = c.spinLock(lockNumber(c, lock)).locked;
     done(c);
     return locked;
 }
 
 void spin_unlock(spin_lock_t* lock, uint32_t saved_irq) {
-    Chip& c = chip();
+    HostChip& c = chip();
     c.spinLockRelease(lockNumber(c, lock));
     c.restoreInterrupts(saved_irq);
     done(c);
 }
 
 spin_lock_t* spin_lock_init(uint lock_num) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkLockNum(c, lock_num);
     c.spinLockRelease(lock_num);
     done(c);
@@ -115,7 +115,7 @@ spin_lock_t* spin_lock_init(uint lock_num) {
 }
 
 void spin_locks_reset(void) {
-    Chip& c = chip();
+    HostChip& c = chip();
     for (unsigned n = 0; n < NUM_SPIN_LOCKS; ++n)
         c.spinLockRelease(n);
     done(c);
@@ -130,7 +130,7 @@ uint next_striped_spin_lock_num(void) {
 }
 
 void spin_lock_claim(uint lock_num) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkLockNum(c, lock_num);
     std::uint32_t& claimed = c.sdkRuntime().spinLocksClaimed;
     if ((claimed >> lock_num) & 1u)
@@ -147,7 +147,7 @@ void spin_lock_claim_mask(uint32_t lock_num_mask) {
 }
 
 void spin_lock_unclaim(uint lock_num) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkLockNum(c, lock_num);
     c.spinLockRelease(lock_num);
     c.sdkRuntime().spinLocksClaimed &= ~(1u << lock_num);
@@ -155,7 +155,7 @@ void spin_lock_unclaim(uint lock_num) {
 }
 
 int spin_lock_claim_unused(bool required) {
-    Chip& c = chip();
+    HostChip& c = chip();
     std::uint32_t& claimed = c.sdkRuntime().spinLocksClaimed;
     for (uint n = PICO_SPINLOCK_ID_CLAIM_FREE_FIRST; n <= PICO_SPINLOCK_ID_CLAIM_FREE_LAST; ++n) {
         if (!((claimed >> n) & 1u)) {
@@ -171,7 +171,7 @@ int spin_lock_claim_unused(bool required) {
 }
 
 bool spin_lock_is_claimed(uint lock_num) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkLockNum(c, lock_num);
     return (c.sdkRuntime().spinLocksClaimed >> lock_num) & 1u;
 }

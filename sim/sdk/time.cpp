@@ -35,18 +35,18 @@ constexpr std::size_t kPoolSize = PICO_TIME_DEFAULT_ALARM_POOL_MAX_TIMERS;
 constexpr unsigned kPoolLock = PICO_SPINLOCK_ID_STRIPED_FIRST;
 constexpr unsigned kSleepLock = PICO_SPINLOCK_ID_TIMER;
 
-void checkPool(Chip& c, alarm_pool_t* pool) {
+void checkPool(HostChip& c, alarm_pool_t* pool) {
     if (pool != &g_defaultPool || !c.sdkRuntime().defaultPoolReady)
         c.failWith("alarm pool used before the runtime set it up");
 }
 
-std::uint32_t lockPool(Chip& c) {
+std::uint32_t lockPool(HostChip& c) {
     std::uint32_t save = c.saveAndDisableInterrupts();
     c.spinLockAcquire(kPoolLock);
     return save;
 }
 
-void unlockPool(Chip& c, std::uint32_t save) {
+void unlockPool(HostChip& c, std::uint32_t save) {
     c.spinLockRelease(kPoolLock);
     c.restoreInterrupts(save);
 }
@@ -79,7 +79,7 @@ alarm_id_t insertUnderLock(Runtime& rt, std::uint64_t target, alarm_callback_t c
 // alarm that is due, one at a time outside the lock, and re-adds those that
 // ask to repeat.
 void poolAlarmFired(uint) {
-    Chip& c = chip();
+    HostChip& c = chip();
     Runtime& rt = c.sdkRuntime();
     bool again;
     do {
@@ -119,7 +119,7 @@ void poolAlarmFired(uint) {
 }
 
 std::int64_t sleepAlarm(alarm_id_t, void*) {
-    Chip& c = chip();
+    HostChip& c = chip();
     std::uint32_t save = c.saveAndDisableInterrupts();
     c.spinLockAcquire(kSleepLock);
     unlockWithNotify(c, kSleepLock, save);
@@ -131,7 +131,7 @@ std::int64_t sleepAlarm(alarm_id_t, void*) {
 extern "C" {
 
 void alarm_pool_init_default(void) {
-    Chip& c = chip();
+    HostChip& c = chip();
     Runtime& rt = c.sdkRuntime();
     if (!rt.defaultPoolReady) {
         hardware_alarm_claim(kPoolAlarm);
@@ -160,7 +160,7 @@ uint alarm_pool_core_num(alarm_pool_t* pool) {
 
 alarm_id_t alarm_pool_add_alarm_at(alarm_pool_t* pool, absolute_time_t time,
                                    alarm_callback_t callback, void* user_data, bool fire_if_past) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPool(c, pool);
     Runtime& rt = c.sdkRuntime();
     std::uint64_t target = to_us_since_boot(time);
@@ -193,7 +193,7 @@ alarm_id_t alarm_pool_add_alarm_at(alarm_pool_t* pool, absolute_time_t time,
 }
 
 bool alarm_pool_cancel_alarm(alarm_pool_t* pool, alarm_id_t alarm_id) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkPool(c, pool);
     Runtime& rt = c.sdkRuntime();
     bool cancelled = false;
@@ -214,7 +214,7 @@ bool alarm_pool_cancel_alarm(alarm_pool_t* pool, alarm_id_t alarm_id) {
 }
 
 void sleep_until(absolute_time_t t) {
-    Chip& c = chip();
+    HostChip& c = chip();
     if (c.inInterrupt())
         c.failWith("sleep inside an interrupt handler (use a busy-wait there)");
     const std::uint64_t deadline = to_us_since_boot(t);

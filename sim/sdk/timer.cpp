@@ -12,7 +12,7 @@ namespace {
 
 constexpr unsigned kTimerSpinLock = PICO_SPINLOCK_ID_TIMER;
 
-void checkAlarm(Chip& c, uint alarm) {
+void checkAlarm(HostChip& c, uint alarm) {
     if (alarm >= NUM_TIMERS)
         c.failWith("hardware alarm " + std::to_string(alarm) + " does not exist");
 }
@@ -20,7 +20,7 @@ void checkAlarm(Chip& c, uint alarm) {
 // The alarm interrupt: clear it, and call the callback if the alarm is still
 // wanted and its high word has come too.
 void alarmIrq(unsigned alarm) {
-    Chip& c = chip();
+    HostChip& c = chip();
     Runtime& rt = c.sdkRuntime();
     hardware_alarm_callback_t callback = nullptr;
     std::uint32_t save = c.saveAndDisableInterrupts();
@@ -61,7 +61,7 @@ uint32_t time_us_32(void) {
 }
 
 uint64_t time_us_64(void) {
-    Chip& c = chip();
+    HostChip& c = chip();
     std::uint64_t us = timeUs(c);
     done(c);
     return us;
@@ -72,7 +72,7 @@ void busy_wait_us_32(uint32_t delay_us) {
 }
 
 void busy_wait_us(uint64_t delay_us) {
-    Chip& c = chip();
+    HostChip& c = chip();
     std::uint64_t target = timeUs(c) + delay_us;
     if (target < delay_us)
         target = ~std::uint64_t{0};
@@ -84,7 +84,7 @@ void busy_wait_ms(uint32_t delay_ms) {
 }
 
 void busy_wait_until(absolute_time_t t) {
-    Chip& c = chip();
+    HostChip& c = chip();
     const std::uint64_t target = to_us_since_boot(t);
     // Again after each wake: a debugger halt may have held the count back.
     while (target > timeUs(c) && !c.simulation().stopped())
@@ -97,7 +97,7 @@ void busy_wait_until(absolute_time_t t) {
 // when the answer can change at the earliest, so the loop ends instead of
 // holding virtual time still; anything else runs meanwhile.
 bool time_reached(absolute_time_t t) {
-    Chip& c = chip();
+    HostChip& c = chip();
     const std::uint64_t us = timeUs(c);
     const bool reached = us >= to_us_since_boot(t);
     if (!reached)
@@ -107,7 +107,7 @@ bool time_reached(absolute_time_t t) {
 }
 
 void hardware_alarm_claim(uint alarm_num) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkAlarm(c, alarm_num);
     std::uint8_t& claimed = c.sdkRuntime().alarmsClaimed;
     if ((claimed >> alarm_num) & 1u)
@@ -117,7 +117,7 @@ void hardware_alarm_claim(uint alarm_num) {
 }
 
 int hardware_alarm_claim_unused(bool required) {
-    Chip& c = chip();
+    HostChip& c = chip();
     std::uint8_t& claimed = c.sdkRuntime().alarmsClaimed;
     for (uint n = 0; n < NUM_TIMERS; ++n) {
         if (!((claimed >> n) & 1u)) {
@@ -133,7 +133,7 @@ int hardware_alarm_claim_unused(bool required) {
 }
 
 void hardware_alarm_unclaim(uint alarm_num) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkAlarm(c, alarm_num);
     c.sdkRuntime().alarmsClaimed =
         static_cast<std::uint8_t>(c.sdkRuntime().alarmsClaimed & ~(1u << alarm_num));
@@ -141,13 +141,13 @@ void hardware_alarm_unclaim(uint alarm_num) {
 }
 
 bool hardware_alarm_is_claimed(uint alarm_num) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkAlarm(c, alarm_num);
     return (c.sdkRuntime().alarmsClaimed >> alarm_num) & 1u;
 }
 
 void hardware_alarm_set_callback(uint alarm_num, hardware_alarm_callback_t callback) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkAlarm(c, alarm_num);
     Runtime& rt = c.sdkRuntime();
     const unsigned irq = TIMER_IRQ_0 + alarm_num;
@@ -171,7 +171,7 @@ void hardware_alarm_set_callback(uint alarm_num, hardware_alarm_callback_t callb
 }
 
 bool hardware_alarm_set_target(uint alarm_num, absolute_time_t target) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkAlarm(c, alarm_num);
     Runtime& rt = c.sdkRuntime();
     const std::uint64_t t = to_us_since_boot(target);
@@ -192,7 +192,7 @@ bool hardware_alarm_set_target(uint alarm_num, absolute_time_t target) {
 }
 
 void hardware_alarm_cancel(uint alarm_num) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkAlarm(c, alarm_num);
     Runtime& rt = c.sdkRuntime();
     c.timer.write(Timer::kArmed, 1u << alarm_num);
@@ -202,7 +202,7 @@ void hardware_alarm_cancel(uint alarm_num) {
 }
 
 void hardware_alarm_force_irq(uint alarm_num) {
-    Chip& c = chip();
+    HostChip& c = chip();
     checkAlarm(c, alarm_num);
     Runtime& rt = c.sdkRuntime();
     rt.alarmCallbacksPending =

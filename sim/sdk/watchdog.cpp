@@ -17,7 +17,7 @@ void setCtrl(Watchdog& w, std::uint32_t bits, bool on) {
     w.write(Watchdog::kCtrl, on ? ctrl | bits : ctrl & ~bits);
 }
 
-void enable(Chip& c, std::uint32_t delayMs, bool pauseOnDebug) {
+void enable(HostChip& c, std::uint32_t delayMs, bool pauseOnDebug) {
     Watchdog& w = c.watchdog;
     setCtrl(w, Watchdog::kCtrlEnable, false);
     setCtrl(w, Watchdog::kCtrlPauseBits, pauseOnDebug);
@@ -39,20 +39,20 @@ void enable(Chip& c, std::uint32_t delayMs, bool pauseOnDebug) {
 extern "C" {
 
 void watchdog_enable(uint32_t delay_ms, bool pause_on_debug) {
-    Chip& c = chip();
+    HostChip& c = chip();
     c.watchdog.write(kScratch4, kNonRebootMagic);
     enable(c, delay_ms, pause_on_debug);
     done(c);
 }
 
 void watchdog_update(void) {
-    Chip& c = chip();
+    HostChip& c = chip();
     c.watchdog.write(Watchdog::kLoad, c.sdkRuntime().watchdogLoad);
     done(c);
 }
 
 void watchdog_reboot(uint32_t pc, uint32_t sp, uint32_t delay_ms) {
-    Chip& c = chip();
+    HostChip& c = chip();
     if (pc)
         c.failWith("watchdog_reboot to an address: the simulated chip only boots main");
     (void)sp;
@@ -63,14 +63,14 @@ void watchdog_reboot(uint32_t pc, uint32_t sp, uint32_t delay_ms) {
 }
 
 bool watchdog_caused_reboot(void) {
-    Chip& c = chip();
+    HostChip& c = chip();
     bool caused = c.watchdog.read(Watchdog::kReason) != 0;
     done(c);
     return caused;
 }
 
 bool watchdog_enable_caused_reboot(void) {
-    Chip& c = chip();
+    HostChip& c = chip();
     Watchdog& w = c.watchdog;
     bool caused = w.read(Watchdog::kReason) != 0 && w.read(kScratch4) == kNonRebootMagic;
     done(c);
@@ -78,7 +78,7 @@ bool watchdog_enable_caused_reboot(void) {
 }
 
 uint32_t watchdog_get_count(void) {
-    Chip& c = chip();
+    HostChip& c = chip();
     std::uint32_t us = (c.watchdog.read(Watchdog::kCtrl) & Watchdog::kMaxLoad) / 2;
     done(c);
     return us;

@@ -20,7 +20,9 @@ class Backplane {
 public:
     static constexpr unsigned kSlots = 8;
 
-    explicit Backplane(Simulation& sim);
+    // Boards get their chips from `makeChip` unless insert() is given
+    // another factory.
+    Backplane(Simulation& sim, ChipFactory makeChip);
     ~Backplane();
     Backplane(const Backplane&) = delete;
     Backplane& operator=(const Backplane&) = delete;
@@ -42,6 +44,7 @@ public:
 
 private:
     Simulation& sim_;
+    ChipFactory makeChip_;
     I2cBus bus_;
     HostMaster host_;
     std::array<std::unique_ptr<Board>, kSlots> slots_;

@@ -16,10 +16,8 @@ BoardKind boardKindOf(const std::string& image) {
 
 Board::Board(Simulation& sim, I2cBus& bus, unsigned slot, BoardKind kind, std::string name,
              SlotCoding coding, const ChipFactory& makeChip)
-    : slot_(slot), kind_(kind), bus_(bus),
-      chip_(makeChip ? makeChip(sim, std::move(name))
-                     : std::make_unique<Chip>(sim, std::move(name))),
-      analog_(*chip_), divider_(analog_) {
+    : slot_(slot), kind_(kind), bus_(bus), chip_(makeChip(sim, std::move(name))), analog_(*chip_),
+      divider_(analog_) {
     setCoding(coding);
     switch (kind_) {
     case BoardKind::Valdor:

@@ -48,10 +48,10 @@ public:
     static constexpr unsigned kSda = 20;
     static constexpr unsigned kScl = 21;
 
-    // A board whose chip is not yet powered; `name` names it in records.
-    // Without a factory the chip is the host model.
+    // A board whose chip, made by `makeChip`, is not yet powered; `name`
+    // names it in records.
     Board(Simulation& sim, I2cBus& bus, unsigned slot, BoardKind kind, std::string name,
-          SlotCoding coding, const ChipFactory& makeChip = {});
+          SlotCoding coding, const ChipFactory& makeChip);
     ~Board();
     Board(const Board&) = delete;
     Board& operator=(const Board&) = delete;

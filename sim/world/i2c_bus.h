@@ -3,7 +3,7 @@
 // devices answer is the AND of both, and SCL is low while any device holds it.
 #pragma once
 
-#include "chip/i2c_device.h"
+#include "chip/devices.h"
 #include "i2c_transfer.h"
 #include "engine/event_queue.h"
 #include "engine/simulation.h"

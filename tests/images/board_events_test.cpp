@@ -157,13 +157,13 @@ INSTANTIATE_TEST_SUITE_P(Edges, QueueRoom, ::testing::Values(249, 250));
 class UnknownEvents : public LinkTest {
 protected:
     void post(sim::Board& board, std::uint16_t item) {
-        auto* queue =
-            static_cast<QueueHandle_t*>(board.chip().image()->symbol("_g_boardEventQHandle"));
+        auto* queue = static_cast<QueueHandle_t*>(
+            sim::hostChipOf(board).image()->symbol("_g_boardEventQHandle"));
         ASSERT_NE(queue, nullptr);
         ASSERT_NE(*queue, nullptr);
         posts_.push_back(std::make_unique<Post>(Post{*queue, item}));
-        ASSERT_NE(board.chip().scheduler().createTask(&UnknownEvents::postBody, "Debugger", 256,
-                                                      posts_.back().get(), 31, 0x1),
+        ASSERT_NE(sim::hostChipOf(board).scheduler().createTask(
+                      &UnknownEvents::postBody, "Debugger", 256, posts_.back().get(), 31, 0x1),
                   nullptr);
     }
     std::vector<std::string> consoleSince(const sim::Board& board, Time from) {

@@ -18,10 +18,10 @@ TEST_P(CreationFaults, EachFailedAllocationEndsInOneResetAndAWholeBoard) {
     for (unsigned skip = 1;; ++skip) {
         sim::Bench bench;
         sim::Board& board = bench.insert(0, image, imagePath(image));
-        board.chip().heap().failAllocations(1, skip);
+        board.chip().allocationFaults().failAllocations(1, skip);
         bench.powerOn();
         ASSERT_TRUE(bench.runUntil(milliseconds(60) + 2 * kStartUp)) << bench.error();
-        if (board.chip().heap().failedAllocations() == 0)
+        if (board.chip().allocationFaults().failedAllocations() == 0)
             break; // the start-up makes fewer allocations than that
         failedAt = skip;
         const auto& resets = board.chip().resetLog();

@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(Images, OneShotTimers, ::testing::ValuesIn(kImages), im
 class OneShotTimerState : public LinkTest, public ::testing::WithParamInterface<Image> {
 protected:
     bool active(sim::Board& board, const char* name) {
-        const sim::SoftwareTimer* t = board.chip().scheduler().timers().find(name);
+        const sim::SoftwareTimer* t = sim::hostChipOf(board).scheduler().timers().find(name);
         EXPECT_NE(t, nullptr) << name;
         return t != nullptr && t->active;
     }
@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(Images, OneShotTimerState, ::testing::ValuesIn(kImages)
 class DebounceTimerFault : public LinkTest, public ::testing::WithParamInterface<Image> {
 protected:
     void jamTimerService(sim::Board& board, std::uint32_t ticks) {
-        sim::TimerService& timers = board.chip().scheduler().timers();
+        sim::TimerService& timers = sim::hostChipOf(board).scheduler().timers();
         bool woken = false;
         ASSERT_TRUE(timers.pendFunctionCall(&hold, nullptr, ticks, &woken));
         runFor(microseconds(10)); // the service takes the call and waits in it

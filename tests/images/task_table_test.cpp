@@ -51,7 +51,7 @@ TEST_P(TaskPlacement, EveryTaskHasThePriorityAndCoresItWasCreatedWith) {
     bench.powerOn();
     ASSERT_TRUE(bench.run(milliseconds(50))) << bench.error();
     TaskTable seen;
-    for (const sim::Task* t : board.chip().scheduler().tasks())
+    for (const sim::Task* t : sim::hostChipOf(board).scheduler().tasks())
         seen[t->name] = {t->priority, t->affinity};
     EXPECT_EQ(seen, GetParam().tasks);
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "harness/bench.h"
+#include "sdk/host_chip.h"
 #include "image_backend.h"
 
 #include <cstdint>
@@ -75,6 +76,7 @@ protected:
     Time acknowledgeInputs() { return write(0x12, {0x00}).end; }
 
     sim::Chip& chip() { return board_->chip(); }
+    sim::HostChip& hostChip() { return sim::hostChipOf(*board_); }
     bool level(unsigned pin) { return chip().gpio.level(pin); }
     unsigned function(unsigned pin) { return chip().gpio.function(pin); }
     // Bit n: level of GPIO n, for the output pins GPIO0..11.

@@ -337,7 +337,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ValdorStatusLedHandBack, ::testing::ValuesIn(han
 TEST_F(ValdorStatusLeds, AnInvalidStateIsReportedAndChangesNothing) {
     runUntil(microseconds(30500));
     // A debugger posts the value 3 to the status-LED task.
-    sim::Scheduler& scheduler = chip().scheduler();
+    sim::Scheduler& scheduler = hostChip().scheduler();
     sim::Task* task = scheduler.findTask("StatusLEDs");
     ASSERT_NE(task, nullptr);
     bool woken = false;

@@ -10,6 +10,7 @@
 
 #include "FreeRTOS.h"
 #include "harness/bench.h"
+#include "sdk/host_chip.h"
 #include "image_backend.h"
 #include "kernel/timer_service.h"
 #include "task.h"
@@ -94,7 +95,7 @@ private:
 // of higher priority and every interrupt still preempts it.
 inline void spin(void*) {
     for (;;)
-        sim::Processor::current().busyWaitFor(microseconds(100));
+        sim::HostChip::current().busyWaitFor(microseconds(100));
 }
 
 // Blocks the calling task for good: run by the timer service task, it stops
@@ -117,13 +118,16 @@ protected:
     Time now() const { return bench_.now(); }
 
     sim::Chip& chip() { return board_->chip(); }
+    // What only the host model has: its scheduler and timer service.
+    sim::HostChip& hostChip() { return sim::hostChipOf(*board_); }
     FeedLog& feeds() { return *feeds_; }
-    const std::vector<sim::Processor::ResetRecord>& resets() { return chip().resetLog(); }
+    const std::vector<sim::ResetRecord>& resets() { return chip().resetLog(); }
 
     // A runaway task on the given cores, made by the chip's scheduler as the
     // firmware's own tasks are.
     sim::Task* stall(unsigned priority, std::uint32_t cores) {
-        sim::Task* t = chip().scheduler().createTask(&spin, "Stall", 256, nullptr, priority, cores);
+        sim::Task* t =
+            hostChip().scheduler().createTask(&spin, "Stall", 256, nullptr, priority, cores);
         EXPECT_NE(t, nullptr);
         return t;
     }
@@ -131,7 +135,7 @@ protected:
     void stopTimerService() {
         bool woken = false;
         EXPECT_TRUE(
-            chip().scheduler().timers().pendFunctionCall(&blockForever, nullptr, 0, &woken));
+            hostChip().scheduler().timers().pendFunctionCall(&blockForever, nullptr, 0, &woken));
     }
 
     // Whether the board acknowledges its address; a read of the spare

@@ -53,7 +53,7 @@ TEST_P(WatchdogReset, BoardComesBackAsFromPowerOn) {
     EXPECT_EQ(recorded[0].text, "watchdog timeout");
 
     // Nothing of the old run is left: the runaway task went with the reset.
-    EXPECT_EQ(chip().scheduler().findTask("Stall"), nullptr);
+    EXPECT_EQ(hostChip().scheduler().findTask("Stall"), nullptr);
     // The link is up again once the board has found its slot.
     EXPECT_FALSE(answers());
     runUntil(kReset + milliseconds(5));

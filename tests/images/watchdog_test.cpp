@@ -94,7 +94,7 @@ protected:
         EXPECT_TRUE(feeds().between(kFault, lastFeed + kTimeout).empty());
     }
 
-    sim::Task* task(const char* name) { return chip().scheduler().findTask(name); }
+    sim::Task* task(const char* name) { return hostChip().scheduler().findTask(name); }
 };
 
 TEST_P(WatchdogStall, Core1BusyAbovePriority2Resets) {
@@ -114,7 +114,7 @@ TEST_P(WatchdogStall, Core1BusyAbovePriority2Resets) {
 TEST_P(WatchdogStall, Watchdog1GoneResets) {
     boot(GetParam());
     runUntil(kFault);
-    chip().scheduler().deleteTask(task("Watchdog-1"));
+    hostChip().scheduler().deleteTask(task("Watchdog-1"));
     expectResetAfterLastFeed([] {});
 }
 

@@ -12,7 +12,7 @@
 #include "rp2040/stored_block.h"
 #include "rp2040/xosc.h"
 
-#include "chip/chip.h"
+#include "sdk/host_chip.h"
 #include "engine/simulation.h"
 
 #include <gtest/gtest.h>
@@ -187,7 +187,7 @@ protected:
         void chargeCycles(sim::arm::Core&, unsigned) override {}
     } host;
     sim::Simulation world;
-    sim::Chip chip{world, "chip"};
+    sim::HostChip chip{world, "chip"};
     Bootrom rom{host};
     Sio sio{chip.gpio};
     BusFabric bus{rom, sio};

@@ -2,12 +2,12 @@
 #pragma once
 
 #include "../common/lambda_bench.h"
-#include "chip/chip.h"
+#include "sdk/host_chip.h"
 
 #include <string>
 #include <vector>
 
-class ChipBench : public LambdaBench<sim::Chip> {
+class ChipBench : public LambdaBench<sim::HostChip> {
 public:
     ChipBench() : LambdaBench("board") {}
 };

@@ -9,8 +9,8 @@ using sim::milliseconds;
 
 TEST(FirmwareImageTest, TwoChipsRunSeparateCopies) {
     sim::Simulation sim;
-    sim::Chip a(sim, "a");
-    sim::Chip b(sim, "b");
+    sim::HostChip a(sim, "a");
+    sim::HostChip b(sim, "b");
     a.loadImage(SIM_TEST_IMAGE);
     b.loadImage(SIM_TEST_IMAGE);
     a.powerOn();
@@ -25,7 +25,7 @@ TEST(FirmwareImageTest, TwoChipsRunSeparateCopies) {
 
 TEST(FirmwareImageTest, AMissingImageIsReportedAtLoad) {
     sim::Simulation sim;
-    sim::Chip chip(sim, "board");
+    sim::HostChip chip(sim, "board");
     EXPECT_THROW(chip.loadImage("/nonexistent/image.so"), std::runtime_error);
 }
 

@@ -2,6 +2,7 @@
 // address, and a bus pin that a board (or the world) pulls low as a plain
 // line holds off or corrupts everybody's transfers.
 #include "harness/bench.h"
+#include "sdk/host_chip.h"
 
 #include "FreeRTOS.h"
 #include "hardware/gpio.h"
@@ -24,7 +25,7 @@ namespace {
 std::map<Chip*, std::vector<std::string>> g_heard;
 
 void logHandler(i2c_inst_t* i2c, i2c_slave_event_t event) {
-    std::vector<std::string>& heard = g_heard[&Chip::current()];
+    std::vector<std::string>& heard = g_heard[&HostChip::current()];
     char text[16];
     switch (event) {
     case I2C_SLAVE_RECEIVE:
@@ -33,8 +34,8 @@ void logHandler(i2c_inst_t* i2c, i2c_slave_event_t event) {
         break;
     case I2C_SLAVE_REQUEST:
         // Each board answers with its own address.
-        i2c_write_byte_raw(
-            i2c, static_cast<std::uint8_t>(Chip::current().i2c0Block.read(I2cController::kSar)));
+        i2c_write_byte_raw(i2c, static_cast<std::uint8_t>(
+                                    HostChip::current().i2c0Block.read(I2cController::kSar)));
         heard.push_back("request");
         break;
     case I2C_SLAVE_FINISH:

@@ -106,7 +106,7 @@ protected:
     I2cBus bus{sim};
     HostMaster host{sim, bus};
     BankPins pins;
-    I2cController block{cpu, kIrq, pins};
+    I2cController block{sim, [this](bool level) { cpu.setIrqLine(kIrq, level); }, pins};
     std::vector<std::string> log;
     std::deque<std::uint8_t> replies;
     unsigned perRequest = 1; // bytes of `replies` written per read request

@@ -39,7 +39,7 @@ protected:
     Processor cpu{sim, "chip"};
     I2cBus bus{sim};
     BankPins pins;
-    I2cController block{cpu, C::kI2c0Irq, pins};
+    I2cController block{sim, [this](bool level) { cpu.setIrqLine(C::kI2c0Irq, level); }, pins};
     RegisterBlock& regs = block;
 };
 

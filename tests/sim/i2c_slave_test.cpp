@@ -2,7 +2,7 @@
 // I2C0 as the firmware does (pins, i2c_init, i2c_slave_init from a task on
 // core 1) and logs every event its handler receives, with the virtual time
 // counted from the START of the transfer under test.
-#include "chip/chip.h"
+#include "sdk/host_chip.h"
 #include "engine/simulation.h"
 #include "world/host_master.h"
 #include "world/i2c_bus.h"
@@ -94,7 +94,7 @@ protected:
     static I2cSlaveTest* bench;
 
     Simulation sim;
-    Chip chip{sim, "board"};
+    HostChip chip{sim, "board"};
     I2cBus bus{sim};
     HostMaster host{sim, bus};
     Time start = 0;

@@ -44,10 +44,10 @@ TEST_F(StdioTest, LinesAreCapturedWithTheTimeOfTheirNewline) {
 TEST_F(StdioTest, AResetCutsTheLineBeingWritten) {
     boot([this] {
         spawn("Print", 2, 0x1, [] {
-            if (sim::Chip::current().resets() == 0) {
+            if (sim::HostChip::current().resets() == 0) {
                 __wrap_printf("half a li");
                 vTaskDelay(1);
-                sim::Chip::current().reset("test");
+                sim::HostChip::current().reset("test");
             }
             for (;;)
                 vTaskDelay(1000);

@@ -1,4 +1,4 @@
-#include "chip/firmware_image.h"
+#include "sdk/firmware_image.h"
 
 #include <dlfcn.h>
 #include <sys/mman.h>

@@ -1,8 +1,7 @@
-// The meeting point of a chip's I2C block and the bus it sits on. A device
-// is told what it notices of the lines: the bus calls it at the moments a
-// device's own logic would see the conditions on SDA and SCL, and the host
-// master drives the sequence. The lines are what a device reaches of the
-// bus: it joins them, and holds SCL low and lets it go.
+// What the world outside the chip implements, or puts on the pins, to meet
+// the blocks: the level a device drives on a wire, an ADC input's source, a
+// device on SPI0's wires, and a device on the I2C bus lines. A device is
+// told what it notices of its wires at the moments its own logic would.
 #pragma once
 
 #include "engine/time.h"
@@ -11,6 +10,54 @@
 #include <optional>
 
 namespace sim {
+
+// What one side puts on a wire: nothing, or a level.
+enum class Drive : std::uint8_t { None, Low, High };
+
+// --- ADC ----------------------------------------------------------------------
+
+class AdcSource {
+public:
+    virtual ~AdcSource() = default;
+    // The raw 12-bit result the input converts to now, or nothing when the
+    // world does not drive it.
+    virtual std::optional<std::uint16_t> sample(unsigned input) = 0;
+};
+
+// --- SPI ----------------------------------------------------------------------
+
+struct SpiFrame {
+    Time start = 0;
+    Time end = 0;
+    unsigned bits = 8;
+    bool cpol = false;
+    bool cpha = false;
+    bool msbFirst = true;
+    std::uint16_t mosi = 0; // the word on the device's data-in wire
+};
+
+// The device's wires, as GPIO numbers of the chip; -1 where not connected.
+struct SpiWiring {
+    int sck = -1;
+    int sdi = -1; // device data in (the master's TX)
+    int sdo = -1; // device data out (the master's RX)
+};
+
+class SpiDevice {
+public:
+    virtual ~SpiDevice() = default;
+    // One frame clocked on the device's clock wire. Returns the word the
+    // device shifts out on its data-out wire, or nothing when it leaves that
+    // wire alone.
+    virtual std::optional<std::uint16_t> clock(const SpiFrame& frame) = 0;
+};
+
+// --- I2C ----------------------------------------------------------------------
+// The meeting point of a chip's I2C block and the bus it sits on: the bus
+// calls a device at the moments a device's own logic would see the
+// conditions on SDA and SCL, and the host master drives the sequence. The
+// lines are what a device reaches of the bus: it joins them, and holds SCL
+// low and lets it go.
 
 class I2cDevice {
 public:
