@@ -40,31 +40,45 @@ TEST_P(WatchdogReset, BoardComesBackAsFromPowerOn) {
     written[7] = 0x01;              // 0x51
     ASSERT_EQ(before, written);
 
+    // No task runs on core 1 from just after a feed: its watchdog task
+    // cannot report, and the count runs out one timeout after that feed.
     runUntil(kFault);
-    stall(3, 0x2);
-    runUntil(kReset);
+    const Time lastFeed = feeds().last();
+    ASSERT_GE(lastFeed, kFault - kBeat);
+    const Time due = lastFeed + kTimeout;
+    chip().holdTasks(1, due - now());
+    runUntil(due + microseconds(1));
     ASSERT_EQ(resets().size(), 1u);
-    EXPECT_EQ(resets()[0].at, kReset);
+    // The real binary's cores first finish the instruction under way.
+    const Time resetAt = resets()[0].at;
+    EXPECT_GE(resetAt, due);
+    EXPECT_LT(resetAt, due + microseconds(1));
     EXPECT_EQ(resets()[0].cause, "watchdog timeout");
+    if constexpr (!image_backend::kElf) {
+        EXPECT_EQ(resetAt, kReset);
+    }
     // The probe on the board recorded it too, with its time and cause.
     std::vector<sim::Record> recorded = bench_.recorder().select("reset", board_->name());
     ASSERT_EQ(recorded.size(), 1u);
-    EXPECT_EQ(recorded[0].at, kReset);
+    EXPECT_EQ(recorded[0].at, resetAt);
     EXPECT_EQ(recorded[0].text, "watchdog timeout");
 
-    // Nothing of the old run is left: the runaway task went with the reset.
-    EXPECT_EQ(hostChip().scheduler().findTask("Stall"), nullptr);
     // The link is up again once the board has found its slot.
     EXPECT_FALSE(answers());
-    runUntil(kReset + milliseconds(5));
+    runUntil(resetAt + milliseconds(5) + kStartUp);
     EXPECT_EQ(bench_.readRegisters(kAddress, 0x00, 38), initialTable(descriptorLength));
 
-    // Supervised again: armed at the reset and fed on the beat.
-    runUntil(kReset + seconds(1));
+    // Supervised again: armed as the board starts (at the reset on the host
+    // model, after the boot code on the real binary) and fed on the beat.
+    runUntil(resetAt + seconds(1));
     EXPECT_EQ(resets().size(), 1u);
-    const std::vector<Time> fed = feeds().between(kReset, now());
-    ASSERT_EQ(fed.size(), 1 + seconds(1) / kBeat);
-    EXPECT_EQ(fed.front(), kReset);
+    const std::vector<Time> fed = feeds().between(resetAt, now());
+    ASSERT_FALSE(fed.empty());
+    EXPECT_LE(fed.front(), resetAt + kStartUp);
+    EXPECT_EQ(fed.size(), 1 + (now() - fed.front()) / kBeat);
+    if constexpr (!image_backend::kElf) {
+        EXPECT_EQ(fed.front(), resetAt);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, WatchdogReset,
