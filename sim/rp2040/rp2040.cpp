@@ -310,6 +310,10 @@ void Rp2040::setIrqLine(unsigned irq, bool level) {
 void Rp2040::setIrqLine(int core, unsigned irq, bool level) {
     if (core < 0 || core > 1 || irq >= 32)
         return;
+    // The blocks' power-on state as the chip is made reaches no core: the
+    // lines count from the reset that powering on brings to every block.
+    if (!cores_[std::size_t(core)])
+        return;
     Slot& s = slots_[std::size_t(core)];
     const std::uint32_t bit = 1u << irq;
     if (((s.lines & bit) != 0) == level)
@@ -317,10 +321,6 @@ void Rp2040::setIrqLine(int core, unsigned irq, bool level) {
     s.lines = level ? (s.lines | bit) : (s.lines & ~bit);
     if (observer_)
         observer_->irqLine(core, irq, level, simulation().now());
-    // Before the cores exist (the blocks reset as the chip is made) the
-    // lines are only recorded.
-    if (!cores_[std::size_t(core)])
-        return;
     CallbackEvent& late = lateLines_[std::size_t(core)][irq];
     if (level && irqLatency(core) > 0) {
         late.set([this, core, irq] {
