@@ -4,32 +4,20 @@
 
 namespace sim {
 
-BoardKind boardKindOf(const std::string& image) {
-    if (image == "valdor")
-        return BoardKind::Valdor;
-    if (image == "quillet")
-        return BoardKind::Quillet;
-    if (image == "brennic")
-        return BoardKind::Brennic;
-    return BoardKind::Bare;
-}
-
 Board::Board(Simulation& sim, I2cBus& bus, unsigned slot, BoardKind kind, std::string name,
              SlotCoding coding, const ChipFactory& makeChip)
     : slot_(slot), kind_(kind), bus_(bus), chip_(makeChip(sim, std::move(name))), analog_(*chip_),
       divider_(analog_) {
     setCoding(coding);
-    switch (kind_) {
-    case BoardKind::Valdor:
-        dac_ = std::make_unique<Dac>(*chip_);
+    const BoardDescription& d = description();
+    switch (d.converter) {
+    case Converter::Dac:
+        dac_ = std::make_unique<Dac>(*chip_, d.dacWiring());
         break;
-    case BoardKind::Quillet:
-        thermo_ = std::make_unique<ThermocoupleBank>(*chip_, ThermocoupleBank::quillet());
+    case Converter::Thermocouples:
+        thermo_ = std::make_unique<ThermocoupleBank>(*chip_, d.thermocoupleWiring());
         break;
-    case BoardKind::Brennic:
-        thermo_ = std::make_unique<ThermocoupleBank>(*chip_, ThermocoupleBank::brennic());
-        break;
-    case BoardKind::Bare:
+    case Converter::None:
         break;
     }
     chip_->i2c0Block.connect(bus_, kSda, kScl);

@@ -1,12 +1,12 @@
-// One extension board in a backplane slot: its RP2040 and what its image's
-// hardware wires to the chip's pins. Every board has the slot divider on
-// GPIO28 (through its analog inputs) and the bus on GPIO20/21; valdor has
-// the two-channel DAC on SPI0, quillet and brennic the thermocouple bank
-// with its select demultiplexer. Contacts are added on any pin when wanted.
+// One extension board in a backplane slot: its RP2040 and what its kind's
+// description (world/board_description.h) wires to the chip's pins: the slot
+// divider (through the analog inputs), the backplane's bus lines, and the
+// converters on SPI0. Contacts are added on any pin when wanted.
 #pragma once
 
 #include "chip/chip.h"
 #include "world/analog_source.h"
+#include "world/board_description.h"
 #include "world/contact.h"
 #include "world/dac.h"
 #include "world/slot_divider.h"
@@ -34,10 +34,10 @@ struct SlotCoding {
     static SlotCoding none() { return {Kind::None, 0}; }
 };
 
-// The hardware around the chip, by image.
-enum class BoardKind { Valdor, Quillet, Brennic, Bare };
 // valdor, quillet, brennic; anything else is a bare board.
-BoardKind boardKindOf(const std::string& image);
+inline BoardKind boardKindOf(const std::string& image) {
+    return boardDescriptionOf(image).kind;
+}
 
 // Makes the board's chip: the host model that runs an image module, or the
 // instruction-level one that runs a real binary.
@@ -45,8 +45,8 @@ using ChipFactory = std::function<std::unique_ptr<Chip>(Simulation&, std::string
 
 class Board {
 public:
-    static constexpr unsigned kSda = 20;
-    static constexpr unsigned kScl = 21;
+    static constexpr unsigned kSda = kBackplaneSda;
+    static constexpr unsigned kScl = kBackplaneScl;
 
     // A board whose chip, made by `makeChip`, is not yet powered; `name`
     // names it in records.
@@ -58,6 +58,7 @@ public:
 
     unsigned slot() const { return slot_; }
     BoardKind kind() const { return kind_; }
+    const BoardDescription& description() const { return boardDescription(kind_); }
     const std::string& name() const { return chip_->name(); }
 
     Chip& chip() { return *chip_; }

@@ -1,77 +1,42 @@
 #include "world/board_signals.h"
 
-#include <initializer_list>
-
 namespace sim {
 
 namespace {
 
-constexpr std::uint32_t bit(unsigned pin) {
-    return 1u << pin;
+// Analog inputs are shown in volts, the backplane's bus lines as bus.sda and
+// bus.scl; neither is a digital wire of the board.
+bool digitalUse(PinUse use) {
+    switch (use) {
+    case PinUse::AnalogIn:
+    case PinUse::SlotCoding:
+    case PinUse::BusSda:
+    case PinUse::BusScl:
+        return false;
+    default:
+        return true;
+    }
 }
 
-// The backplane's bus lines are probed as bus.sda and bus.scl; the slot
-// divider's voltage on GPIO28 as the real signal "slot".
-constexpr std::uint32_t kBusAndSlot = bit(Board::kSda) | bit(Board::kScl) | bit(28);
-
-// Channel i of a kind on the i-th pin of `order`.
-void addChannels(BoardSignals& s, std::initializer_list<unsigned> order, const std::string& kind) {
-    unsigned channel = 0;
-    for (unsigned pin : order)
-        s.pins.push_back({pin, kind + std::to_string(channel++)});
-}
-
-BoardSignals valdor() {
+BoardSignals signalsOf(const BoardDescription& d) {
     BoardSignals s;
-    addChannels(s, {11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}, "dout");
-    addChannels(s, {15, 14, 13, 12}, "din");
-    s.pins.insert(
-        s.pins.end(),
-        {{17, "change_n"}, {18, "spi_sck"}, {19, "spi_mosi"}, {22, "dac_cs_n"}, {25, "led"}});
-    s.analog = {{0, "ain0"}, {1, "ain1"}, {2, "slot"}};
-    s.faded = {{1, "led_startup"}, {0, "led_host_lost"}};
-    s.notDigital = kBusAndSlot | bit(26) | bit(27);
-    s.sck = 18;
-    s.mosi = 19;
-    return s;
-}
-
-BoardSignals quillet() {
-    BoardSignals s;
-    addChannels(s, {12, 22, 11, 26, 10, 27, 2, 1, 0}, "dout");
-    addChannels(s, {15, 17, 14, 18, 13, 19}, "din");
-    s.pins.insert(s.pins.end(), {{16, "change_n"},
-                                 {4, "spi_miso"},
-                                 {6, "spi_sck"},
-                                 {3, "cs_a0"},
-                                 {5, "cs_a1"},
-                                 {7, "cs_a2"},
-                                 {8, "cs_enable"},
-                                 {25, "led"}});
-    s.analog = {{2, "slot"}};
-    s.notDigital = kBusAndSlot;
-    s.sck = 6;
-    s.miso = 4;
-    return s;
-}
-
-BoardSignals brennic() {
-    BoardSignals s;
-    s.pins = {{16, "spi_miso"}, {18, "spi_sck"}, {17, "cs_a0"},  {20, "cs_a1"}, {21, "cs_a2"},
-              {9, "cs_enable"}, {0, "uart_tx"},  {1, "uart_rx"}, {25, "led"}};
-    s.analog = {{2, "slot"}};
-    // No host link: GPIO20 and GPIO21 carry select lines.
-    s.notDigital = bit(28);
-    s.sck = 18;
-    s.miso = 16;
-    return s;
-}
-
-BoardSignals bare() {
-    BoardSignals s;
-    s.pins = {{25, "led"}};
-    s.analog = {{2, "slot"}};
-    s.notDigital = bit(28);
+    for (const PinDescription& p : d.pins) {
+        if (digitalUse(p.use)) {
+            s.pins.push_back({p.gpio, p.name});
+        } else {
+            s.notDigital |= 1u << p.gpio;
+            if (p.use == PinUse::AnalogIn || p.use == PinUse::SlotCoding)
+                s.analog.push_back({p.index, p.name});
+        }
+        if (p.use == PinUse::SpiSck)
+            s.sck = static_cast<int>(p.gpio);
+        else if (p.use == PinUse::SpiMosi)
+            s.mosi = static_cast<int>(p.gpio);
+        else if (p.use == PinUse::SpiMiso)
+            s.miso = static_cast<int>(p.gpio);
+    }
+    for (const FadedLed& led : d.faded)
+        s.faded.push_back({led.gpio, led.name});
     return s;
 }
 
@@ -86,21 +51,23 @@ std::string BoardSignals::pinName(unsigned pin) const {
 }
 
 const BoardSignals& boardSignals(BoardKind kind) {
-    static const BoardSignals kValdor = valdor();
-    static const BoardSignals kQuillet = quillet();
-    static const BoardSignals kBrennic = brennic();
-    static const BoardSignals kBare = bare();
+    static const BoardSignals kSignals[] = {
+        signalsOf(boardDescription(BoardKind::Valdor)),
+        signalsOf(boardDescription(BoardKind::Quillet)),
+        signalsOf(boardDescription(BoardKind::Brennic)),
+        signalsOf(boardDescription(BoardKind::Bare)),
+    };
     switch (kind) {
     case BoardKind::Valdor:
-        return kValdor;
+        return kSignals[0];
     case BoardKind::Quillet:
-        return kQuillet;
+        return kSignals[1];
     case BoardKind::Brennic:
-        return kBrennic;
+        return kSignals[2];
     case BoardKind::Bare:
         break;
     }
-    return kBare;
+    return kSignals[3];
 }
 
 } // namespace sim

@@ -1,8 +1,8 @@
-// What a probe on a board calls its pins: the role of each GPIO on the board
-// kind's hardware (dout0, din2, cs_enable, led, ...), the analog inputs by
-// what they carry, the status LEDs a PWM fades, and the SPI wires. Pins
-// without a role are gpioN; pins that are not digital signals on the board
-// (analog inputs, the backplane's SDA and SCL) are not probed as such.
+// What a probe on a board calls its pins, as the board's description names
+// them: the role of each GPIO (dout0, din2, cs_enable, led, ...), the analog
+// inputs by what they carry, the status LEDs a PWM fades, and the SPI wires.
+// Pins without a role are gpioN; pins that are not digital signals on the
+// board (analog inputs, the backplane's SDA and SCL) are not probed as such.
 #pragma once
 
 #include "world/board.h"

@@ -1,5 +1,5 @@
-// valdor's two-channel 12-bit DAC on SPI0 (chip select GPIO22, clock GPIO18,
-// data in GPIO19). It takes one 16-bit command word per selection, clocked
+// valdor's two-channel 12-bit DAC on SPI0, wired as the board's description
+// says (world/board_description.h). It takes one 16-bit command word per selection, clocked
 // in mode 0 with the most significant bit first, and latches it when the
 // select line goes high again:
 //   bit 15 channel (0 = A, 1 = B), 14 buffered reference, 13 gain (1 = 1x),
@@ -26,9 +26,9 @@ class Recorder;
 class Dac : public SpiDevice {
 public:
     struct Wiring {
-        unsigned cs = 22;
-        unsigned sck = 18;
-        unsigned sdi = 19;
+        unsigned cs;
+        unsigned sck;
+        unsigned sdi;
     };
 
     struct Command {
@@ -46,7 +46,6 @@ public:
         std::string what;
     };
 
-    explicit Dac(Chip& chip) : Dac(chip, Wiring{}) {}
     Dac(Chip& chip, Wiring wiring);
     ~Dac() override;
     Dac(const Dac&) = delete;

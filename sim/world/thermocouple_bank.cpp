@@ -9,14 +9,6 @@
 
 namespace sim {
 
-ThermocoupleBank::Wiring ThermocoupleBank::quillet() {
-    return Wiring{6, 4, {3, 5, 7}, 8, {7, 5, 3, 1, 6, 4, 2, 0}};
-}
-
-ThermocoupleBank::Wiring ThermocoupleBank::brennic() {
-    return Wiring{18, 16, {17, 20, 21}, 9, {0, 1, 2, 3, 4, 5, 6, 7}};
-}
-
 ThermocoupleBank::ThermocoupleBank(Chip& chip, Wiring wiring) : chip_(chip), wiring_(wiring) {
     chip_.spi.attach(*this,
                      SpiWiring{static_cast<int>(wiring_.sck), -1, static_cast<int>(wiring_.sdo)});

@@ -6,7 +6,8 @@
 // bit 2. An unselected converter leaves its data line high-impedance, so the
 // chip then reads the line as its pad holds it: the RP2040's pads come out of
 // reset pulled down, so with nothing selected the frame reads 0x0000 unless
-// the firmware or the world pulls the line up (0xFFFF).
+// the firmware or the world pulls the line up (0xFFFF). Each board's wiring
+// is in its description (world/board_description.h).
 #pragma once
 
 #include "chip/spi.h"
@@ -32,13 +33,6 @@ public:
         // The demultiplexer address of channel k at index k - 1.
         std::array<std::uint8_t, kChannels> channelAddress;
     };
-
-    // quillet: clock GPIO6, data GPIO4, A0..A2 = GPIO3, 5, 7, enable GPIO8,
-    // channel k on address {7,5,3,1,6,4,2,0}[k-1].
-    static Wiring quillet();
-    // brennic: clock GPIO18, data GPIO16, A0..A2 = GPIO17, 20, 21, enable
-    // GPIO9, channel k on address k - 1.
-    static Wiring brennic();
 
     ThermocoupleBank(Chip& chip, Wiring wiring);
     ~ThermocoupleBank() override;

@@ -2,6 +2,7 @@
 // and reports every other framing as an error, latching nothing.
 #include "chip_bench.h"
 
+#include "world/board_description.h"
 #include "world/dac.h"
 
 #include "hardware/gpio.h"
@@ -13,15 +14,16 @@ namespace {
 
 using sim::milliseconds;
 
-constexpr uint kCs = 22;
+const sim::Dac::Wiring kWiring = sim::boardDescription(sim::BoardKind::Valdor).dacWiring();
+const uint kCs = kWiring.cs;
 
-// The valdor wiring: SPI0 at 100 kHz, 16-bit mode 0, clock GPIO18, data
-// GPIO19, chip select GPIO22 as a plain output idling high.
+// The valdor wiring: SPI0 at 100 kHz, 16-bit mode 0, the chip select a plain
+// output idling high.
 void setUpSpi() {
     spi_init(spi0, 100000);
     spi_set_format(spi0, 16, SPI_CPOL_0, SPI_CPHA_0, SPI_MSB_FIRST);
-    gpio_set_function(19, GPIO_FUNC_SPI);
-    gpio_set_function(18, GPIO_FUNC_SPI);
+    gpio_set_function(kWiring.sdi, GPIO_FUNC_SPI);
+    gpio_set_function(kWiring.sck, GPIO_FUNC_SPI);
     gpio_init(kCs);
     gpio_set_dir(kCs, GPIO_OUT);
     gpio_put(kCs, true);
@@ -47,7 +49,7 @@ protected:
         run(milliseconds(1));
     }
 
-    sim::Dac dac{chip};
+    sim::Dac dac{chip, kWiring};
 };
 
 TEST_F(DacTest, OneFramePerSelectionSetsAChannel) {
@@ -104,7 +106,7 @@ TEST_F(DacTest, WrongLengthOrModeIsAnError) {
 
 TEST_F(DacTest, DataPinNotHandedToSpiSendsItsLevel) {
     bootSending([] {
-        gpio_init(19); // data pin back to software: low
+        gpio_init(kWiring.sdi); // data pin back to software: low
         send({0x7ABC});
     });
     EXPECT_EQ(dac.describe(), "A=0 B=-");

@@ -2,6 +2,7 @@
 // selected converter drives the data line, each on its image's address.
 #include "chip_bench.h"
 
+#include "world/board_description.h"
 #include "world/thermocouple_bank.h"
 
 #include "hardware/gpio.h"
@@ -13,6 +14,10 @@ namespace {
 
 using sim::milliseconds;
 using sim::ThermocoupleBank;
+
+ThermocoupleBank::Wiring wiringOf(sim::BoardKind kind) {
+    return sim::boardDescription(kind).thermocoupleWiring();
+}
 
 // Selects a demultiplexer address with the enable line, as one masked write.
 void select(const ThermocoupleBank::Wiring& w, int address) {
@@ -59,31 +64,31 @@ protected:
 };
 
 TEST_F(ThermocoupleBankTest, QuilletChannelsSitOnTheRemappedAddresses) {
-    ThermocoupleBank bank(chip, ThermocoupleBank::quillet());
+    ThermocoupleBank bank(chip, wiringOf(sim::BoardKind::Quillet));
     bank.setTemperature(1, 100.0); // address 7
     bank.setOpen(4);               // address 1
     bank.setFrame(8, 0x28F8);      // address 0
     bank.setTemperature(6, 25.25); // address 4
-    bootReading(ThermocoupleBank::quillet(), {7, 1, 0, 4});
+    bootReading(wiringOf(sim::BoardKind::Quillet), {7, 1, 0, 4});
     EXPECT_EQ(log, (Lines{"7: 0x0c80", "1: 0x0004", "0: 0x28f8", "4: 0x0328"}));
     EXPECT_EQ(bank.reads(1), 1u);
     EXPECT_EQ(bank.reads(2), 0u);
 }
 
 TEST_F(ThermocoupleBankTest, BrennicChannelKIsOnAddressKMinusOne) {
-    ThermocoupleBank bank(chip, ThermocoupleBank::brennic());
+    ThermocoupleBank bank(chip, wiringOf(sim::BoardKind::Brennic));
     bank.setTemperature(1, 25.25);
     bank.setOpen(2);
     bank.setTemperature(8, 327.5);
-    bootReading(ThermocoupleBank::brennic(), {0, 1, 7});
+    bootReading(wiringOf(sim::BoardKind::Brennic), {0, 1, 7});
     EXPECT_EQ(log, (Lines{"0: 0x0328", "1: 0x0004", "7: 0x28f0"}));
 }
 
 TEST_F(ThermocoupleBankTest, WithEnableLowNoConverterDrivesTheLine) {
-    ThermocoupleBank bank(chip, ThermocoupleBank::quillet());
+    ThermocoupleBank bank(chip, wiringOf(sim::BoardKind::Quillet));
     for (unsigned k = 1; k <= 8; ++k)
         bank.setTemperature(k, 200.0);
-    bootReading(ThermocoupleBank::quillet(), {-1});
+    bootReading(wiringOf(sim::BoardKind::Quillet), {-1});
     // The data pin's pad is pulled down since reset.
     EXPECT_EQ(log, (Lines{"-1: 0x0000"}));
     for (unsigned k = 1; k <= 8; ++k)
@@ -91,8 +96,8 @@ TEST_F(ThermocoupleBankTest, WithEnableLowNoConverterDrivesTheLine) {
 }
 
 TEST_F(ThermocoupleBankTest, UndrivenLineWithPullUpReadsAllOnes) {
-    ThermocoupleBank bank(chip, ThermocoupleBank::quillet());
-    bootReading(ThermocoupleBank::quillet(), {-1, 7}, true);
+    ThermocoupleBank bank(chip, wiringOf(sim::BoardKind::Quillet));
+    bootReading(wiringOf(sim::BoardKind::Quillet), {-1, 7}, true);
     EXPECT_EQ(log, (Lines{"-1: 0xffff", "7: 0x0000"}));
 }
 
