@@ -1,5 +1,4 @@
 #include "harness/bench.h"
-#include "harness/image_heap.h"
 
 #include "rp2040/rp2040.h"
 #include "sdk/host_chip.h"
@@ -57,7 +56,7 @@ Board& Bench::insert(unsigned slot, const std::string& image, const std::string&
     }
     Board& board = place(slot, boardKindOf(image), image, coding);
     HostChip& chip = hostChipOf(board);
-    chip.heap().setCapacity(imageHeapBytes(image));
+    chip.heap().setCapacity(board.description().heapBytes);
     chip.loadImage(path);
     return board;
 }
