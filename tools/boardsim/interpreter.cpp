@@ -2,6 +2,7 @@
 
 #include "parse.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <istream>
 #include <ostream>
@@ -116,16 +117,28 @@ void Interpreter::selectCommand(const Args& args) {
     select(static_cast<unsigned>(parseInteger(args[0], 0, 7, "slot")));
 }
 
+unsigned Interpreter::pinOf(const std::string& word) {
+    if (word.empty() || std::isdigit(static_cast<unsigned char>(word[0])))
+        return static_cast<unsigned>(parseInteger(word, 0, sim::kGpioCount - 1, "pin"));
+    sim::Board& board = current();
+    if (const sim::PinDescription* p = board.description().pin(word))
+        return p->gpio;
+    throw UsageError(board.name() + " has no pin '" + word + "'");
+}
+
 void Interpreter::pin(const Args& args) {
-    needArgs(args, 1, "pin N");
-    auto n = static_cast<unsigned>(parseInteger(args[0], 0, sim::kGpioCount - 1, "pin"));
+    needArgs(args, 1, "pin N|NAME");
+    const unsigned n = pinOf(args[0]);
     sim::Chip& chip = current().chip();
     std::string details = chip.gpio.describe(n);
     // "level 1, function sio, ..." without the level, which comes first.
     std::size_t comma = details.find(", ");
     if (comma != std::string::npos)
         details = details.substr(comma + 2);
-    out_ << "pin " << n << ": " << (chip.gpio.level(n) ? 1 : 0) << " (" << details;
+    out_ << "pin " << args[0];
+    if (args[0] != std::to_string(n))
+        out_ << " (" << n << ")";
+    out_ << ": " << (chip.gpio.level(n) ? 1 : 0) << " (" << details;
     if (chip.gpio.function(n) == sim::gpiofn::kPwm)
         out_ << "; channel " << (sim::Pwm::channelOf(n) ? 'B' : 'A') << " of "
              << chip.pwm.describe(sim::Pwm::sliceOf(n));
@@ -133,8 +146,8 @@ void Interpreter::pin(const Args& args) {
 }
 
 void Interpreter::drive(const Args& args) {
-    needArgs(args, 2, "drive N low|high|open");
-    auto n = static_cast<unsigned>(parseInteger(args[0], 0, sim::kGpioCount - 1, "pin"));
+    needArgs(args, 2, "drive N|NAME low|high|open");
+    const unsigned n = pinOf(args[0]);
     sim::Drive d;
     if (args[1] == "low")
         d = sim::Drive::Low;
@@ -148,9 +161,18 @@ void Interpreter::drive(const Args& args) {
 }
 
 void Interpreter::adc(const Args& args) {
-    needArgs(args, 2, "adc N RAW");
-    auto n = static_cast<unsigned>(
-        parseInteger(args[0], 0, sim::AnalogSource::kInputs - 1, "ADC input"));
+    needArgs(args, 2, "adc N|NAME RAW");
+    unsigned n = 0;
+    if (!args[0].empty() && !std::isdigit(static_cast<unsigned char>(args[0][0]))) {
+        sim::Board& board = current();
+        const sim::PinDescription* p = board.description().pin(args[0]);
+        if (!p || (p->use != sim::PinUse::AnalogIn && p->use != sim::PinUse::SlotCoding))
+            throw UsageError(board.name() + " has no analog input '" + args[0] + "'");
+        n = p->index;
+    } else {
+        n = static_cast<unsigned>(
+            parseInteger(args[0], 0, sim::AnalogSource::kInputs - 1, "ADC input"));
+    }
     auto raw = static_cast<std::uint16_t>(parseInteger(args[1], 0, 4095, "reading"));
     current().analog().set(n, raw);
 }
@@ -227,9 +249,10 @@ void Interpreter::help(const Args& args) {
             "                              a byte 0x10+ fills the rest of its write\n"
             "                              counting up, 0x10- down, 0x10= with copies\n"
             "select SLOT                   the board in SLOT becomes the current one\n"
-            "pin N                         the level of pin N and what drives it\n"
-            "drive N low|high|open         the world drives pin N\n"
-            "adc N RAW                     ADC input N reads RAW (0..4095)\n"
+            "pin N|NAME                    the level of pin N (or din2, change_n, ...)\n"
+            "                              and what drives it\n"
+            "drive N|NAME low|high|open    the world drives the pin\n"
+            "adc N|NAME RAW                ADC input N (or ain0, slot) reads RAW (0..4095)\n"
             "thermo CH CELSIUS|open|frame=0xHHHH   converter of channel CH (1..8)\n"
             "dac                           the converter's outputs\n"
             "console                       console lines since the last console\n"

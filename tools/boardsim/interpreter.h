@@ -39,6 +39,8 @@ private:
     void run(const Args& args);
     void i2c(const Args& args);
     void selectCommand(const Args& args);
+    // A GPIO number, or a pin's name on the current board.
+    unsigned pinOf(const std::string& word);
     void pin(const Args& args);
     void drive(const Args& args);
     void adc(const Args& args);
