@@ -8,11 +8,6 @@ namespace differential {
 
 namespace {
 
-unsigned inputPin(const std::string& image, unsigned input) {
-    static const unsigned kQuillet[6] = {15, 17, 14, 18, 13, 19};
-    return image == "valdor" ? 15 - input : kQuillet[input];
-}
-
 // One outcome list per message: see Trace::outcomes.
 std::vector<int> outcome(const sim::I2cTransferRecord& r) {
     std::vector<int> out;
@@ -67,7 +62,8 @@ Trace replay(const Script& script, const std::string& imagePath, Time runOn) {
             break;
         }
         case Step::Kind::Bounce:
-            board.contact(inputPin(script.image, step.channel)).bounce(step.bounce);
+            board.contact(board.description().gpio(sim::PinUse::DigitalIn, step.channel))
+                .bounce(step.bounce);
             break;
         case Step::Kind::Analog:
             board.analog().set(step.channel, step.value);

@@ -99,7 +99,7 @@ ImageReport runImage(const std::string& elfPath, const std::string& image,
                      const std::map<std::string, StaticStack>& bounds) {
     ImageReport r;
     r.image = image;
-    r.hostLink = image != "brennic";
+    r.hostLink = sim::boardDescriptionOf(image).hostLink();
     sim::Bench bench;
     bench.insert(kSlot, image, elfPath);
     auto& chip = static_cast<sim::rp2040::Rp2040&>(bench.board(kSlot)->chip());

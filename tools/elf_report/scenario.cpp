@@ -74,8 +74,8 @@ std::optional<sim::Time> probeUntilAcknowledged(sim::Bench& bench, std::uint8_t 
 
 HostTraffic driveValdor(sim::Bench& bench, unsigned slot, std::uint8_t address, int rounds,
                         const std::function<void()>& afterTransfer) {
-    static constexpr unsigned kInputs[] = {15, 14, 13, 12};
     sim::Board& board = *bench.board(slot);
+    const std::vector<unsigned> inputs = board.description().gpios(sim::PinUse::DigitalIn);
     Host host(bench, address, afterTransfer);
     for (int i = 0; i < rounds && !host.failed(); ++i) {
         const auto v = static_cast<std::uint8_t>(i);
@@ -87,7 +87,7 @@ HostTraffic driveValdor(sim::Bench& bench, unsigned slot, std::uint8_t address, 
         if (i % 8 == 0)
             readDescriptor(host);
         if (i % 5 == 0)
-            bounce(board.contact(kInputs[(i / 5) % 4]), (i / 20) % 2 == 0);
+            bounce(board.contact(inputs.at(unsigned(i / 5) % inputs.size())), (i / 20) % 2 == 0);
         if (i % 4 == 0)
             board.analog().set(unsigned(i / 4) % 2, static_cast<std::uint16_t>((i * 97) & 0xfff));
     }
@@ -96,8 +96,8 @@ HostTraffic driveValdor(sim::Bench& bench, unsigned slot, std::uint8_t address, 
 
 HostTraffic driveQuillet(sim::Bench& bench, unsigned slot, std::uint8_t address, int rounds,
                          const std::function<void()>& afterTransfer) {
-    static constexpr unsigned kInputs[] = {15, 17, 14, 18, 13, 19};
     sim::Board& board = *bench.board(slot);
+    const std::vector<unsigned> inputs = board.description().gpios(sim::PinUse::DigitalIn);
     Host host(bench, address, afterTransfer);
     for (int i = 0; i < rounds && !host.failed(); ++i) {
         const auto v = static_cast<std::uint8_t>(i);
@@ -108,7 +108,7 @@ HostTraffic driveQuillet(sim::Bench& bench, unsigned slot, std::uint8_t address,
         if (i % 8 == 0)
             readDescriptor(host);
         if (i % 5 == 0)
-            bounce(board.contact(kInputs[(i / 5) % 6]), (i / 30) % 2 == 0);
+            bounce(board.contact(inputs.at(unsigned(i / 5) % inputs.size())), (i / 30) % 2 == 0);
         if (i % 4 == 0 && board.thermocouples())
             board.thermocouples()->setTemperature(1 + unsigned(i / 4) % 8, 20.0 + 0.25 * i);
     }

@@ -7,9 +7,6 @@ namespace soak {
 
 namespace {
 
-constexpr unsigned kQuilletOutputs[9] = {12, 22, 11, 26, 10, 27, 2, 1, 0};
-constexpr unsigned kQuilletInputs[6] = {15, 17, 14, 18, 13, 19};
-
 std::string hex(unsigned v) {
     std::ostringstream os;
     os << "0x" << std::hex << v;
@@ -19,7 +16,9 @@ std::string hex(unsigned v) {
 } // namespace
 
 BoardWorld::BoardWorld(sim::Board& board, std::uint8_t address)
-    : board_(board), valdor_(board.kind() == sim::BoardKind::Valdor), address_(address),
+    : board_(board), valdor_(board.kind() == sim::BoardKind::Valdor),
+      outputPins_(board.description().gpios(sim::PinUse::DigitalOut)),
+      inputPins_(board.description().gpios(sim::PinUse::DigitalIn)), address_(address),
       model_(descriptorOf(valdor_ ? "valdor" : "quillet")) {
     sources_.resize(sources());
     for (auto& s : sources_)
@@ -47,7 +46,7 @@ void BoardWorld::bounce(Time now, unsigned input, const std::vector<sim::Contact
         end += s.delay;
     closed_.at(input) = steps.back().closed;
     settled_.at(input) = end + kInputWindow;
-    board_.contact(inputPin(input)).bounce(steps);
+    board_.contact(inputPins_.at(input)).bounce(steps);
 }
 
 void BoardWorld::reset(Time now) {
@@ -63,7 +62,7 @@ void BoardWorld::reset(Time now) {
 std::uint16_t BoardWorld::modelOutputs() const {
     const std::uint16_t word =
         static_cast<std::uint16_t>(model_.value(0x50) | model_.value(0x51) << 8);
-    return static_cast<std::uint16_t>(word & (valdor_ ? 0x0FFF : 0x01FF));
+    return static_cast<std::uint16_t>(word & ((1u << outputPins_.size()) - 1));
 }
 
 void BoardWorld::applied(Time end) {
@@ -83,14 +82,6 @@ void BoardWorld::applied(Time end) {
         promised_.push_back({end, modelOutputs(), {dac_[0], dac_[1]}});
 }
 
-unsigned BoardWorld::outputPin(unsigned channel) const {
-    return valdor_ ? 11 - channel : kQuilletOutputs[channel];
-}
-
-unsigned BoardWorld::inputPin(unsigned input) const {
-    return valdor_ ? 15 - input : kQuilletInputs[input];
-}
-
 std::string BoardWorld::checkOutputs(Time now) {
     if (!up(now))
         return {};
@@ -98,11 +89,10 @@ std::string BoardWorld::checkOutputs(Time now) {
     while (promised_.size() > 1 && promised_[1].at + kOutputPromise <= now)
         promised_.pop_front();
     sim::Chip& chip = board_.chip();
-    const unsigned channels = valdor_ ? 12 : 9;
     std::uint16_t pins = 0;
     std::uint16_t checked = 0;
-    for (unsigned ch = 0; ch < channels; ++ch) {
-        const unsigned pin = outputPin(ch);
+    for (unsigned ch = 0; ch < outputPins_.size(); ++ch) {
+        const unsigned pin = outputPins_[ch];
         // The status LEDs take GPIO0 and GPIO1 while no host is active.
         if (chip.gpio.function(pin) != sim::gpiofn::kSio)
             continue;

@@ -50,7 +50,7 @@ public:
     // new value, in the units of its register.
     void setSource(Time now, unsigned source, std::uint16_t value);
     unsigned sources() const { return valdor_ ? 2 : 8; }
-    unsigned inputs() const { return valdor_ ? 4 : 6; }
+    unsigned inputs() const { return static_cast<unsigned>(inputPins_.size()); }
     // Input k bounces from now on and settles `closed` after `settle`.
     void bounce(Time now, unsigned input, const std::vector<sim::Contact::Step>& steps);
     void reset(Time now);
@@ -78,12 +78,13 @@ private:
         std::optional<std::uint16_t> dac[2];
     };
     std::vector<std::uint16_t> acceptable(Time now, std::uint8_t lowAddr) const;
-    unsigned outputPin(unsigned channel) const;
-    unsigned inputPin(unsigned input) const;
     std::uint16_t modelOutputs() const;
 
     sim::Board& board_;
     bool valdor_;
+    // The board's output and input pins by channel, from its description.
+    std::vector<unsigned> outputPins_;
+    std::vector<unsigned> inputPins_;
     std::uint8_t address_;
     RegisterModel model_;
     Time bootAt_ = 0;
