@@ -6,11 +6,16 @@
 namespace link_test {
 namespace {
 
+// An image with digital inputs, and its board's pins.
 struct Image {
     const char* name;
-    unsigned inputChangePin; // active low, released by a host write to 0x12
+    // Active low, released by a host write to 0x12.
+    unsigned inputChangePin() const {
+        return sim::boardDescriptionOf(name).gpio(sim::PinUse::ChangeLine);
+    }
+    unsigned input0() const { return sim::boardDescriptionOf(name).gpio(sim::PinUse::DigitalIn); }
 };
-const Image kImages[] = {{"valdor", 17}, {"quillet", 16}};
+const Image kImages[] = {{"valdor"}, {"quillet"}};
 
 void PrintTo(const Image& image, std::ostream* os) {
     *os << image.name;
@@ -41,13 +46,13 @@ protected:
 
         for (unsigned slot = 0; slot < 8; ++slot) {
             // Every board pulls its line low when it publishes its inputs at start.
-            ASSERT_FALSE(boards[slot]->chip().gpio.level(image.inputChangePin));
+            ASSERT_FALSE(boards[slot]->chip().gpio.level(image.inputChangePin()));
         }
         for (unsigned slot = 0; slot < 8; ++slot) {
             write(coded[slot], 0x12, {0x00});
             settle();
             for (unsigned other = 0; other < 8; ++other) {
-                EXPECT_EQ(boards[other]->chip().gpio.level(image.inputChangePin), other <= slot)
+                EXPECT_EQ(boards[other]->chip().gpio.level(image.inputChangePin()), other <= slot)
                     << "raw " << raw[other] << " after a write to 0x" << std::hex
                     << int(coded[slot]);
             }
@@ -95,17 +100,17 @@ TEST_P(Discovery, WithoutAPositionTheInputsAndTheLedStillRun) {
     runUntil(edge);
     for (sim::Board* board : boards) {
         sim::Gpio& gpio = board->chip().gpio;
-        ASSERT_FALSE(gpio.level(image.inputChangePin)); // the publication at start
-        gpio.setOut(1u << image.inputChangePin);
-        board->contact(15).close();
+        ASSERT_FALSE(gpio.level(image.inputChangePin())); // the publication at start
+        gpio.setOut(1u << image.inputChangePin());
+        board->contact(image.input0()).close();
     }
     runUntil(edge + milliseconds(1));
     for (sim::Board* board : boards)
-        board->chip().gpio.setOut(1u << image.inputChangePin);
+        board->chip().gpio.setOut(1u << image.inputChangePin());
     const Time until = milliseconds(5100) + kStartUp;
     runUntil(until);
     for (sim::Board* board : boards) {
-        const Timeline line = pinChanges(*board, image.inputChangePin, edge);
+        const Timeline line = pinChanges(*board, image.inputChangePin(), edge);
         ASSERT_EQ(line.size(), 4u) << board->name();
         EXPECT_EQ(line[0], (std::pair<Time, bool>{edge, true})); // the debugger
         EXPECT_FALSE(line[1].second);

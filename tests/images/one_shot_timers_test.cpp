@@ -17,11 +17,16 @@ namespace {
 constexpr unsigned kSlot = 2;
 constexpr std::uint8_t kAddr = addressOfSlot(kSlot);
 
+// An image with digital inputs, and its board's pins.
 struct Image {
     const char* name;
-    unsigned inputChangePin;
+    // Active low, released by a host write to 0x12.
+    unsigned inputChangePin() const {
+        return sim::boardDescriptionOf(name).gpio(sim::PinUse::ChangeLine);
+    }
+    unsigned input0() const { return sim::boardDescriptionOf(name).gpio(sim::PinUse::DigitalIn); }
 };
-const Image kImages[] = {{"valdor", 17}, {"quillet", 16}};
+const Image kImages[] = {{"valdor"}, {"quillet"}};
 
 void PrintTo(const Image& image, std::ostream* os) {
     *os << image.name;
@@ -45,7 +50,7 @@ TEST_P(OneShotTimers, TheStartUpWindowEndsInOnePublication) {
     runUntil(milliseconds(20));
     const Time ack2 = write(kAddr, 0x12, {0x00}).end;
     runUntil(milliseconds(80));
-    const Timeline line = pinChanges(board, image.inputChangePin, ack);
+    const Timeline line = pinChanges(board, image.inputChangePin(), ack);
     ASSERT_EQ(line.size(), 3u);
     EXPECT_TRUE(line[0].second);
     EXPECT_TRUE(onTime(line[0].first, ack));
@@ -78,7 +83,7 @@ TEST_P(OneShotTimerState, DormantAfterFiringOnce) {
 
     const Time edge = milliseconds(20) + microseconds(300);
     runUntil(edge);
-    board.contact(15).close();
+    board.contact(GetParam().input0()).close();
     runUntil(edge + milliseconds(9));
     EXPECT_TRUE(active(board, "DebounceTimer"));
     runUntil(edge + milliseconds(11));
@@ -130,23 +135,23 @@ TEST_P(DebounceTimerFault, TheEdgeIsPublishedOnceWithTheWarning) {
     runUntil(edge - microseconds(20));
     jamTimerService(board, 5);
     runUntil(edge);
-    board.contact(15).close();
+    board.contact(image.input0()).close();
     runUntil(edge + microseconds(1));
     EXPECT_EQ(board.chip().console.pending(), "[WARN] Fehler Start Debounce-Timer");
     EXPECT_EQ(readOne(kAddr, 0x12), 0x01);
     const Time ack = write(kAddr, 0x12, {0x00}).end;
     runUntil(milliseconds(60));
-    EXPECT_EQ(pinChanges(board, image.inputChangePin, edge),
+    EXPECT_EQ(pinChanges(board, image.inputChangePin(), edge),
               (Timeline{{edge, false}, {ack, true}}));
 
     const Time edge2 = milliseconds(60) + microseconds(300);
     runUntil(edge2);
-    board.contact(15).open();
+    board.contact(image.input0()).open();
     runUntil(edge2 + milliseconds(1));
     const Time ack2 = write(kAddr, 0x12, {0x00}).end;
     runUntil(edge2 + milliseconds(15));
     const Time windowEnd = (edge2 / milliseconds(1) + 10) * milliseconds(1);
-    EXPECT_EQ(pinChanges(board, image.inputChangePin, edge2),
+    EXPECT_EQ(pinChanges(board, image.inputChangePin(), edge2),
               (Timeline{{edge2, false}, {ack2, true}, {windowEnd, false}}));
     EXPECT_EQ(readOne(kAddr, 0x12), 0x00);
     EXPECT_EQ(board.chip().console.pending(), "[WARN] Fehler Start Debounce-Timer");

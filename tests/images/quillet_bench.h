@@ -19,13 +19,17 @@ constexpr sim::Time US = 1000;
 constexpr sim::Time MS = 1000 * US;
 
 constexpr uint8_t ADDRESS = 0x26; // slot 1
-constexpr unsigned CHANGE_LINE = 16;
-constexpr unsigned LED = 25;
+
+// The board's wiring, from its description.
+inline const sim::BoardDescription& BOARD = sim::boardDescription(sim::BoardKind::Quillet);
+inline const unsigned CHANGE_LINE = BOARD.gpio(sim::PinUse::ChangeLine);
+inline const unsigned LED = BOARD.gpio(sim::PinUse::Led);
 // Output n and input n of the board, by GPIO.
-constexpr unsigned DOUT[9] = {12, 22, 11, 26, 10, 27, 2, 1, 0};
-constexpr unsigned DIN[6] = {15, 17, 14, 18, 13, 19};
-// Converter-select lines A0, A1, A2 and the enable.
-constexpr unsigned SELECT[4] = {3, 5, 7, 8};
+inline const std::vector<unsigned> DOUT = BOARD.gpios(sim::PinUse::DigitalOut);
+inline const std::vector<unsigned> DIN = BOARD.gpios(sim::PinUse::DigitalIn);
+// Converter-select lines A0, A1, A2, and the enable.
+inline const std::vector<unsigned> ADDRESS_LINES = BOARD.gpios(sim::PinUse::SelectAddress);
+inline const unsigned ENABLE = BOARD.gpio(sim::PinUse::SelectEnable);
 
 // The first thermocouple scan starts 6 ms after power-on; one starts every
 // 201 ms (the 200-tick pause begins in the tick the scan ends in); its eight
@@ -93,7 +97,7 @@ protected:
     // The output word as the nine output pins show it.
     uint32_t outputPins() {
         uint32_t word = 0;
-        for (unsigned n = 0; n < 9; ++n) {
+        for (unsigned n = 0; n < DOUT.size(); ++n) {
             word |= level(DOUT[n]) ? 1u << n : 0;
         }
         return word;
@@ -112,16 +116,16 @@ protected:
     }
 
     // Runs until the first thermocouple scan has begun and returns when it
-    // did, as its enable line (GPIO8) rose. Its time from power-on is
+    // did, as its enable line rose. Its time from power-on is
     // checked where it matters; a tick past the real binary's start-up
     // bounds the search.
     sim::Time firstScan() {
         const sim::Time latest = FIRST_SCAN + image_backend::kStartUp + MS;
         runUntil(std::max(bench.now(), FIRST_SCAN));
-        while (changes(8).empty() && bench.now() < latest) {
+        while (changes(ENABLE).empty() && bench.now() < latest) {
             runUntil(bench.now() + 10 * US);
         }
-        const std::vector<PinChange> enable = changes(8);
+        const std::vector<PinChange> enable = changes(ENABLE);
         EXPECT_FALSE(enable.empty()) << "no scan by " << sim::Recorder::formatTime(latest);
         return enable.empty() ? sim::kNever : enable.front().at;
     }

@@ -1,6 +1,6 @@
 // quillet's six digital inputs: contacts to ground on the pins of its input
-// map, published in 0x12 with the input-change line on GPIO16, released by
-// the host's write to the input registers.
+// map, published in 0x12 with the input-change line, released by the host's
+// write to the input registers.
 #include <gtest/gtest.h>
 
 #include "quillet_bench.h"
@@ -50,7 +50,7 @@ TEST_F(QuilletInputs, EachInputSetsItsBitAndPullsTheLine) {
 }
 
 TEST_F(QuilletInputs, OnlyAWriteStartingAtTheInputRegistersReleasesTheLine) {
-    board.contact(17).close();
+    board.contact(DIN[1]).close();
     runUntil(bench.now() + 20 * MS);
     ASSERT_FALSE(level(CHANGE_LINE));
 
@@ -63,10 +63,10 @@ TEST_F(QuilletInputs, OnlyAWriteStartingAtTheInputRegistersReleasesTheLine) {
     const sim::I2cTransferRecord r = write(0x13, {0xAA});
     runUntil(bench.now() + MS);
     EXPECT_TRUE(oneChange(changes(CHANGE_LINE, r.start), r.end, true));
-    board.contact(17).open();
+    board.contact(DIN[1]).open();
     runUntil(bench.now() + 20 * MS);
     write(0x12, {0xFF, 0xFF});
-    board.contact(19).close();
+    board.contact(DIN[5]).close();
     runUntil(bench.now() + 20 * MS);
     // Both registers are the board's: the host's bytes are dropped.
     EXPECT_EQ(read(0x12, 2), (std::vector<uint8_t>{0x20, 0x00}));
@@ -82,7 +82,7 @@ TEST_F(QuilletInputs, ABouncingContactPublishesTwice) {
     for (int i = 0; i < 9; ++i) {
         steps.push_back({i == 0 ? 0 : 500 * US, i % 2 == 0});
     }
-    board.contact(15).bounce(steps); // ends closed after 4 ms
+    board.contact(DIN[0]).bounce(steps); // ends closed after 4 ms
     runUntil(t + 3 * MS);
     EXPECT_TRUE(oneChange(changes(CHANGE_LINE, t), t, false));
     release();

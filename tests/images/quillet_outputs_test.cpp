@@ -45,7 +45,7 @@ TEST_F(QuilletOutputs, TheSecondByteDrivesOnlyOutputEight) {
     write(0x51, {0xFE}); // bits 1..7 of 0x51 are not wired
     runUntil(bench.now() + MS);
     EXPECT_EQ(outputPins(), 0x0FFu);
-    EXPECT_FALSE(level(0));
+    EXPECT_FALSE(level(DOUT[8]));
     EXPECT_EQ(read(0x50, 2), (std::vector<uint8_t>{0xFF, 0xFE}));
     write(0x51, {0x03});
     runUntil(bench.now() + MS);
@@ -96,8 +96,8 @@ TEST_F(QuilletOutputs, TheUpdateLeavesEveryOtherPinAlone) {
     EXPECT_TRUE(changes(LED, before).empty());
     // Channel 8 (address 0: enable alone) stays selected to the end of its
     // frame, then the scan lets go of it.
-    EXPECT_TRUE(oneChange(changes(8, before), second + 8 * FRAME, false));
-    for (unsigned pin : {3u, 5u, 7u}) {
+    EXPECT_TRUE(oneChange(changes(ENABLE, before), second + 8 * FRAME, false));
+    for (unsigned pin : ADDRESS_LINES) {
         EXPECT_TRUE(changes(pin, applied).empty()) << "GPIO" << pin;
     }
 

@@ -12,10 +12,6 @@
 namespace quillet {
 namespace {
 
-// The demultiplexer address of channel k at index k - 1, as the board wires
-// the converters.
-constexpr unsigned CHANNEL_ADDRESS[8] = {7, 5, 3, 1, 6, 4, 2, 0};
-
 // (time, "channel k" or "none"), as a logic analyser on the select lines
 // would list them.
 using Timeline = std::vector<std::pair<sim::Time, std::string>>;
@@ -25,12 +21,13 @@ protected:
     // What the select lines choose after every instant at which one of them
     // changed (the lines change together within one instant).
     Timeline selections() {
+        const unsigned select[4] = {ADDRESS_LINES[0], ADDRESS_LINES[1], ADDRESS_LINES[2], ENABLE};
         bool lines[4] = {false, false, false, false};
         Timeline out;
         for (const sim::Record& r : bench.recorder().select("pin", board.name())) {
             bool ours = false;
             for (unsigned i = 0; i < 4; ++i) {
-                const std::string prefix = "GPIO" + std::to_string(SELECT[i]) + "=";
+                const std::string prefix = "GPIO" + std::to_string(select[i]) + "=";
                 if (r.text.compare(0, prefix.size(), prefix) == 0) {
                     lines[i] = r.text[prefix.size()] == '1';
                     ours = true;
@@ -44,7 +41,7 @@ protected:
                 const unsigned address =
                     (lines[0] ? 1 : 0) | (lines[1] ? 2 : 0) | (lines[2] ? 4 : 0);
                 for (unsigned k = 0; k < 8; ++k) {
-                    if (CHANNEL_ADDRESS[k] == address) {
+                    if (BOARD.channelAddress[k] == address) {
                         channel = "channel " + std::to_string(k + 1);
                     }
                 }
@@ -90,7 +87,7 @@ TEST_F(QuilletThermo, EveryChannelLandsInItsOwnRegisters) {
            bench.now() < 2 * MS + image_backend::kStartUp) {
         runUntil(bench.now() + 100 * US);
     }
-    EXPECT_TRUE(changes(8).empty());
+    EXPECT_TRUE(changes(ENABLE).empty());
     EXPECT_EQ(results(), std::vector<uint16_t>(8, 0));
     runUntil(firstScan() + 8 * FRAME + image_backend::kCodeTime);
     EXPECT_EQ(results(),
