@@ -12,7 +12,7 @@ using U = PinUse;
 
 // On every board.
 constexpr PinDescription kLed{"led", 25, U::Led};
-constexpr PinDescription kSlot{"slot", 28, U::SlotCoding, 2};
+constexpr PinDescription kSlot{"slot", 28, U::SlotCoding};
 constexpr PinDescription kSda{"sda", kBackplaneSda, U::BusSda};
 constexpr PinDescription kScl{"scl", kBackplaneScl, U::BusScl};
 

@@ -25,8 +25,8 @@ enum class PinUse {
     DigitalIn,     // input `index` (bit `index` of 0x12): a contact to ground, pulled up
     ChangeLine,    // the input-change line to the host, active low
     Led,           // the onboard LED
-    AnalogIn,      // ADC input `index`: the voltage `carries` names
-    SlotCoding,    // ADC input `index`: the backplane's slot coding voltage
+    AnalogIn,      // analog input `index`: the voltage `carries` names
+    SlotCoding,    // the backplane's slot coding voltage
     SpiSck,        // SPI0 clock to the converters
     SpiMosi,       // SPI0 data to the converters
     SpiMiso,       // SPI0 data from the converters
@@ -46,6 +46,12 @@ struct PinDescription {
     unsigned index = 0;
     const char* carries = "";
 };
+
+// The chip's ADC input of an analog pin: inputs 0..3 are GPIO26..29.
+constexpr unsigned kFirstAdcGpio = 26;
+constexpr unsigned adcInputOf(const PinDescription& pin) {
+    return pin.gpio - kFirstAdcGpio;
+}
 
 // A status LED that a PWM fades on a pin that is otherwise an output.
 struct FadedLed {

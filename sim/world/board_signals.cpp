@@ -26,7 +26,7 @@ BoardSignals signalsOf(const BoardDescription& d) {
         } else {
             s.notDigital |= 1u << p.gpio;
             if (p.use == PinUse::AnalogIn || p.use == PinUse::SlotCoding)
-                s.analog.push_back({p.index, p.name});
+                s.analog.push_back({adcInputOf(p), p.name});
         }
         if (p.use == PinUse::SpiSck)
             s.sck = static_cast<int>(p.gpio);

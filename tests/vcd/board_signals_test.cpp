@@ -1,41 +1,39 @@
-// The names a probe gives a board's pins, from the boards' pin tables.
+// The names a probe gives a board's pins, from the boards' descriptions.
 #include "world/board_signals.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <set>
+#include <string>
 
 namespace sim {
 namespace {
 
-TEST(BoardSignals, PinsAreNamedByTheirRole) {
-    struct Case {
-        BoardKind kind;
-        unsigned pin;
-        const char* name;
-    };
-    const Case cases[] = {
-        {BoardKind::Valdor, 11, "dout0"},    {BoardKind::Valdor, 0, "dout11"},
-        {BoardKind::Valdor, 15, "din0"},     {BoardKind::Valdor, 12, "din3"},
-        {BoardKind::Valdor, 17, "change_n"}, {BoardKind::Valdor, 18, "spi_sck"},
-        {BoardKind::Valdor, 19, "spi_mosi"}, {BoardKind::Valdor, 22, "dac_cs_n"},
-        {BoardKind::Valdor, 25, "led"},      {BoardKind::Valdor, 16, "gpio16"},
-        {BoardKind::Quillet, 12, "dout0"},   {BoardKind::Quillet, 27, "dout5"},
-        {BoardKind::Quillet, 0, "dout8"},    {BoardKind::Quillet, 17, "din1"},
-        {BoardKind::Quillet, 19, "din5"},    {BoardKind::Quillet, 16, "change_n"},
-        {BoardKind::Quillet, 4, "spi_miso"}, {BoardKind::Quillet, 6, "spi_sck"},
-        {BoardKind::Quillet, 5, "cs_a1"},    {BoardKind::Quillet, 8, "cs_enable"},
-        {BoardKind::Brennic, 21, "cs_a2"},   {BoardKind::Brennic, 9, "cs_enable"},
-        {BoardKind::Brennic, 0, "uart_tx"},  {BoardKind::Brennic, 16, "spi_miso"},
-        {BoardKind::Bare, 25, "led"},        {BoardKind::Bare, 3, "gpio3"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(boardSignals(c.kind).pinName(c.pin), c.name) << c.pin;
+constexpr BoardKind kKinds[] = {BoardKind::Valdor, BoardKind::Quillet, BoardKind::Brennic,
+                                BoardKind::Bare};
+
+TEST(BoardSignals, PinsAreNamedByTheirRoleAndOthersByNumber) {
+    for (BoardKind kind : kKinds) {
+        const BoardDescription& d = boardDescription(kind);
+        const BoardSignals& s = boardSignals(kind);
+        std::uint32_t named = 0;
+        for (const PinDescription& p : d.pins) {
+            if (s.digital(p.gpio)) {
+                EXPECT_EQ(s.pinName(p.gpio), p.name) << d.image << " GPIO" << p.gpio;
+                named |= 1u << p.gpio;
+            }
+        }
+        for (unsigned pin = 0; pin < kGpioCount; ++pin) {
+            if (!((named >> pin) & 1u)) {
+                EXPECT_EQ(s.pinName(pin), "gpio" + std::to_string(pin)) << d.image;
+            }
+        }
+    }
 }
 
 TEST(BoardSignals, EverySignalOfABoardHasItsOwnNameAndNamedPinsAreProbed) {
-    for (BoardKind kind :
-         {BoardKind::Valdor, BoardKind::Quillet, BoardKind::Brennic, BoardKind::Bare}) {
+    for (BoardKind kind : kKinds) {
         const BoardSignals& s = boardSignals(kind);
         std::set<std::string> names;
         std::size_t count = 0;
@@ -58,13 +56,23 @@ TEST(BoardSignals, EverySignalOfABoardHasItsOwnNameAndNamedPinsAreProbed) {
     }
 }
 
+// The backplane's lines and the analog inputs are no digital wires; an
+// ADC-capable pin used as an output, or a bus pin carrying a select line on
+// a board without a host link, is.
 TEST(BoardSignals, BusAndAnalogPinsAreNotDigitalWires) {
-    EXPECT_FALSE(boardSignals(BoardKind::Valdor).digital(20));
-    EXPECT_FALSE(boardSignals(BoardKind::Valdor).digital(26));
-    EXPECT_FALSE(boardSignals(BoardKind::Quillet).digital(21));
-    EXPECT_TRUE(boardSignals(BoardKind::Quillet).digital(26)); // an output there
-    EXPECT_TRUE(boardSignals(BoardKind::Brennic).digital(20)); // a select line there
-    EXPECT_FALSE(boardSignals(BoardKind::Brennic).digital(28));
+    const BoardDescription& valdor = boardDescription(BoardKind::Valdor);
+    const BoardDescription& quillet = boardDescription(BoardKind::Quillet);
+    const BoardDescription& brennic = boardDescription(BoardKind::Brennic);
+    EXPECT_FALSE(boardSignals(BoardKind::Valdor).digital(valdor.gpio(PinUse::BusSda)));
+    EXPECT_FALSE(boardSignals(BoardKind::Valdor).digital(valdor.gpio(PinUse::AnalogIn, 0)));
+    EXPECT_FALSE(boardSignals(BoardKind::Quillet).digital(quillet.gpio(PinUse::BusScl)));
+    const unsigned adcPinOutput = quillet.gpio(PinUse::DigitalOut, 3);
+    ASSERT_GE(adcPinOutput, 26u);
+    EXPECT_TRUE(boardSignals(BoardKind::Quillet).digital(adcPinOutput));
+    const unsigned selectOnBus = brennic.gpio(PinUse::SelectAddress, 1);
+    ASSERT_EQ(selectOnBus, kBackplaneSda);
+    EXPECT_TRUE(boardSignals(BoardKind::Brennic).digital(selectOnBus));
+    EXPECT_FALSE(boardSignals(BoardKind::Brennic).digital(brennic.gpio(PinUse::SlotCoding)));
 }
 
 } // namespace

@@ -168,7 +168,7 @@ void Interpreter::adc(const Args& args) {
         const sim::PinDescription* p = board.description().pin(args[0]);
         if (!p || (p->use != sim::PinUse::AnalogIn && p->use != sim::PinUse::SlotCoding))
             throw UsageError(board.name() + " has no analog input '" + args[0] + "'");
-        n = p->index;
+        n = sim::adcInputOf(*p);
     } else {
         n = static_cast<unsigned>(
             parseInteger(args[0], 0, sim::AnalogSource::kInputs - 1, "ADC input"));
