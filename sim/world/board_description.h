@@ -69,6 +69,7 @@ public:
     constexpr const T* begin() const { return first_; }
     constexpr const T* end() const { return first_ + size_; }
     constexpr std::size_t size() const { return size_; }
+    constexpr const T& operator[](std::size_t i) const { return first_[i]; }
 
 private:
     const T* first_ = nullptr;

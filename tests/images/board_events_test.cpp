@@ -14,9 +14,12 @@ namespace link_test {
 namespace {
 
 constexpr std::uint8_t kAddr = addressOfSlot(1);
-constexpr unsigned kInputChange = 17; // valdor, active low
-constexpr unsigned kInput0 = 15;      // valdor input 0
-constexpr unsigned kInput1 = 14;      // valdor input 1
+// valdor's pins.
+const sim::BoardDescription& kValdor = sim::boardDescription(sim::BoardKind::Valdor);
+const unsigned kInputChange = kValdor.gpio(sim::PinUse::ChangeLine); // active low
+const unsigned kInput0 = kValdor.gpio(sim::PinUse::DigitalIn, 0);
+const unsigned kInput1 = kValdor.gpio(sim::PinUse::DigitalIn, 1);
+const unsigned kOutput0 = kValdor.gpio(sim::PinUse::DigitalOut, 0);
 
 class BoardEvents : public LinkTest {
 protected:
@@ -114,14 +117,14 @@ TEST_F(BoardEvents, FullQueueDropsEventsWithoutHarm) {
     runFor(microseconds(20 * 302));
     write(kAddr, 0x50, {0x01}); // its event finds the queue full
     runUntil(held + milliseconds(40));
-    EXPECT_FALSE(board_->chip().gpio.level(11));
+    EXPECT_FALSE(board_->chip().gpio.level(kOutput0));
     EXPECT_EQ(read(kAddr, 0x50, 1), Bytes{0x01});
     EXPECT_EQ(read(kAddr, 0x12, 1), Bytes{0x01});
     EXPECT_FALSE(board_->chip().gpio.level(kInputChange));
     EXPECT_TRUE(records("console", board_->name(), held).empty());
 
     const I2cTransferRecord w = write(kAddr, 0x51, {0x00});
-    EXPECT_TRUE(board_->chip().gpio.level(11));
+    EXPECT_TRUE(board_->chip().gpio.level(kOutput0));
     EXPECT_EQ(effects(w.start), (Effects{{w.end, "GPIO11=1"}}));
 }
 

@@ -31,7 +31,7 @@ TEST_F(LinkTest, BoardsKeepOutOfTheGeneralCall) {
     // Still on the bus for what is theirs.
     write(addressOfSlot(2), 0x50, {0x01});
     runFor(milliseconds(1));
-    EXPECT_TRUE(valdor.chip().gpio.level(11));
+    EXPECT_TRUE(valdor.chip().gpio.level(valdor.description().gpio(sim::PinUse::DigitalOut, 0)));
 }
 
 } // namespace

@@ -26,6 +26,16 @@ using sim::milliseconds;
 using sim::Time;
 
 constexpr std::uint8_t kAddress = 0x27; // slot 0
+
+// The board's wiring, from its description.
+inline const sim::BoardDescription& kBoard = sim::boardDescription(sim::BoardKind::Valdor);
+inline const unsigned kChangeLine = kBoard.gpio(sim::PinUse::ChangeLine);
+inline const unsigned kDacSelect = kBoard.gpio(sim::PinUse::DacSelect);
+// Input k of the board, by GPIO.
+inline const std::vector<unsigned> kDin = kBoard.gpios(sim::PinUse::DigitalIn);
+// The status LEDs, faded on two of the outputs' pins.
+inline const unsigned kStartupLed = kBoard.faded[0].gpio;
+inline const unsigned kHostLostLed = kBoard.faded[1].gpio;
 // The board has set up its pins, converter and side tasks by then: one tick
 // for the slot reading to settle, plus its two 2-us conversions; the real
 // binary's boot code adds up to kStartUp before that.

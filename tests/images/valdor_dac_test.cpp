@@ -35,7 +35,7 @@ TEST_F(ValdorDac, NothingIsSentBeforeTheHostWritesAValue) {
     EXPECT_TRUE(commands().empty());
     EXPECT_TRUE(records("spi").empty());
     // Idle high from the set-up on.
-    EXPECT_TRUE(sameTimeline(pinChanges(22), {{0, true}}));
+    EXPECT_TRUE(sameTimeline(pinChanges(kDacSelect), {{0, true}}));
 }
 
 TEST_F(ValdorDac, ValuesAreClampedAndCarryTheChannelBit) {

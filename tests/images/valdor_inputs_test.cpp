@@ -32,7 +32,7 @@ protected:
     void startAcknowledged() {
         runUntil(milliseconds(15));
         acknowledgeInputs();
-        ASSERT_TRUE(level(17));
+        ASSERT_TRUE(level(kChangeLine));
     }
     std::uint8_t inputs() {
         const std::vector<std::uint8_t> bytes = read(0x12, 2);
@@ -50,11 +50,11 @@ protected:
 };
 
 TEST_F(ValdorInputs, StartPublishesTheInputsAndPullsTheLineOnce) {
-    board_->contact(13).close(); // closed before power-on
+    board_->contact(kDin[2]).close(); // closed before power-on
     runUntil(milliseconds(15));
     // The line is set up high and pulled low by the start publication.
-    EXPECT_TRUE(sameTimeline(pinChanges(17), {{kSetUp, true}, {kSetUp, false}}, kStartUp));
-    for (unsigned pin : {12u, 14u, 15u}) {
+    EXPECT_TRUE(sameTimeline(pinChanges(kChangeLine), {{kSetUp, true}, {kSetUp, false}}, kStartUp));
+    for (unsigned pin : {kDin[3], kDin[1], kDin[0]}) {
         EXPECT_TRUE(chip().gpio.state(pin).pullUp) << pin;
         EXPECT_TRUE(level(pin)) << pin;
     }
@@ -64,7 +64,7 @@ TEST_F(ValdorInputs, StartPublishesTheInputsAndPullsTheLineOnce) {
 TEST_F(ValdorInputs, EachInputHasItsBitAndTheNextRegistersKeepTheirValues) {
     startAcknowledged();
     write(0x50, {0x5A, 0x03, 0x01});
-    const unsigned pins[] = {15, 14, 13, 12};
+    const std::vector<unsigned>& pins = kDin;
     std::uint8_t expected = 0;
     for (unsigned k = 0; k < 4; ++k) {
         board_->contact(pins[k]).close();
@@ -72,7 +72,7 @@ TEST_F(ValdorInputs, EachInputHasItsBitAndTheNextRegistersKeepTheirValues) {
         runFor(milliseconds(12));
         EXPECT_EQ(inputs(), expected) << "GPIO" << pins[k];
     }
-    board_->contact(14).open();
+    board_->contact(kDin[1]).open();
     runFor(milliseconds(12));
     EXPECT_EQ(inputs(), 0x0D);
     EXPECT_EQ(read(0x50, 3), (std::vector<std::uint8_t>{0x5A, 0x03, 0x01}));
@@ -89,11 +89,11 @@ TEST_F(ValdorInputs, BouncesArePublishedAtTheFirstEdgeAndAtTheWindowsEnd) {
     EXPECT_EQ(inputs(), 0x01);
     const Time ack = acknowledgeInputs();
     runUntil(edge + milliseconds(15));
-    ASSERT_FALSE(board_->contact(15).bouncing());
+    ASSERT_FALSE(board_->contact(kDin[0]).bouncing());
     EXPECT_EQ(inputs(), 0x01);
     EXPECT_EQ(windowEnd(edge), milliseconds(30));
-    expectLine(pinChanges(17, edge), {{edge, false}, {ack, true}, {windowEnd(edge), false}},
-               {false, false, true});
+    expectLine(pinChanges(kChangeLine, edge),
+               {{edge, false}, {ack, true}, {windowEnd(edge), false}}, {false, false, true});
 }
 
 TEST_F(ValdorInputs, AGlitchIsPublishedAndCorrectedAtTheWindowsEnd) {
@@ -105,7 +105,7 @@ TEST_F(ValdorInputs, AGlitchIsPublishedAndCorrectedAtTheWindowsEnd) {
     EXPECT_EQ(inputs(), 0x04); // the raw state of the first edge
     runUntil(windowEnd(edge) + kStartUp);
     EXPECT_EQ(inputs(), 0x00);
-    EXPECT_TRUE(sameTimeline(pinChanges(17, edge), {{edge, false}}, 0));
+    EXPECT_TRUE(sameTimeline(pinChanges(kChangeLine, edge), {{edge, false}}, 0));
 }
 
 // An edge of another pin is published at once and the window starts over
@@ -114,7 +114,7 @@ TEST_F(ValdorInputs, AnotherPinsEdgeRestartsTheWindowForThatPin) {
     startAcknowledged();
     runUntil(microseconds(20300));
     const Time first = now();
-    board_->contact(15).close();
+    board_->contact(kDin[0]).close();
     runUntil(first + milliseconds(1));
     const Time ack1 = acknowledgeInputs();
     runUntil(first + microseconds(4500));
@@ -127,7 +127,7 @@ TEST_F(ValdorInputs, AnotherPinsEdgeRestartsTheWindowForThatPin) {
     EXPECT_EQ(windowEnd(first), milliseconds(30));
     EXPECT_EQ(windowEnd(second), milliseconds(34));
     expectLine(
-        pinChanges(17, first),
+        pinChanges(kChangeLine, first),
         {{first, false}, {ack1, true}, {second, false}, {ack2, true}, {windowEnd(second), false}},
         {false, false, false, false, true});
     EXPECT_EQ(inputs(), 0x03);
@@ -135,17 +135,17 @@ TEST_F(ValdorInputs, AnotherPinsEdgeRestartsTheWindowForThatPin) {
 
 TEST_F(ValdorInputs, OnlyADataByteTo0x12Or0x13ReleasesTheLine) {
     startAcknowledged();
-    board_->contact(12).close();
+    board_->contact(kDin[3]).close();
     runFor(milliseconds(12));
-    ASSERT_FALSE(level(17));
+    ASSERT_FALSE(level(kChangeLine));
     EXPECT_EQ(inputs(), 0x08);                              // a plain read
     bench_.i2c({sim::I2cMessage::write(kAddress, {0x12})}); // address only
     write(0x50, {0x00});
     runFor(milliseconds(1));
-    EXPECT_FALSE(level(17));
+    EXPECT_FALSE(level(kChangeLine));
     const Time ack = write(0x13, {0xFF}).end;
-    EXPECT_TRUE(level(17));
-    EXPECT_TRUE(sameTimeline(pinChanges(17, ack), {{ack, true}}, 0));
+    EXPECT_TRUE(level(kChangeLine));
+    EXPECT_TRUE(sameTimeline(pinChanges(kChangeLine, ack), {{ack, true}}, 0));
     EXPECT_EQ(inputs(), 0x08); // read-only: the host's byte is dropped
 }
 

@@ -12,7 +12,7 @@ protected:
     void startWithHost() {
         runUntil(milliseconds(5));
         heartbeat();
-        ASSERT_EQ(function(1), sim::gpiofn::kSio);
+        ASSERT_EQ(function(kStartupLed), sim::gpiofn::kSio);
     }
 };
 
@@ -20,11 +20,11 @@ TEST_F(ValdorOutputs, AllLowAfterStart) {
     runUntil(kSetUp + kStartUp);
     for (unsigned pin = 0; pin < 12; ++pin) {
         EXPECT_TRUE(chip().gpio.state(pin).outputEnabled) << pin;
-        if (pin != 1) { // the start-up LED fades on GPIO1
+        if (pin != kStartupLed) { // the start-up LED fades
             EXPECT_EQ(function(pin), sim::gpiofn::kSio) << pin;
         }
     }
-    EXPECT_EQ(function(1), sim::gpiofn::kPwm);
+    EXPECT_EQ(function(kStartupLed), sim::gpiofn::kPwm);
     EXPECT_EQ(outputLevels() & ~0x2u, 0u);
 }
 
@@ -78,8 +78,8 @@ TEST_F(ValdorOutputs, WritingOnly0x52ReappliesTheStoredWord) {
 TEST_F(ValdorOutputs, OtherPinsKeepTheirLevels) {
     startWithHost();
     acknowledgeInputs();
-    ASSERT_TRUE(level(17)); // input-change line released
-    ASSERT_TRUE(level(22)); // converter not selected
+    ASSERT_TRUE(level(kChangeLine)); // input-change line released
+    ASSERT_TRUE(level(kDacSelect));  // converter not selected
     std::vector<bool> before;
     for (unsigned pin = 12; pin < sim::kGpioCount; ++pin)
         before.push_back(level(pin));

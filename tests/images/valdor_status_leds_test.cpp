@@ -132,8 +132,8 @@ protected:
 
 TEST_F(ValdorStatusLeds, StartUpLedBreathesOnGpio1) {
     runUntil(milliseconds(1800));
-    EXPECT_EQ(function(1), sim::gpiofn::kPwm);
-    EXPECT_EQ(function(0), sim::gpiofn::kSio);
+    EXPECT_EQ(function(kStartupLed), sim::gpiofn::kPwm);
+    EXPECT_EQ(function(kHostLostLed), sim::gpiofn::kSio);
     const std::vector<PwmSetting> settings = pwm();
     ASSERT_FALSE(settings.empty());
     // Slice 0 set up at the end of the board's set-up: 2500 + 1 counts of
@@ -160,9 +160,9 @@ TEST_F(ValdorStatusLeds, StartUpLedBreathesOnGpio1) {
 TEST_F(ValdorStatusLeds, FirstHostActivityStopsTheFadingWithGpio1Low) {
     runUntil(microseconds(43300));
     const Time hb = heartbeat();
-    EXPECT_EQ(function(1), sim::gpiofn::kSio);
-    EXPECT_TRUE(chip().gpio.state(1).outputEnabled);
-    EXPECT_FALSE(level(1));
+    EXPECT_EQ(function(kStartupLed), sim::gpiofn::kSio);
+    EXPECT_TRUE(chip().gpio.state(kStartupLed).outputEnabled);
+    EXPECT_FALSE(level(kStartupLed));
     const std::vector<sim::Record> functions = records("function", hb);
     ASSERT_EQ(functions.size(), 1u);
     EXPECT_TRUE(onTime(functions[0].at, hb));
@@ -183,24 +183,24 @@ TEST_F(ValdorStatusLeds, AHandedBackPinShowsTheHostsOutputLevel) {
     runUntil(milliseconds(5));
     writeWord(0x50, 0x0400); // channel 10: GPIO1
     runUntil(milliseconds(30));
-    EXPECT_EQ(function(1), sim::gpiofn::kPwm);
+    EXPECT_EQ(function(kStartupLed), sim::gpiofn::kPwm);
     Time hb = heartbeat();
-    EXPECT_EQ(function(1), sim::gpiofn::kSio);
-    EXPECT_TRUE(level(1));
-    EXPECT_TRUE(sameTimeline(pinChanges(1, hb), {{hb, true}}, 0));
+    EXPECT_EQ(function(kStartupLed), sim::gpiofn::kSio);
+    EXPECT_TRUE(level(kStartupLed));
+    EXPECT_TRUE(sameTimeline(pinChanges(kStartupLed, hb), {{hb, true}}, 0));
 
     const Time lost = milliseconds(tickOf(hb) + 500);
     runUntil(lost + milliseconds(15));
-    ASSERT_EQ(function(0), sim::gpiofn::kPwm);
+    ASSERT_EQ(function(kHostLostLed), sim::gpiofn::kPwm);
     writeWord(0x50, 0x0C00); // channels 10 and 11: GPIO1 and GPIO0
-    EXPECT_EQ(function(0), sim::gpiofn::kPwm);
-    EXPECT_TRUE(level(1));
+    EXPECT_EQ(function(kHostLostLed), sim::gpiofn::kPwm);
+    EXPECT_TRUE(level(kStartupLed));
     runUntil(lost + milliseconds(40));
     hb = heartbeat();
-    EXPECT_EQ(function(0), sim::gpiofn::kSio);
-    EXPECT_TRUE(level(0));
-    EXPECT_TRUE(level(1));
-    EXPECT_TRUE(sameTimeline(pinChanges(0, hb), {{hb, true}}, 0));
+    EXPECT_EQ(function(kHostLostLed), sim::gpiofn::kSio);
+    EXPECT_TRUE(level(kHostLostLed));
+    EXPECT_TRUE(level(kStartupLed));
+    EXPECT_TRUE(sameTimeline(pinChanges(kHostLostLed, hb), {{hb, true}}, 0));
 }
 
 TEST_F(ValdorStatusLeds, HostLostLedBreathesOnGpio0FiveHundredTicksAfterTheLastHeartbeat) {
@@ -209,10 +209,10 @@ TEST_F(ValdorStatusLeds, HostLostLedBreathesOnGpio0FiveHundredTicksAfterTheLastH
     runUntil(microseconds(425300));
     const Time last = heartbeat(); // keeps the host alive: no fading at 525
     runUntil(last + milliseconds(499));
-    EXPECT_EQ(function(0), sim::gpiofn::kSio);
+    EXPECT_EQ(function(kHostLostLed), sim::gpiofn::kSio);
     runUntil(last + milliseconds(525));
-    EXPECT_EQ(function(0), sim::gpiofn::kPwm);
-    EXPECT_EQ(function(1), sim::gpiofn::kSio);
+    EXPECT_EQ(function(kHostLostLed), sim::gpiofn::kPwm);
+    EXPECT_EQ(function(kStartupLed), sim::gpiofn::kSio);
     const std::vector<sim::Record> functions = records("function", last);
     ASSERT_EQ(functions.size(), 1u);
     EXPECT_TRUE(ticksAfter(functions[0].at, last, 500, breathStep()));
@@ -223,8 +223,8 @@ TEST_F(ValdorStatusLeds, HostLostLedBreathesOnGpio0FiveHundredTicksAfterTheLastH
     // The next heartbeat stops it and leaves GPIO0 low; the next loss of
     // the host fades from dark again.
     const Time back = heartbeat();
-    EXPECT_EQ(function(0), sim::gpiofn::kSio);
-    EXPECT_FALSE(level(0));
+    EXPECT_EQ(function(kHostLostLed), sim::gpiofn::kSio);
+    EXPECT_FALSE(level(kHostLostLed));
     runUntil(back + milliseconds(515));
     std::vector<Time> toPwm;
     for (const sim::Record& r : records("function", back))
@@ -286,7 +286,7 @@ TEST_P(ValdorStatusLedHandBack, Gpio0ShowsOnlyLevelsTheHostAskedFor) {
     writeWord(0x50, c.before ? 0x0800 : 0x0000);
     const Time first = heartbeat();
     runUntil(milliseconds(tickOf(first) + 520) + kStartUp);
-    ASSERT_EQ(function(0), sim::gpiofn::kPwm);
+    ASSERT_EQ(function(kHostLostLed), sim::gpiofn::kPwm);
 
     PinProbe probe(chip(), 0);
     const bool latest = c.write.value_or(c.before);
@@ -295,8 +295,8 @@ TEST_P(ValdorStatusLedHandBack, Gpio0ShowsOnlyLevelsTheHostAskedFor) {
     else
         heartbeat();
     runFor(milliseconds(2));
-    EXPECT_EQ(function(0), sim::gpiofn::kSio);
-    EXPECT_EQ(level(0), latest);
+    EXPECT_EQ(function(kHostLostLed), sim::gpiofn::kSio);
+    EXPECT_EQ(level(kHostLostLed), latest);
     ASSERT_FALSE(probe.seen.empty());
     for (const auto& [at, state] : probe.seen) {
         const bool asked = state.level == latest || state.level == c.before;
@@ -349,11 +349,11 @@ TEST_F(ValdorStatusLeds, AnInvalidStateIsReportedAndChangesNothing) {
     EXPECT_EQ(console[0].at, poked);
     EXPECT_EQ(console[0].text, "[WARN] [ledStatusTask] invalid notify state: 3");
     EXPECT_TRUE(levelSteps(true, poked).empty());
-    EXPECT_EQ(function(1), sim::gpiofn::kPwm);
+    EXPECT_EQ(function(kStartupLed), sim::gpiofn::kPwm);
     EXPECT_EQ(chip().pwm.slice(0).levelB, 60u); // where tick 21's step left it
 
     const Time hb = heartbeat();
-    EXPECT_EQ(function(1), sim::gpiofn::kSio);
+    EXPECT_EQ(function(kStartupLed), sim::gpiofn::kSio);
     EXPECT_EQ(records("function", hb).size(), 1u);
 }
 
