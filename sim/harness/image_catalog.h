@@ -1,5 +1,6 @@
-// Where the images' modules are: each image name (valdor, quillet, brennic)
-// maps to the shared object of its host build. Tools and tests fill it from
+// Where the images' modules are: each image name (the images of the boards'
+// descriptions, world/board_description.h) maps to the shared object of its
+// host build. Tools and tests fill it from
 // what their build knows.
 #pragma once
 
