@@ -199,6 +199,16 @@ TEST(ElfSymbols, FindsUntypedLinkerMarkersAndAgreesWithTheChip) {
     EXPECT_TRUE(readElfSymbols("/nonexistent.elf").empty());
 }
 
+// The host model gives each image the heap its board's description says; the
+// real binary leaves what its linker layout leaves. They must be the same.
+TEST(ElfSymbols, EachImagesHeapIsTheOneItsDescriptionGivesTheHostModel) {
+    for (const sim::BoardDescription* d : sim::imageBoards()) {
+        const auto symbols = readElfSymbols(std::string(ELF_IMAGE_DIR) + "/" + d->image + ".elf");
+        ASSERT_TRUE(symbols.count("__end__") && symbols.count("__StackLimit")) << d->image;
+        EXPECT_EQ(symbols.at("__StackLimit") - symbols.at("__end__"), d->heapBytes) << d->image;
+    }
+}
+
 // Counts what the chip reports.
 class CountingObserver : public sim::rp2040::ExecutionObserver {
 public:

@@ -49,8 +49,10 @@ def boardsim_session(lines, boardsim):
     args = shlex.split(block[0][2:])[1:]
     commands, expected = [], []
     for line in block[1:]:
-        # "pin 11: 1 (...)" is pin's answer, not a command
-        command = line.split()[0] in BOARDSIM_WORDS and not re.match(r"\w+ \d+: ", line)
+        # "pin 11: 1 (...)" and "pin change_n (17): 0 (...)" are pin's answers,
+        # not commands
+        answer = re.match(r"\w+ \w+( \(\d+\))?: ", line)
+        command = line.split()[0] in BOARDSIM_WORDS and not answer
         (commands if command else expected).append(line)
     r = subprocess.run([boardsim] + args, input="\n".join(commands) + "\n", text=True,
                        capture_output=True, timeout=120)
