@@ -1,7 +1,5 @@
 #include "world/board_description.h"
 
-#include "kernel/heap.h"
-
 #include <stdexcept>
 
 namespace sim {
@@ -29,6 +27,8 @@ constexpr PinDescription kScl{"scl", kBackplaneScl, U::BusScl};
 constexpr std::size_t kValdorHeap = 252644;
 constexpr std::size_t kQuilletHeap = 252628;
 constexpr std::size_t kBrennicHeap = 256804;
+// A bare board's program may have all of the main SRAM.
+constexpr std::size_t kBareHeap = 256 * 1024;
 
 // Output channel i on GPIO 11 - i; inputs 0..3 on GPIO15 down to 12. The
 // status LEDs share GPIO1 and GPIO0 with outputs 10 and 11.
@@ -124,7 +124,7 @@ constexpr BoardDescription kDescriptions[] = {
      {},
      Converter::Thermocouples,
      {0, 1, 2, 3, 4, 5, 6, 7}},
-    {BoardKind::Bare, "", Heap::kMainRamBytes, kBarePins, {}, Converter::None, {}},
+    {BoardKind::Bare, "", kBareHeap, kBarePins, {}, Converter::None, {}},
 };
 
 } // namespace
