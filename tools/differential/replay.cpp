@@ -26,22 +26,14 @@ std::vector<int> outcome(const sim::I2cTransferRecord& r) {
     return out;
 }
 
-// The stream an observed record belongs to, and its value there. An SPI
-// frame's received word is the world's answer, not the board's doing; its
-// word, length, mode and duration are the board's.
-std::pair<std::string, std::string> streamOf(const sim::Record& r) {
-    if (r.kind == "pin" || r.kind == "function") {
-        const std::size_t cut = r.text.find_first_of("= ");
-        return {r.kind + " " + r.text.substr(0, cut), r.text.substr(cut + 1)};
-    }
-    if (r.kind == "spi") {
-        std::string v = r.text;
-        const std::size_t rx = v.find(" rx=");
-        if (rx != std::string::npos)
-            v.erase(rx, 10); // " rx=0x0000"
-        return {r.kind, v};
-    }
-    return {r.kind, r.text};
+// The stream a record of the board's belongs to: one per pin for levels
+// and for functions, one per kind for the rest.
+std::string streamOf(const sim::Record& r) {
+    if (const auto* p = r.as<sim::PinLevel>())
+        return "pin GPIO" + std::to_string(p->pin);
+    if (const auto* f = r.as<sim::PinFunction>())
+        return "function GPIO" + std::to_string(f->pin);
+    return r.kind();
 }
 
 } // namespace
@@ -90,8 +82,7 @@ Trace replay(const Script& script, const std::string& imagePath, Time runOn) {
     for (const sim::Record& r : bench.recorder().records()) {
         if (r.source != board.name())
             continue;
-        auto [stream, value] = streamOf(r);
-        t.streams[stream].push_back({r.at, value});
+        t.streams[streamOf(r)].push_back(r);
     }
     return t;
 }
