@@ -31,7 +31,7 @@ differential::Script script() {
     for (unsigned k = 0; k < 4; ++k) {
         differential::Step step;
         step.at = milliseconds(10 * k);
-        step.messages.push_back(sim::I2cMessage::readBytes(0x27, 2));
+        step.action = sim::scenario::Transfer{{sim::I2cMessage::readBytes(0x27, 2)}};
         s.steps.push_back(step);
     }
     return s;

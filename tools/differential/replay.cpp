@@ -1,17 +1,13 @@
 #include "replay.h"
 
 #include "harness/bench.h"
+#include "harness/scenario_runner.h"
 
 #include <algorithm>
 
 namespace differential {
 
 namespace {
-
-unsigned inputPin(const std::string& image, unsigned input) {
-    static const unsigned kQuillet[6] = {15, 17, 14, 18, 13, 19};
-    return image == "valdor" ? 15 - input : kQuillet[input];
-}
 
 // One outcome list per message: see Trace::outcomes.
 std::vector<int> outcome(const sim::I2cTransferRecord& r) {
@@ -42,6 +38,7 @@ Trace replay(const Script& script, const std::string& imagePath, Time runOn) {
     Trace t;
     sim::Bench bench;
     sim::Board& board = bench.insert(script.slot, script.image, imagePath);
+    sim::scenario::Runner steps(bench, script.slot);
     bench.powerOn();
     t.start = kScriptStart;
     t.end = kScriptStart + script.length;
@@ -51,25 +48,9 @@ Trace replay(const Script& script, const std::string& imagePath, Time runOn) {
         t.stepAt.push_back(bench.now());
         std::vector<int> out;
         std::string transfer;
-        switch (step.kind) {
-        case Step::Kind::Transfer: {
-            const sim::I2cTransferRecord r = bench.i2c(step.messages);
-            out = outcome(r);
-            transfer = sim::describe(r);
-            break;
-        }
-        case Step::Kind::Bounce:
-            board.contact(inputPin(script.image, step.channel)).bounce(step.bounce);
-            break;
-        case Step::Kind::Analog:
-            board.analog().set(step.channel, step.value);
-            break;
-        case Step::Kind::Temperature:
-            board.thermocouples()->setTemperature(step.channel, step.value / 100.0);
-            break;
-        case Step::Kind::Open:
-            board.thermocouples()->setOpen(step.channel);
-            break;
+        if (const auto r = steps.apply(step.action)) {
+            out = outcome(*r);
+            transfer = sim::describe(*r);
         }
         t.outcomes.push_back(std::move(out));
         t.transfers.push_back(std::move(transfer));
