@@ -15,7 +15,7 @@ Bench::Bench()
       }) {
     // A bus analyser decodes a transfer once its STOP is on the wires.
     backplane_.bus().setTransferObserver(
-        [this](const I2cTransferRecord& t) { recorder_.bus(t.end, describe(t)); });
+        [this](const I2cTransferRecord& t) { recorder_.bus(t.end, t); });
 }
 
 Bench::~Bench() {

@@ -3,8 +3,6 @@
 #include "chip/chip.h"
 #include "world/recorder.h"
 
-#include <cstdio>
-
 namespace sim {
 
 Dac::Dac(Chip& chip, Wiring wiring) : chip_(chip), wiring_(wiring) {
@@ -30,7 +28,7 @@ std::string Dac::describe() const {
 void Dac::error(const std::string& what) {
     errors_.push_back({chip_.now(), what});
     if (recorder_)
-        recorder_->add(chip_.now(), chip_.name(), "dac", "framing error: " + what);
+        recorder_->add(chip_.now(), chip_.name(), DacError{what});
 }
 
 std::optional<std::uint16_t> Dac::clock(const SpiFrame& frame) {
@@ -86,12 +84,9 @@ void Dac::selectChanged(bool level) {
     commands_.push_back(cmd);
     values_[cmd.channel] = cmd.value;
     active_[cmd.channel] = cmd.active;
-    if (recorder_) {
-        char text[64];
-        std::snprintf(text, sizeof text, "0x%04x: channel %c value %u%s", cmd.word,
-                      cmd.channel ? 'B' : 'A', cmd.value, cmd.active ? "" : " (shut down)");
-        recorder_->add(cmd.at, chip_.name(), "dac", text);
-    }
+    if (recorder_)
+        recorder_->add(cmd.at, chip_.name(),
+                       DacCommand{cmd.word, cmd.channel, cmd.value, cmd.active});
 }
 
 } // namespace sim

@@ -3,14 +3,8 @@
 #include "chip/chip.h"
 
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
 
 namespace sim {
-
-std::string Record::line() const {
-    return Recorder::formatTime(at) + " " + source + " " + kind + " " + text;
-}
 
 Recorder::~Recorder() {
     for (Chip* c : chips_)
@@ -28,14 +22,8 @@ void Recorder::detach(Chip& chip) {
     chips_.erase(std::remove(chips_.begin(), chips_.end(), &chip), chips_.end());
 }
 
-std::string Recorder::formatTime(Time t) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%" PRIu64 ".%03" PRIu64 "us", t / 1000, t % 1000);
-    return text;
-}
-
-void Recorder::add(Time at, std::string source, std::string kind, std::string text) {
-    records_.push_back({at, std::move(source), std::move(kind), std::move(text)});
+void Recorder::add(Time at, std::string source, RecordData data) {
+    records_.push_back({at, std::move(source), std::move(data)});
     if (sink_)
         sink_(records_.back());
 }
@@ -43,7 +31,7 @@ void Recorder::add(Time at, std::string source, std::string kind, std::string te
 std::vector<Record> Recorder::select(const std::string& kind, const std::string& source) const {
     std::vector<Record> out;
     for (const Record& r : records_) {
-        if (r.kind == kind && (source.empty() || r.source == source))
+        if (r.kind() == kind && (source.empty() || r.source == source))
             out.push_back(r);
     }
     return out;
@@ -51,48 +39,46 @@ std::vector<Record> Recorder::select(const std::string& kind, const std::string&
 
 namespace {
 
-std::string who(const PinState& s) {
+PinLevel::Holder holderOf(const PinState& s) {
     if (s.contention)
-        return "contention";
+        return PinLevel::Holder::Contention;
     if (s.chip != Drive::None)
-        return std::string(functionName(s.function)) + " drives";
+        return PinLevel::Holder::Chip;
     if (s.world != Drive::None)
-        return "world drives";
+        return PinLevel::Holder::World;
     if (s.floating)
-        return "floating";
-    return "pulled";
+        return PinLevel::Holder::Floating;
+    return PinLevel::Holder::Pulled;
 }
 
 } // namespace
 
 void Recorder::pinChanged(Chip& chip, unsigned pin, const PinState& state) {
-    add(chip.now(), chip.name(), "pin",
-        "GPIO" + std::to_string(pin) + "=" + (state.level ? "1" : "0") + " (" + who(state) + ")");
+    add(chip.now(), chip.name(), PinLevel{pin, state.level, holderOf(state), state.function});
 }
 
 void Recorder::pinFunctionChanged(Chip& chip, unsigned pin, const PinState& state) {
-    add(chip.now(), chip.name(), "function",
-        "GPIO" + std::to_string(pin) + " " + functionName(state.function));
+    add(chip.now(), chip.name(), PinFunction{pin, state.function});
 }
 
 void Recorder::pwmChanged(Chip& chip, unsigned slice) {
-    add(chip.now(), chip.name(), "pwm", chip.pwm.describe(slice));
+    const PwmSlice& s = chip.pwm.slice(slice);
+    add(chip.now(), chip.name(),
+        PwmSettings{slice, s.enabled, s.top, s.divider, s.levelA, s.levelB});
 }
 
 void Recorder::spiFrame(Chip& chip, const SpiFrame& frame, std::uint16_t rx) {
-    char text[96];
-    std::snprintf(text, sizeof text, "spi0 tx=0x%04x rx=0x%04x %u bits mode %u, %s", frame.mosi, rx,
-                  frame.bits, (frame.cpol ? 2u : 0u) | (frame.cpha ? 1u : 0u),
-                  formatTime(frame.end - frame.start).c_str());
-    add(frame.start, chip.name(), "spi", text);
+    const unsigned mode = (frame.cpol ? 2u : 0u) | (frame.cpha ? 1u : 0u);
+    add(frame.start, chip.name(),
+        SpiTransfer{frame.mosi, rx, frame.bits, mode, frame.end - frame.start});
 }
 
 void Recorder::consoleLine(Chip& chip, Time at, const std::string& text) {
-    add(at, chip.name(), "console", text);
+    add(at, chip.name(), ConsoleText{text});
 }
 
 void Recorder::chipReset(Chip& chip, const std::string& cause) {
-    add(chip.now(), chip.name(), "reset", cause);
+    add(chip.now(), chip.name(), ChipReset{cause});
 }
 
 } // namespace sim

@@ -1,11 +1,12 @@
 // A logic analyser on everything the boards show to the outside: pin levels
 // and functions, PWM settings, SPI frames, console lines and resets of the
-// chips it is attached to, and whatever else is added (bus transfers). Every
-// record carries its virtual time and prints as one text line.
+// chips it is attached to, and whatever else is added (bus transfers,
+// converter commands). Every record carries its virtual time and its fields.
 #pragma once
 
 #include "chip/observer.h"
 #include "engine/time.h"
+#include "world/record.h"
 
 #include <functional>
 #include <string>
@@ -14,16 +15,6 @@
 namespace sim {
 
 class Chip;
-
-struct Record {
-    Time at = 0;
-    std::string source; // the board, or "bus"
-    std::string kind;   // pin, function, pwm, spi, console, reset, i2c, ...
-    std::string text;
-
-    // "26000.150us valdor pin GPIO25=1 (sio output)"
-    std::string line() const;
-};
 
 class Recorder : public ChipObserver {
 public:
@@ -35,9 +26,9 @@ public:
     void attach(Chip& chip);
     void detach(Chip& chip);
 
-    void add(Time at, std::string source, std::string kind, std::string text);
-    // One bus transfer, already written as text by the bus.
-    void bus(Time at, std::string text) { add(at, "bus", "i2c", std::move(text)); }
+    void add(Time at, std::string source, RecordData data);
+    // One bus transfer, as the bus decoded it.
+    void bus(Time at, const I2cTransferRecord& transfer) { add(at, "bus", BusTransfer{transfer}); }
 
     const std::vector<Record>& records() const { return records_; }
     // The records of one kind, of one source when `source` is not empty.
@@ -46,7 +37,7 @@ public:
     // Sees every record as it is added (printing a trace live).
     void setSink(std::function<void(const Record&)> sink) { sink_ = std::move(sink); }
 
-    static std::string formatTime(Time t);
+    static std::string formatTime(Time t) { return formatRecordTime(t); }
 
     // ChipObserver
     void pinChanged(Chip& chip, unsigned pin, const PinState& state) override;

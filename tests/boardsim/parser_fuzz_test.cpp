@@ -95,13 +95,13 @@ TEST(BoardsimParserFuzz, BentCommandLinesGiveUsageErrorsOnly) {
 TEST(BoardsimParserFuzz, WellFormedLinesParse) {
     int address = -1;
     for (const char* line : kLines) {
-        const std::vector<std::string> words = boardsim::splitWords(line);
+        const std::vector<std::string> words = sim::scenario::splitWords(line);
         if (words[0] != "i2c")
             continue;
-        EXPECT_NO_THROW(boardsim::parseI2cTransfer({words.begin() + 1, words.end()}, address))
+        EXPECT_NO_THROW(sim::scenario::parseI2cTransfer({words.begin() + 1, words.end()}, address))
             << line;
     }
-    EXPECT_EQ(boardsim::parseDuration("1.5s"), sim::milliseconds(1500));
+    EXPECT_EQ(sim::scenario::parseDuration("1.5s"), sim::milliseconds(1500));
 }
 
 TEST(BoardsimParserFuzz, SavedCrashersAreHandled) {

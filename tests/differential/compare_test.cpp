@@ -7,9 +7,23 @@
 
 namespace {
 
+using differential::Event;
 using differential::Trace;
 using sim::microseconds;
 using sim::milliseconds;
+
+Event pin(sim::Time at, bool level) {
+    return {at, "valdor@0", sim::PinLevel{5, level, sim::PinLevel::Holder::Chip, 5}};
+}
+
+Event dac(sim::Time at, unsigned channel, unsigned value) {
+    const auto word = static_cast<std::uint16_t>(channel << 15 | 0x3000 | value);
+    return {at, "valdor@0", sim::DacCommand{word, channel, value, true}};
+}
+
+Event spi(sim::Time at, std::uint16_t rx, unsigned bits) {
+    return {at, "valdor@0", sim::SpiTransfer{0x3064, rx, bits, 0, microseconds(164)}};
+}
 
 differential::Script script() {
     differential::Script s;
@@ -17,7 +31,7 @@ differential::Script script() {
     for (unsigned k = 0; k < 4; ++k) {
         differential::Step step;
         step.at = milliseconds(10 * k);
-        step.messages.push_back(sim::I2cMessage::readBytes(0x27, 2));
+        step.action = sim::scenario::Transfer{{sim::I2cMessage::readBytes(0x27, 2)}};
         s.steps.push_back(step);
     }
     return s;
@@ -35,11 +49,10 @@ Trace reference() {
         t.outcomes.push_back({1, 0x10 + static_cast<int>(k), 0x00});
         t.transfers.push_back("r2@0x27");
     }
-    t.streams["pin GPIO5"] = {{milliseconds(17), "1"},
-                              {milliseconds(27), "0"},
-                              {milliseconds(37), "1"},
-                              {milliseconds(47), "0"}};
-    t.streams["dac"] = {{milliseconds(28), "A=100"}, {milliseconds(48), "B=7"}};
+    t.streams["pin GPIO5"] = {pin(milliseconds(17), true), pin(milliseconds(27), false),
+                              pin(milliseconds(37), true), pin(milliseconds(47), false)};
+    t.streams["dac"] = {dac(milliseconds(28), 0, 100), dac(milliseconds(48), 1, 7)};
+    t.streams["spi"] = {spi(milliseconds(28), 0, 16)};
     return t;
 }
 
@@ -76,19 +89,26 @@ TEST(DifferentialCompare, FindsTheFirstDivergenceAndPassesWhatIsWithinTolerance)
                  e.at += milliseconds(7);
          },
          true, 1, "common offset"},
-        {"another value", [](Trace& t) { t.streams["dac"][1].value = "B=8"; }, true, 3,
-         "B=8 instead of B=7"},
+        {"another value", [](Trace& t) { t.streams["dac"][1] = dac(milliseconds(48), 1, 8); }, true,
+         3, "dac event 1 at 48000.000us (elf event 1): value 8 instead of 7"},
+        {"the world's answer in a frame",
+         [](Trace& t) { t.streams["spi"][0] = spi(milliseconds(28), 0xffff, 16); }, false, 0, ""},
+        {"the frame's length", [](Trace& t) { t.streams["spi"][0] = spi(milliseconds(28), 0, 8); },
+         true, 1, "bits 8 instead of 16"},
+        {"who holds a pin",
+         [](Trace& t) {
+             std::get<sim::PinLevel>(t.streams["pin GPIO5"][1].data).holder =
+                 sim::PinLevel::Holder::World;
+         },
+         true, 1, "holder world instead of chip"},
         {"a missing event", [](Trace& t) { t.streams["pin GPIO5"].pop_back(); }, true, 3,
          "missing"},
-        {"an extra event",
-         [](Trace& t) {
-             t.streams["pin GPIO9"] = {{milliseconds(40), "1"}};
-         },
+        {"an extra event", [](Trace& t) { t.streams["pin GPIO9"] = {pin(milliseconds(40), true)}; },
          true, 2, "lacks"},
         {"the earliest of two",
          [](Trace& t) {
              t.outcomes[3][1] = 0;
-             t.streams["pin GPIO5"][1].value = "1";
+             t.streams["pin GPIO5"][1] = pin(milliseconds(27), true);
          },
          true, 1, "pin GPIO5 event 1"},
     };

@@ -38,8 +38,8 @@ protected:
         const std::string prefix = "GPIO" + std::to_string(pin) + "=";
         std::vector<std::pair<Time, bool>> changes;
         for (const sim::Record& r : bench.recorder().select("pin", board.name())) {
-            if (r.text.compare(0, prefix.size(), prefix) == 0)
-                changes.emplace_back(r.at, r.text[prefix.size()] == '1');
+            if (r.text().compare(0, prefix.size(), prefix) == 0)
+                changes.emplace_back(r.at, r.text()[prefix.size()] == '1');
         }
         return changes;
     }
@@ -134,7 +134,7 @@ TEST_F(RealImage, BrennicPrintsItsTestLineOnUart0) {
     // The test line is all it prints.
     ASSERT_EQ(lines.size(), 2u);
     for (int i : {0, 1})
-        EXPECT_EQ(lines[i].text, "temp1: 2525, temp2: 32772, temp3: 0");
+        EXPECT_EQ(lines[i].text(), "temp1: 2525, temp2: 32772, temp3: 0");
     // Every 2000 ticks, counted from the scheduler's start a few
     // milliseconds after power-on (the clocks, then the board's set-up);
     // each line leaves at 115200 baud, 38 characters with CR LF at 86.8 us.

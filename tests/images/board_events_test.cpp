@@ -38,12 +38,12 @@ protected:
         for (const sim::Record& r : bench.recorder().records()) {
             if (r.at < from || r.source != board_->name())
                 continue;
-            const std::string head = r.text.substr(0, r.text.find(' '));
-            if (r.kind == "pin" && (head == "GPIO17=0" || head == "GPIO17=1" ||
-                                    head == "GPIO11=0" || head == "GPIO11=1"))
+            const std::string head = r.text().substr(0, r.text().find(' '));
+            if (r.kind() == "pin" && (head == "GPIO17=0" || head == "GPIO17=1" ||
+                                      head == "GPIO11=0" || head == "GPIO11=1"))
                 out.emplace_back(r.at, head);
-            else if (r.kind == "dac")
-                out.emplace_back(r.at, r.text.substr(r.text.find("channel")));
+            else if (r.kind() == "dac")
+                out.emplace_back(r.at, r.text().substr(r.text().find("channel")));
         }
         return out;
     }
@@ -172,7 +172,7 @@ protected:
     std::vector<std::string> consoleSince(const sim::Board& board, Time from) {
         std::vector<std::string> out;
         for (const sim::Record& r : records("console", board.name(), from))
-            out.push_back(std::to_string(r.at / 1000) + "us " + r.text);
+            out.push_back(std::to_string(r.at / 1000) + "us " + r.text());
         return out;
     }
 

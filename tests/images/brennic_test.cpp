@@ -46,7 +46,7 @@ protected:
     std::vector<Line> console() {
         std::vector<Line> out;
         for (const sim::Record& r : bench.recorder().select("console", board.name())) {
-            out.push_back({r.at, r.text});
+            out.push_back({r.at, r.text()});
         }
         return out;
     }
@@ -64,9 +64,9 @@ protected:
         const std::string prefix = "GPIO" + std::to_string(pin);
         Records out;
         for (const sim::Record& r : bench.recorder().select(kind, board.name())) {
-            const char after = r.text.size() > prefix.size() ? r.text[prefix.size()] : ' ';
-            if (r.text.compare(0, prefix.size(), prefix) == 0 && (after == '=' || after == ' ')) {
-                out.emplace_back(r.at, r.text);
+            const char after = r.text().size() > prefix.size() ? r.text()[prefix.size()] : ' ';
+            if (r.text().compare(0, prefix.size(), prefix) == 0 && (after == '=' || after == ' ')) {
+                out.emplace_back(r.at, r.text());
             }
         }
         return out;
@@ -157,7 +157,7 @@ TEST_F(Brennic, ScansOnItsOwnPinsChannelKAtAddressKMinusOne) {
         EXPECT_TRUE(onTime(frames[k - 1].at, at(k))) << "frame " << k;
         char rx[16];
         std::snprintf(rx, sizeof rx, "rx=0x%04x", bank.frame(k));
-        EXPECT_NE(frames[k - 1].text.find(rx), std::string::npos) << frames[k - 1].text;
+        EXPECT_NE(frames[k - 1].text().find(rx), std::string::npos) << frames[k - 1].text();
     }
 }
 

@@ -34,7 +34,7 @@ TEST_P(CreationFaults, EachFailedAllocationEndsInOneResetAndAWholeBoard) {
         const Time restarted = resets[0].at;
         Time ledOn = 0;
         for (const sim::Record& r : bench.recorder().select("pin", board.name())) {
-            if (r.at >= restarted && r.text.rfind("GPIO25=1", 0) == 0) {
+            if (r.at >= restarted && r.text().rfind("GPIO25=1", 0) == 0) {
                 ledOn = r.at;
                 break;
             }

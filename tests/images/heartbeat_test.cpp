@@ -73,8 +73,8 @@ protected:
     std::vector<std::pair<Time, std::string>> functionChanges(Time from) {
         std::vector<std::pair<Time, std::string>> out;
         for (const sim::Record& r : records("function", board_->name(), from)) {
-            if (r.text.rfind("GPIO0 ", 0) == 0 || r.text.rfind("GPIO1 ", 0) == 0)
-                out.emplace_back(r.at, r.text);
+            if (r.text().rfind("GPIO0 ", 0) == 0 || r.text().rfind("GPIO1 ", 0) == 0)
+                out.emplace_back(r.at, r.text());
         }
         return out;
     }
@@ -88,8 +88,8 @@ protected:
             return 0;
         const std::string step = ", B 40";
         for (const sim::Record& r : records("pwm", board_->name())) {
-            if (r.text.size() > step.size() &&
-                r.text.compare(r.text.size() - step.size(), step.size(), step) == 0)
+            if (r.text().size() > step.size() &&
+                r.text().compare(r.text().size() - step.size(), step.size(), step) == 0)
                 return r.at;
         }
         ADD_FAILURE() << "no breath step to 40";

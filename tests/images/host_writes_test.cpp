@@ -81,9 +81,9 @@ TEST_F(HostWritesValdor, HeldWritesReachTheOutputsInOrder) {
     const Time resumed = held + milliseconds(3);
     std::vector<std::pair<Time, std::string>> outputs;
     for (const sim::Record& r : records("pin", board.name(), held)) {
-        if (r.text.rfind("GPIO9=", 0) == 0 || r.text.rfind("GPIO10=", 0) == 0 ||
-            r.text.rfind("GPIO11=", 0) == 0)
-            outputs.emplace_back(r.at, r.text.substr(0, r.text.find(' ')));
+        if (r.text().rfind("GPIO9=", 0) == 0 || r.text().rfind("GPIO10=", 0) == 0 ||
+            r.text().rfind("GPIO11=", 0) == 0)
+            outputs.emplace_back(r.at, r.text().substr(0, r.text().find(' ')));
     }
     EXPECT_EQ(outputs, (std::vector<std::pair<Time, std::string>>{
                            {resumed, "GPIO11=1"},

@@ -176,8 +176,8 @@ protected:
         const std::string prefix = "GPIO" + std::to_string(pin) + "=";
         std::vector<std::pair<Time, bool>> changes;
         for (const sim::Record& r : bench.recorder().select("pin", board.name())) {
-            if (r.at >= from && r.text.compare(0, prefix.size(), prefix) == 0)
-                changes.emplace_back(r.at, r.text[prefix.size()] == '1');
+            if (r.at >= from && r.text().compare(0, prefix.size(), prefix) == 0)
+                changes.emplace_back(r.at, r.text()[prefix.size()] == '1');
         }
         return changes;
     }

@@ -108,8 +108,8 @@ protected:
         const std::string prefix = "GPIO" + std::to_string(pin) + "=";
         std::vector<PinChange> out;
         for (const sim::Record& r : bench.recorder().select("pin", board.name())) {
-            if (r.at >= from && r.text.compare(0, prefix.size(), prefix) == 0) {
-                out.push_back({r.at, r.text[prefix.size()] == '1'});
+            if (r.at >= from && r.text().compare(0, prefix.size(), prefix) == 0) {
+                out.push_back({r.at, r.text()[prefix.size()] == '1'});
             }
         }
         return out;
@@ -132,7 +132,7 @@ protected:
     std::vector<std::string> console() {
         std::vector<std::string> out;
         for (const sim::Record& r : bench.recorder().select("console", board.name())) {
-            out.push_back(r.text);
+            out.push_back(r.text());
         }
         return out;
     }

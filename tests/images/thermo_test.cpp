@@ -28,8 +28,8 @@ protected:
             bool ours = false;
             for (unsigned i = 0; i < 4; ++i) {
                 const std::string prefix = "GPIO" + std::to_string(select[i]) + "=";
-                if (r.text.compare(0, prefix.size(), prefix) == 0) {
-                    lines[i] = r.text[prefix.size()] == '1';
+                if (r.text().compare(0, prefix.size(), prefix) == 0) {
+                    lines[i] = r.text()[prefix.size()] == '1';
                     ours = true;
                 }
             }
@@ -124,7 +124,7 @@ TEST_F(QuilletThermo, EachScanSelectsTheChannelsInTurnOnePerFrame) {
     EXPECT_TRUE(image_backend::sameTimeline(selections(), expected, 0));
     Timeline seenFrames;
     for (const sim::Record& r : frames()) {
-        seenFrames.emplace_back(r.at, r.text);
+        seenFrames.emplace_back(r.at, r.text());
     }
     EXPECT_TRUE(image_backend::sameTimeline(seenFrames, expectedFrames, 0));
     for (unsigned k = 1; k <= 8; ++k) {
@@ -168,7 +168,7 @@ TEST_F(QuilletWithoutConverters, SilentConvertersReadAsOpen) {
     const std::vector<sim::Record> spi = bench.recorder().select("spi", board.name());
     ASSERT_EQ(spi.size(), 8u);
     for (const sim::Record& r : spi) {
-        EXPECT_NE(r.text.find("rx=0xffff"), std::string::npos) << r.text;
+        EXPECT_NE(r.text().find("rx=0xffff"), std::string::npos) << r.text();
     }
 }
 

@@ -62,7 +62,7 @@ TEST_F(ValdorDac, ValuesAreClampedAndCarryTheChannelBit) {
     EXPECT_EQ(board_->dac()->describe(), "A=2048 B=4095");
     // One select per frame, one 16-bit mode-0 frame per select.
     for (const sim::Record& spi : records("spi"))
-        EXPECT_NE(spi.text.find("16 bits mode 0"), std::string::npos) << spi.text;
+        EXPECT_NE(spi.text().find("16 bits mode 0"), std::string::npos) << spi.text();
     EXPECT_EQ(records("spi").size(), 7u);
 }
 

@@ -57,7 +57,7 @@ protected:
         for (const sim::Record& r : records("pwm", from)) {
             PwmSetting s{r.at, false, 0, 0, 0, 0};
             char state[4] = {};
-            if (std::sscanf(r.text.c_str(), "slice 0 %3[onf], top %u, div %f, A %u, B %u", state,
+            if (std::sscanf(r.text().c_str(), "slice 0 %3[onf], top %u, div %f, A %u, B %u", state,
                             &s.top, &s.divider, &s.a, &s.b) == 5) {
                 s.on = std::string(state) == "on";
                 out.push_back(s);
@@ -166,7 +166,7 @@ TEST_F(ValdorStatusLeds, FirstHostActivityStopsTheFadingWithGpio1Low) {
     const std::vector<sim::Record> functions = records("function", hb);
     ASSERT_EQ(functions.size(), 1u);
     EXPECT_TRUE(onTime(functions[0].at, hb));
-    EXPECT_EQ(functions[0].text, "GPIO1 sio");
+    EXPECT_EQ(functions[0].text(), "GPIO1 sio");
     // A second heartbeat changes nothing; nothing fades until the host is lost.
     runUntil(milliseconds(100));
     heartbeat();
@@ -216,7 +216,7 @@ TEST_F(ValdorStatusLeds, HostLostLedBreathesOnGpio0FiveHundredTicksAfterTheLastH
     const std::vector<sim::Record> functions = records("function", last);
     ASSERT_EQ(functions.size(), 1u);
     EXPECT_TRUE(ticksAfter(functions[0].at, last, 500, breathStep()));
-    EXPECT_EQ(functions[0].text, "GPIO0 pwm");
+    EXPECT_EQ(functions[0].text(), "GPIO0 pwm");
     EXPECT_TRUE(fadesFrom(levelSteps(false, last), functions[0].at, {20, 40, 60}));
     EXPECT_TRUE(levelSteps(true, last).empty());
 
@@ -228,7 +228,7 @@ TEST_F(ValdorStatusLeds, HostLostLedBreathesOnGpio0FiveHundredTicksAfterTheLastH
     runUntil(back + milliseconds(515));
     std::vector<Time> toPwm;
     for (const sim::Record& r : records("function", back))
-        if (r.text == "GPIO0 pwm")
+        if (r.text() == "GPIO0 pwm")
             toPwm.push_back(r.at);
     ASSERT_EQ(toPwm.size(), 1u);
     EXPECT_TRUE(ticksAfter(toPwm[0], back, 500, breathStep()));
@@ -347,7 +347,7 @@ TEST_F(ValdorStatusLeds, AnInvalidStateIsReportedAndChangesNothing) {
     const std::vector<sim::Record> console = records("console");
     ASSERT_EQ(console.size(), 1u);
     EXPECT_EQ(console[0].at, poked);
-    EXPECT_EQ(console[0].text, "[WARN] [ledStatusTask] invalid notify state: 3");
+    EXPECT_EQ(console[0].text(), "[WARN] [ledStatusTask] invalid notify state: 3");
     EXPECT_TRUE(levelSteps(true, poked).empty());
     EXPECT_EQ(function(kStartupLed), sim::gpiofn::kPwm);
     EXPECT_EQ(chip().pwm.slice(0).levelB, 60u); // where tick 21's step left it

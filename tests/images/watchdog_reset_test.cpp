@@ -61,7 +61,7 @@ TEST_P(WatchdogReset, BoardComesBackAsFromPowerOn) {
     std::vector<sim::Record> recorded = bench_.recorder().select("reset", board_->name());
     ASSERT_EQ(recorded.size(), 1u);
     EXPECT_EQ(recorded[0].at, resetAt);
-    EXPECT_EQ(recorded[0].text, "watchdog timeout");
+    EXPECT_EQ(recorded[0].text(), "watchdog timeout");
 
     // The link is up again once the board has found its slot.
     EXPECT_FALSE(answers());
@@ -100,7 +100,7 @@ protected:
             trace_.push_back({line, chip().watchdog.enabled()});
         });
         bench_.setTraceSink([this](const sim::Record& r) {
-            trace_.push_back({r.kind + " " + r.text, chip().watchdog.enabled()});
+            trace_.push_back({r.kind() + " " + r.text(), chip().watchdog.enabled()});
         });
     }
 

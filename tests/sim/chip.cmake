@@ -17,6 +17,7 @@ add_executable(chip_tests
     ${CMAKE_CURRENT_LIST_DIR}/firmware_image_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/gpio_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pwm_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/record_text_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sleep_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/spi_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/stdio_test.cpp

@@ -122,9 +122,9 @@ TEST_F(I2cBackplaneTest, EachBoardAnswersAtItsOwnAddressOnly) {
     // The analyser on the bus saw all five transfers, each at its STOP.
     std::vector<Record> bus = bench.recorder().select("i2c", "bus");
     ASSERT_EQ(bus.size(), 5u);
-    EXPECT_EQ(bus[0].text, "w1@0x25 0x11 (195us)");
-    EXPECT_EQ(bus[2].text, "w1@0x23 nack (105us)");
-    EXPECT_EQ(bus[3].text, "w1@0x25 0x01, r1@0x25 0x25 (390us)");
+    EXPECT_EQ(bus[0].text(), "w1@0x25 0x11 (195us)");
+    EXPECT_EQ(bus[2].text(), "w1@0x23 nack (105us)");
+    EXPECT_EQ(bus[3].text(), "w1@0x25 0x01, r1@0x25 0x25 (390us)");
     EXPECT_EQ(bus[0].at, milliseconds(1) + microseconds(195));
 }
 

@@ -43,7 +43,7 @@ TEST_F(PwmTest, SettingsAreRecordedAndThePinFollowsTheCounter) {
     run(milliseconds(11));
     Lines lines;
     for (const sim::Record& r : recorder.records()) {
-        if (r.kind == "pwm" || r.kind == "function")
+        if (r.kind() == "pwm" || r.kind() == "function")
             lines.push_back(r.line());
     }
     EXPECT_EQ(lines, (Lines{"0.000us board function GPIO1 pwm",

@@ -39,7 +39,7 @@ TEST_F(WatchdogTest, StarvedWatchdogResetsWithFreshStatics) {
     EXPECT_EQ(chip.image()->copiesLoaded(), 2u);
     Lines lines;
     for (const sim::Record& r : recorder.records()) {
-        if (r.kind == "console" || r.kind == "reset")
+        if (r.kind() == "console" || r.kind() == "reset")
             lines.push_back(r.line());
     }
     EXPECT_EQ(lines,

@@ -1,8 +1,11 @@
-// boardsim's commands, one line at a time, on a bench of boards. Results go
-// to `out`, errors (one line each, naming the line) to `err`.
+// boardsim's commands, one line at a time, on a bench of boards: the steps
+// of the scenario vocabulary (harness/scenario_step.h) and the questions a
+// person asks the bench. Results go to `out`, errors (one line each, naming
+// the line) to `err`.
 #pragma once
 
 #include "harness/bench.h"
+#include "harness/scenario_runner.h"
 
 #include <functional>
 #include <iosfwd>
@@ -21,7 +24,7 @@ public:
 
     // `run DURATION` calls this with the duration instead of running the
     // world itself (a server runs it in slices between other clients).
-    void deferRuns(std::function<void(sim::Time)> runner) { runner_ = std::move(runner); }
+    void deferRuns(std::function<void(sim::Time)> runner) { steps_.deferRuns(std::move(runner)); }
 
     // Runs one line; false when it failed (the error is printed).
     bool execute(const std::string& line, unsigned number);
@@ -32,33 +35,25 @@ private:
     using Args = std::vector<std::string>;
     using Command = void (Interpreter::*)(const Args&);
 
-    sim::Board& current();
+    sim::Board& current() { return steps_.current(); }
     void needArgs(const Args& args, std::size_t n, const char* usage) const;
-    void checkRunning() const;
 
-    void run(const Args& args);
-    void i2c(const Args& args);
-    void selectCommand(const Args& args);
+    void step(const sim::scenario::Step& step);
     // A GPIO number, or a pin's name on the current board.
     unsigned pinOf(const std::string& word);
     void pin(const Args& args);
-    void drive(const Args& args);
-    void adc(const Args& args);
-    void thermo(const Args& args);
     void dac(const Args& args);
     void console(const Args& args);
     void time(const Args& args);
     void resets(const Args& args);
-    void watchdog(const Args& args);
     void help(const Args& args);
 
     sim::Bench& bench_;
     std::ostream& out_;
     std::ostream& err_;
-    unsigned current_ = 0;
+    sim::scenario::Runner steps_;
     int lastAddress_ = -1; // of the last i2c message, for messages without one
     std::map<std::string, Command> commands_;
-    std::function<void(sim::Time)> runner_;
 };
 
 } // namespace boardsim

@@ -3,10 +3,10 @@
 #include "built_images.h"
 #include "interpreter.h"
 #include "options.h"
-#include "parse.h"
 #include "server.h"
 
 #include "harness/bench.h"
+#include "harness/command_words.h"
 #include "harness/image_catalog.h"
 
 #include <cstdlib>
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         slots = boardsim::assignSlots(options.boards);
-    } catch (const boardsim::UsageError& e) {
+    } catch (const sim::scenario::UsageError& e) {
         // One line, as for every other error; the usage is one --help away.
         std::cerr << "boardsim: " << e.what() << " (boardsim --help shows the usage)\n";
         return 2;

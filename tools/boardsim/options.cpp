@@ -1,6 +1,6 @@
 #include "options.h"
 
-#include "parse.h"
+#include "harness/command_words.h"
 
 #include "world/i2c_host_model.h"
 
@@ -9,6 +9,9 @@
 #include <limits>
 
 namespace boardsim {
+
+using sim::scenario::parseInteger;
+using sim::scenario::UsageError;
 
 const char* const kUsage =
     "usage: boardsim [--trace] [--script FILE]\n"

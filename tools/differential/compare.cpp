@@ -49,8 +49,28 @@ std::string events(const Trace& t, const std::string& stream, std::size_t mark) 
     const std::size_t from = mark < 4 ? 0 : mark - 4;
     for (std::size_t k = from; k < v.size() && k <= mark + 4; ++k)
         os << "\n      " << (k == mark ? "> " : "  ") << sim::Recorder::formatTime(v[k].at) << " "
-           << v[k].value;
+           << v[k].text();
     return os.str() + "\n";
+}
+
+// How `b` differs from `a`, naming the first field that does; empty when
+// they agree. An SPI frame's received word is the world's answer, not the
+// board's doing.
+std::string difference(const Event& a, const Event& b) {
+    if (a.data.index() != b.data.index())
+        return "another record: " + b.text() + " instead of " + a.text();
+    const sim::RecordFields x = a.fields();
+    const sim::RecordFields y = b.fields();
+    const bool spi = a.as<sim::SpiTransfer>() != nullptr;
+    for (std::size_t i = 0; i < x.size() || i < y.size(); ++i) {
+        if (i >= x.size() || i >= y.size() || x[i].name != y[i].name)
+            return "fields " + b.text() + " instead of " + a.text();
+        if ((spi && x[i].name == "rx") || x[i] == y[i])
+            continue;
+        return x[i].name + " " + y[i].text() + " instead of " + x[i].text() + " (" + b.text() +
+               " instead of " + a.text() + ")";
+    }
+    return {};
 }
 
 // The first divergence of one stream, by the first trace's time.
@@ -91,7 +111,7 @@ StreamDivergence compareStream(const std::vector<Event>& a, const std::vector<Ev
     std::size_t b0 =
         static_cast<std::size_t>(std::lower_bound(b.begin(), b.end(), from, byTime) - b.begin());
     for (std::size_t j = b0; j < b.size() && b[j].at <= a[a0].at + tol.offset + tol.jitter; ++j) {
-        if (b[j].value == a[a0].value) {
+        if (difference(a[a0], b[j]).empty()) {
             b0 = j;
             break;
         }
@@ -109,8 +129,9 @@ StreamDivergence compareStream(const std::vector<Event>& a, const std::vector<Ev
         }
         const Event& y = b[b0 + i];
         ++counts.events;
-        if (y.value != x.value) {
-            d = {true, x.at, a0 + i, b0 + i, "value " + y.value + " instead of " + x.value};
+        const std::string differs = difference(x, y);
+        if (!differs.empty()) {
+            d = {true, x.at, a0 + i, b0 + i, differs};
             break;
         }
         late.push_back(static_cast<Offset>(y.at) - static_cast<Offset>(x.at));

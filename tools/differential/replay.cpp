@@ -1,6 +1,7 @@
 #include "replay.h"
 
 #include "harness/bench.h"
+#include "harness/scenario_runner.h"
 
 #include <algorithm>
 
@@ -21,22 +22,14 @@ std::vector<int> outcome(const sim::I2cTransferRecord& r) {
     return out;
 }
 
-// The stream an observed record belongs to, and its value there. An SPI
-// frame's received word is the world's answer, not the board's doing; its
-// word, length, mode and duration are the board's.
-std::pair<std::string, std::string> streamOf(const sim::Record& r) {
-    if (r.kind == "pin" || r.kind == "function") {
-        const std::size_t cut = r.text.find_first_of("= ");
-        return {r.kind + " " + r.text.substr(0, cut), r.text.substr(cut + 1)};
-    }
-    if (r.kind == "spi") {
-        std::string v = r.text;
-        const std::size_t rx = v.find(" rx=");
-        if (rx != std::string::npos)
-            v.erase(rx, 10); // " rx=0x0000"
-        return {r.kind, v};
-    }
-    return {r.kind, r.text};
+// The stream a record of the board's belongs to: one per pin for levels
+// and for functions, one per kind for the rest.
+std::string streamOf(const sim::Record& r) {
+    if (const auto* p = r.as<sim::PinLevel>())
+        return "pin GPIO" + std::to_string(p->pin);
+    if (const auto* f = r.as<sim::PinFunction>())
+        return "function GPIO" + std::to_string(f->pin);
+    return r.kind();
 }
 
 } // namespace
@@ -45,6 +38,7 @@ Trace replay(const Script& script, const std::string& imagePath, Time runOn) {
     Trace t;
     sim::Bench bench;
     sim::Board& board = bench.insert(script.slot, script.image, imagePath);
+    sim::scenario::Runner steps(bench, script.slot);
     bench.powerOn();
     t.start = kScriptStart;
     t.end = kScriptStart + script.length;
@@ -54,26 +48,9 @@ Trace replay(const Script& script, const std::string& imagePath, Time runOn) {
         t.stepAt.push_back(bench.now());
         std::vector<int> out;
         std::string transfer;
-        switch (step.kind) {
-        case Step::Kind::Transfer: {
-            const sim::I2cTransferRecord r = bench.i2c(step.messages);
-            out = outcome(r);
-            transfer = sim::describe(r);
-            break;
-        }
-        case Step::Kind::Bounce:
-            board.contact(board.description().gpio(sim::PinUse::DigitalIn, step.channel))
-                .bounce(step.bounce);
-            break;
-        case Step::Kind::Analog:
-            board.analog().set(step.channel, step.value);
-            break;
-        case Step::Kind::Temperature:
-            board.thermocouples()->setTemperature(step.channel, step.value / 100.0);
-            break;
-        case Step::Kind::Open:
-            board.thermocouples()->setOpen(step.channel);
-            break;
+        if (const auto r = steps.apply(step.action)) {
+            out = outcome(*r);
+            transfer = sim::describe(*r);
         }
         t.outcomes.push_back(std::move(out));
         t.transfers.push_back(std::move(transfer));
@@ -86,8 +63,7 @@ Trace replay(const Script& script, const std::string& imagePath, Time runOn) {
     for (const sim::Record& r : bench.recorder().records()) {
         if (r.source != board.name())
             continue;
-        auto [stream, value] = streamOf(r);
-        t.streams[stream].push_back({r.at, value});
+        t.streams[streamOf(r)].push_back(r);
     }
     return t;
 }

@@ -1,13 +1,14 @@
 #include "script.h"
 
 #include "register_model.h"
-#include "world/recorder.h"
+#include "world/board_description.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <optional>
 #include <random>
+#include <type_traits>
+#include <utility>
 
 namespace differential {
 
@@ -16,6 +17,7 @@ namespace {
 using sim::I2cMessage;
 using sim::microseconds;
 using sim::milliseconds;
+using sim::scenario::Transfer;
 using Bytes = std::vector<std::uint8_t>;
 
 // How long after a change of the world its register is settled on both
@@ -159,7 +161,7 @@ private:
             other = 0x30;
         if (other == 0x29)
             other = 0x00;
-        Step s;
+        Transfer s;
         s.messages.push_back(uniform(0, 1) ? I2cMessage::readBytes(other, 2)
                                            : I2cMessage::write(other, {0x50, 0xFF}));
         transfer(std::move(s), std::nullopt);
@@ -167,7 +169,7 @@ private:
 
     // Time on the bus at 100 kHz, nine clocks a byte, with room for the
     // board stretching the clock.
-    static Time busTime(const Step& s) {
+    static Time busTime(const Transfer& s) {
         Time t = microseconds(100);
         for (const I2cMessage& m : s.messages)
             t += microseconds(120) * (1 + (m.read ? m.length : m.data.size())) + m.hangFor;
@@ -205,7 +207,7 @@ private:
     // Once the host-lost LED fades (10-tick steps from the end of the
     // window, on each backend's own tick grid), activity that stops it comes
     // between two steps, so both backends stop it after the same step.
-    void transfer(Step s, std::optional<Activity> moment) {
+    void transfer(Transfer s, std::optional<Activity> moment) {
         if (moment && lastActivity_) {
             const Time lost = *lastActivity_ + kSilence;
             Time x = t_ + moment->first;
@@ -220,16 +222,15 @@ private:
             }
             t_ = x - moment->first;
         }
-        s.at = t_;
-        s.kind = Step::Kind::Transfer;
         if (moment)
             lastActivity_ = t_ + moment->last;
+        const Time at = t_;
         t_ += busTime(s) + microseconds(uniform(300, 3000));
-        script_.steps.push_back(std::move(s));
+        add(at, std::move(s));
     }
 
     void write(Bytes w) {
-        Step s;
+        Transfer s;
         s.messages.push_back(I2cMessage::write(address_, w));
         // Now and then the master breaks the write off with a STOP: what
         // was sent is applied.
@@ -281,7 +282,7 @@ private:
     // Selects `reg` (or goes on from the cursor) and reads up to n bytes,
     // stopping short of a byte that is not settled yet.
     void read(std::optional<std::uint8_t> reg, unsigned n) {
-        Step s;
+        Transfer s;
         soak::RegisterModel probe = model_;
         if (reg) {
             s.messages.push_back(I2cMessage::write(address_, {*reg}));
@@ -344,9 +345,8 @@ private:
     bool unsettled(std::uint8_t addr) const { return settledAt(addr) > t_; }
 
     void bounce() {
-        Step s;
-        s.kind = Step::Kind::Bounce;
-        s.channel = uniform(0, valdor_ ? 3 : 5);
+        const unsigned input = uniform(0, valdor_ ? 3 : 5);
+        sim::scenario::Bounce s{inputPin(input), {}, {}};
         const unsigned edges = uniform(1, 8);
         Time total = 0;
         for (unsigned i = 0; i < edges; ++i) {
@@ -355,24 +355,36 @@ private:
                              : uniform(0, 4) ? microseconds(uniform(50, 3000))
                                              : microseconds(uniform(8000, 16000));
             total += gap;
-            s.bounce.push_back({gap, uniform(0, 1) == 1});
+            s.steps.push_back({gap, uniform(0, 1) == 1});
         }
-        s.at = t_;
+        add(t_, std::move(s));
         inputsSettled_ = std::max(inputsSettled_, t_ + total + kInputSettle);
         t_ += microseconds(uniform(200, 2000));
-        script_.steps.push_back(std::move(s));
+    }
+
+    // Steps are made in place: a step moved through a temporary makes GCC
+    // see the variant's members as maybe uninitialized.
+    template <class Action>
+    void add(Time at, Action&& action) {
+        Step& step = script_.steps.emplace_back();
+        step.at = at;
+        step.action.emplace<std::decay_t<Action>>(std::forward<Action>(action));
+    }
+
+    unsigned inputPin(unsigned input) const {
+        return sim::boardDescriptionOf(script_.image).gpio(sim::PinUse::DigitalIn, input);
     }
 
     void changeSource() {
-        Step s;
-        s.at = t_;
+        Time at = t_;
         if (valdor_) {
-            s.kind = Step::Kind::Analog;
-            s.channel = uniform(0, 1);
-            s.value = static_cast<std::uint16_t>(uniform(0, 4095));
+            const unsigned channel = uniform(0, 1);
+            const auto raw = static_cast<std::uint16_t>(uniform(0, 4095));
+            add(at, sim::scenario::SetAnalog{channel, raw, {}});
             for (unsigned k = 0; k < 2; ++k)
-                settles_[static_cast<std::uint8_t>(0x70 + 2 * s.channel + k)] = t_ + kAnalogSettle;
+                settles_[static_cast<std::uint8_t>(0x70 + 2 * channel + k)] = t_ + kAnalogSettle;
         } else {
+            sim::scenario::SetThermocouple s;
             s.channel = uniform(1, 8);
             // brennic prints channels 1..3 every 2000 ticks from its start,
             // within a few ms of each other on both backends: a change there
@@ -380,15 +392,19 @@ private:
             const Time line = milliseconds(2000);
             const Time sinceLine = (t_ + kScriptStart + kThermoSettle + milliseconds(10)) % line;
             if (brennic_ && s.channel <= 3 && sinceLine < kThermoSettle + milliseconds(25))
-                s.at = t_ += kThermoSettle + milliseconds(25) - sinceLine;
-            s.kind = uniform(0, 5) == 0 ? Step::Kind::Open : Step::Kind::Temperature;
-            s.value = static_cast<std::uint16_t>(25 * uniform(0, 1400));
+                at = t_ += kThermoSettle + milliseconds(25) - sinceLine;
+            if (uniform(0, 5) == 0)
+                s.form = sim::scenario::SetThermocouple::Form::Open;
+            // Hundredths of a degree, in quarters.
+            const unsigned hundredths = 25 * uniform(0, 1400);
+            if (s.form == sim::scenario::SetThermocouple::Form::Celsius)
+                s.celsius = hundredths / 100.0;
             for (unsigned k = 0; k < 2; ++k)
                 settles_[static_cast<std::uint8_t>(0x80 + 2 * (s.channel - 1) + k)] =
                     t_ + kThermoSettle;
+            add(at, std::move(s));
         }
         t_ += microseconds(uniform(200, 2000));
-        script_.steps.push_back(std::move(s));
     }
 
     bool valdor_;
@@ -405,44 +421,6 @@ private:
 };
 
 } // namespace
-
-std::string Step::describe() const {
-    char text[96];
-    switch (kind) {
-    case Kind::Transfer: {
-        std::string out;
-        for (const sim::I2cMessage& m : messages) {
-            std::snprintf(text, sizeof text, "%s%c%zu@0x%02x", out.empty() ? "" : ", ",
-                          m.read ? 'r' : 'w', m.read ? m.length : m.data.size(), m.address);
-            out += text;
-            for (std::size_t i = 0; !m.read && i < m.data.size() && i < 8; ++i) {
-                std::snprintf(text, sizeof text, " 0x%02x", m.data[i]);
-                out += text;
-            }
-            if (!m.read && m.data.size() > 8)
-                out += " ...";
-        }
-        return out;
-    }
-    case Kind::Bounce: {
-        std::string out = "input " + std::to_string(channel) + " bounces:";
-        for (const auto& b : bounce)
-            out += " +" + sim::Recorder::formatTime(b.delay) + (b.closed ? " closed" : " open");
-        return out;
-    }
-    case Kind::Analog:
-        std::snprintf(text, sizeof text, "analog input %u = %u", channel, value);
-        return text;
-    case Kind::Temperature:
-        std::snprintf(text, sizeof text, "thermocouple %u = %u.%02u C", channel, value / 100,
-                      value % 100);
-        return text;
-    case Kind::Open:
-        std::snprintf(text, sizeof text, "thermocouple %u open", channel);
-        return text;
-    }
-    return {};
-}
 
 Script generate(const std::string& image, std::uint64_t seed, unsigned steps) {
     return Generator(image, seed).run(steps);

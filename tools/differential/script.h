@@ -8,8 +8,7 @@
 #pragma once
 
 #include "engine/time.h"
-#include "world/contact.h"
-#include "world/i2c_transfer.h"
+#include "harness/scenario_step.h"
 
 #include <cstdint>
 #include <string>
@@ -25,15 +24,12 @@ using sim::Time;
 // fading on both.
 constexpr Time kScriptStart = sim::milliseconds(16);
 
+// One step of the scenario vocabulary (a transfer, a bounce, an analog or
+// thermocouple input) at its time.
 struct Step {
-    enum class Kind { Transfer, Bounce, Analog, Temperature, Open };
     Time at = 0; // after the script's start
-    Kind kind = Kind::Transfer;
-    std::vector<sim::I2cMessage> messages;  // Transfer
-    unsigned channel = 0;                   // input, analog input, thermocouple (1..8)
-    std::vector<sim::Contact::Step> bounce; // Bounce
-    std::uint16_t value = 0;                // raw count, or hundredths of a degree
-    std::string describe() const;
+    sim::scenario::Step action;
+    std::string describe() const { return sim::scenario::print(action); }
 };
 
 struct Script {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/time.h"
+#include "world/record.h"
 
 #include <cstdint>
 #include <map>
@@ -15,10 +16,8 @@ namespace differential {
 
 using sim::Time;
 
-struct Event {
-    Time at = 0;
-    std::string value;
-};
+// One record of the board's; it is compared by its fields.
+using Event = sim::Record;
 
 struct Trace {
     std::string backend; // names it in reports: "host", "elf"

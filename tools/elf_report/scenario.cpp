@@ -1,6 +1,6 @@
 #include "scenario.h"
 
-#include "world/thermocouple_bank.h"
+#include "harness/scenario_runner.h"
 
 #include <vector>
 
@@ -8,12 +8,13 @@ namespace {
 
 using sim::I2cMessage;
 using sim::microseconds;
+using namespace sim::scenario;
 using Bytes = std::vector<std::uint8_t>;
 
 class Host {
 public:
     Host(sim::Bench& bench, std::uint8_t address, const std::function<void()>& afterTransfer)
-        : bench_(bench), address_(address), after_(afterTransfer) {}
+        : bench_(bench), steps_(bench), address_(address), after_(afterTransfer) {}
 
     void write(std::uint8_t reg, Bytes data) {
         data.insert(data.begin(), reg);
@@ -29,7 +30,7 @@ public:
 
 private:
     void transfer(std::vector<I2cMessage> messages) {
-        const sim::I2cTransferRecord r = bench_.i2c(std::move(messages));
+        const sim::I2cTransferRecord r = *steps_.apply(Transfer{std::move(messages)});
         ++counts_.transfers;
         counts_.nacks += r.nacked() || r.stuck ? 1 : 0;
         for (const auto& m : r.messages)
@@ -39,18 +40,21 @@ private:
     }
 
     sim::Bench& bench_;
+    Runner steps_;
     std::uint8_t address_;
     const std::function<void()>& after_;
     HostTraffic counts_;
 };
 
 // A contact that closes or opens with three bounces, 50 to 400 us apart.
-void bounce(sim::Contact& contact, bool close) {
-    contact.bounce({{microseconds(0), close},
-                    {microseconds(120), !close},
-                    {microseconds(50), close},
-                    {microseconds(400), !close},
-                    {microseconds(80), close}});
+void bounce(sim::Board& board, unsigned pin, bool close) {
+    apply(board, Bounce{pin,
+                        {{microseconds(0), close},
+                         {microseconds(120), !close},
+                         {microseconds(50), close},
+                         {microseconds(400), !close},
+                         {microseconds(80), close}},
+                        {}});
 }
 
 // The descriptor: its length, then the whole of it in two reads.
@@ -64,8 +68,9 @@ void readDescriptor(Host& host) {
 
 std::optional<sim::Time> probeUntilAcknowledged(sim::Bench& bench, std::uint8_t address,
                                                 sim::Time limit) {
+    Runner steps(bench);
     while (bench.now() < limit && !bench.failed()) {
-        const sim::I2cTransferRecord r = bench.i2c({I2cMessage::write(address, {})});
+        const sim::I2cTransferRecord r = *steps.apply(Transfer{{I2cMessage::write(address, {})}});
         if (!r.messages.empty() && r.messages[0].addressAcked)
             return r.start;
     }
@@ -87,9 +92,10 @@ HostTraffic driveValdor(sim::Bench& bench, unsigned slot, std::uint8_t address, 
         if (i % 8 == 0)
             readDescriptor(host);
         if (i % 5 == 0)
-            bounce(board.contact(inputs.at(unsigned(i / 5) % inputs.size())), (i / 20) % 2 == 0);
+            bounce(board, inputs.at(unsigned(i / 5) % inputs.size()), (i / 20) % 2 == 0);
         if (i % 4 == 0)
-            board.analog().set(unsigned(i / 4) % 2, static_cast<std::uint16_t>((i * 97) & 0xfff));
+            apply(board,
+                  SetAnalog{unsigned(i / 4) % 2, static_cast<std::uint16_t>((i * 97) & 0xfff), {}});
     }
     return host.counts();
 }
@@ -108,9 +114,13 @@ HostTraffic driveQuillet(sim::Bench& bench, unsigned slot, std::uint8_t address,
         if (i % 8 == 0)
             readDescriptor(host);
         if (i % 5 == 0)
-            bounce(board.contact(inputs.at(unsigned(i / 5) % inputs.size())), (i / 30) % 2 == 0);
-        if (i % 4 == 0 && board.thermocouples())
-            board.thermocouples()->setTemperature(1 + unsigned(i / 4) % 8, 20.0 + 0.25 * i);
+            bounce(board, inputs.at(unsigned(i / 5) % inputs.size()), (i / 30) % 2 == 0);
+        if (i % 4 == 0 && board.thermocouples()) {
+            SetThermocouple t;
+            t.channel = 1 + unsigned(i / 4) % 8;
+            t.celsius = 20.0 + 0.25 * i;
+            apply(board, t);
+        }
     }
     return host.counts();
 }

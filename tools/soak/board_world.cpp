@@ -1,5 +1,7 @@
 #include "board_world.h"
 
+#include "harness/scenario_runner.h"
+
 #include <algorithm>
 #include <sstream>
 
@@ -34,10 +36,14 @@ void BoardWorld::setSource(Time now, unsigned source, std::uint16_t value) {
     // What is older than any window is of no use.
     while (history.size() > 2 && history[1].first + kThermoWindow < now)
         history.erase(history.begin());
-    if (valdor_)
-        board_.analog().set(source, value);
-    else
-        board_.thermocouples()->setTemperature(source + 1, value / 100.0);
+    if (valdor_) {
+        sim::scenario::apply(board_, sim::scenario::SetAnalog{source, value, {}});
+    } else {
+        sim::scenario::SetThermocouple t;
+        t.channel = source + 1;
+        t.celsius = value / 100.0;
+        sim::scenario::apply(board_, t);
+    }
 }
 
 void BoardWorld::bounce(Time now, unsigned input, const std::vector<sim::Contact::Step>& steps) {
@@ -46,7 +52,7 @@ void BoardWorld::bounce(Time now, unsigned input, const std::vector<sim::Contact
         end += s.delay;
     closed_.at(input) = steps.back().closed;
     settled_.at(input) = end + kInputWindow;
-    board_.contact(inputPins_.at(input)).bounce(steps);
+    sim::scenario::apply(board_, sim::scenario::Bounce{inputPins_.at(input), steps, {}});
 }
 
 void BoardWorld::reset(Time now) {

@@ -1,6 +1,5 @@
 #include "soak_run.h"
 
-#include "chip/watchdog.h"
 #include "engine/event_queue.h"
 #include "world/i2c_transfer.h"
 
@@ -29,7 +28,8 @@ std::string hex(unsigned v) {
 
 } // namespace
 
-SoakRun::SoakRun(const SoakOptions& options) : options_(options), rng_(options.seed) {
+SoakRun::SoakRun(const SoakOptions& options)
+    : options_(options), rng_(options.seed), steps_(bench_) {
     for (unsigned slot = 0; slot < options_.boards; ++slot) {
         // Mixed: valdor in even slots, quillet in odd ones.
         const std::string image = slot % 2 == 0 ? "valdor" : "quillet";
@@ -301,13 +301,10 @@ SoakResult SoakRun::run(std::ostream& log) {
             if (victim && !involved) {
                 const bool power = uniform(0, 1);
                 resetEvent.set([this, victim, power] {
-                    if (power) {
-                        victim->board().chip().watchdog.powerOnReset();
-                        victim->board().chip().reset("power cycle");
-                    } else {
-                        victim->board().chip().watchdog.write(sim::Watchdog::kCtrl,
-                                                              sim::Watchdog::kCtrlTrigger);
-                    }
+                    if (power)
+                        sim::scenario::apply(victim->board(), sim::scenario::PowerCycle{});
+                    else
+                        sim::scenario::apply(victim->board(), sim::scenario::WatchdogTrigger{});
                     victim->reset(bench_.now());
                 });
                 const std::uint64_t ns =
@@ -315,10 +312,10 @@ SoakResult SoakRun::run(std::ostream& log) {
                 bench_.simulation().schedule(resetEvent, bench_.now() + sim::nanoseconds(ns));
             }
         }
-        std::vector<I2cMessage> messages;
+        sim::scenario::Transfer transfer;
         for (const Planned& p : planned)
-            messages.push_back(p.message);
-        const sim::I2cTransferRecord r = bench_.i2c(messages);
+            transfer.messages.push_back(p.message);
+        const sim::I2cTransferRecord r = *steps_.apply(transfer);
         if (bench_.failed()) {
             result_.error = bench_.error();
             break;

@@ -6,6 +6,7 @@
 #include "board_world.h"
 
 #include "harness/bench.h"
+#include "harness/scenario_runner.h"
 #include "stretch_meter.h"
 
 #include <cstdint>
@@ -79,6 +80,7 @@ private:
     SoakOptions options_;
     std::mt19937_64 rng_;
     sim::Bench bench_;
+    sim::scenario::Runner steps_;
     std::vector<std::unique_ptr<BoardWorld>> boards_;
     SoakResult result_;
     unsigned faults_ = 0; // the kinds of divergence in the transfer under way

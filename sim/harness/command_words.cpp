@@ -1,11 +1,11 @@
-#include "parse.h"
+#include "harness/command_words.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
-namespace boardsim {
+namespace sim::scenario {
 
 std::vector<std::string> splitWords(const std::string& line) {
     std::vector<std::string> words;
@@ -95,6 +95,47 @@ MessageHead parseHead(const std::string& w) {
     return head;
 }
 
+// A faulty master's word after a message: stop=N or sr=N breaks it off
+// after N bytes with a STOP or a repeated START, hang=N:DURATION stops
+// clocking there for that long, nack=N (a read) refuses byte N. False when
+// the word is none of these.
+bool faultWord(const std::string& w, sim::I2cMessage& m) {
+    const std::size_t eq = w.find('=');
+    if (eq == std::string::npos)
+        return false;
+    const std::string name = w.substr(0, eq);
+    std::string value = w.substr(eq + 1);
+    const long bytes = static_cast<long>(m.read ? m.length - 1 : m.data.size());
+    if (name == "nack") {
+        if (!m.read)
+            throw UsageError("nack= is for a read message: '" + w + "'");
+        m.nackAt = static_cast<std::size_t>(parseInteger(value, 0, bytes, "refused byte"));
+        return true;
+    }
+    sim::I2cMessage::Break kind;
+    if (name == "stop")
+        kind = sim::I2cMessage::Break::Stop;
+    else if (name == "sr")
+        kind = sim::I2cMessage::Break::RepeatedStart;
+    else if (name == "hang")
+        kind = sim::I2cMessage::Break::Hang;
+    else
+        return false;
+    if (m.breakOff != sim::I2cMessage::Break::None)
+        throw UsageError("one break per message: '" + w + "'");
+    if (kind == sim::I2cMessage::Break::Hang) {
+        const std::size_t colon = value.find(':');
+        if (colon == std::string::npos)
+            throw UsageError("hang needs its bytes and duration: hang=N:DURATION, got '" + w + "'");
+        m.hangFor = parseDuration(value.substr(colon + 1));
+        value.resize(colon);
+    }
+    m.breakOff = kind;
+    m.breakAfter =
+        static_cast<std::size_t>(parseInteger(value, 0, bytes, "bytes before the break"));
+    return true;
+}
+
 } // namespace
 
 std::vector<sim::I2cMessage> parseI2cTransfer(const std::vector<std::string>& words,
@@ -116,6 +157,8 @@ std::vector<sim::I2cMessage> parseI2cTransfer(const std::vector<std::string>& wo
         if (head.read) {
             messages.push_back(
                 sim::I2cMessage::readBytes(static_cast<std::uint8_t>(address), head.length));
+            while (i < words.size() && faultWord(words[i], messages.back()))
+                ++i;
             continue;
         }
         std::vector<std::uint8_t> data;
@@ -138,9 +181,52 @@ std::vector<sim::I2cMessage> parseI2cTransfer(const std::vector<std::string>& wo
             }
         }
         messages.push_back(sim::I2cMessage::write(static_cast<std::uint8_t>(address), data));
+        while (i < words.size() && faultWord(words[i], messages.back()))
+            ++i;
     }
     lastAddress = address;
     return messages;
+}
+
+std::string formatDuration(sim::Time t) {
+    const char* const units[] = {"s", "ms", "us"};
+    sim::Time scale = 1000000000;
+    for (const char* unit : units) {
+        if (t % scale == 0)
+            return std::to_string(t / scale) + unit;
+        scale /= 1000;
+    }
+    return t < 1000 ? std::to_string(t) + "ns" : formatMicroseconds(t);
+}
+
+std::string formatI2cTransfer(const std::vector<sim::I2cMessage>& messages) {
+    std::string s;
+    int address = -1;
+    char text[32];
+    for (const sim::I2cMessage& m : messages) {
+        if (!s.empty())
+            s += ' ';
+        s += m.read ? 'r' : 'w';
+        s += std::to_string(m.read ? m.length : m.data.size());
+        if (m.address != address) {
+            std::snprintf(text, sizeof text, "@0x%02x", m.address);
+            s += text;
+            address = m.address;
+        }
+        if (!m.read && !m.data.empty())
+            s += ' ' + formatBytes(m.data);
+        static const char* const kBreaks[] = {"", "stop", "sr", "hang"};
+        if (m.breakOff != sim::I2cMessage::Break::None) {
+            s += ' ';
+            s += kBreaks[static_cast<int>(m.breakOff)];
+            s += '=' + std::to_string(m.breakAfter);
+            if (m.breakOff == sim::I2cMessage::Break::Hang)
+                s += ':' + formatDuration(m.hangFor);
+        }
+        if (m.read && m.nackAt != sim::I2cMessage::kNoNack)
+            s += " nack=" + std::to_string(m.nackAt);
+    }
+    return s;
 }
 
 std::string formatMicroseconds(sim::Time t) {
@@ -171,4 +257,4 @@ std::string formatBytes(const std::vector<std::uint8_t>& bytes) {
     return s;
 }
 
-} // namespace boardsim
+} // namespace sim::scenario
