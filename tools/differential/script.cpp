@@ -314,19 +314,19 @@ private:
         // and comes from nowhere), or breaks off with a STOP after the board
         // fetched the next byte, which it takes back.
         unsigned taken = settled;
-        unsigned fetched = settled;
         if (uniform(0, 7) == 0) {
             if (settled >= 2 && uniform(0, 1)) {
                 m.nackAt = uniform(0, settled - 2);
-                taken = fetched = static_cast<unsigned>(m.nackAt) + 1;
+                taken = static_cast<unsigned>(m.nackAt) + 1;
             } else {
                 m.breakOff = I2cMessage::Break::Stop;
                 m.breakAfter = uniform(0, settled - 1);
                 taken = static_cast<unsigned>(m.breakAfter);
-                fetched = taken + 1;
             }
+            // Only bytes the host got count: a byte of 0x05 taken back is
+            // not host activity.
             active = false;
-            for (unsigned i = 0; i < fetched; ++i)
+            for (unsigned i = 0; i < taken; ++i)
                 active |= expected[i].entry >= 0 && table[expected[i].entry].addr == 0x05;
         }
         if (reg)
