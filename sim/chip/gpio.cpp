@@ -67,14 +67,6 @@ void Gpio::reset() {
     edges_.fill(0);
 }
 
-void Gpio::setFunction(unsigned pin, unsigned function) {
-    Pin& p = pins_.at(pin);
-    // Selecting a function also turns the pad's input on and its output
-    // disable off, so the selected peripheral both drives and hears the pin.
-    p.pad = static_cast<std::uint8_t>((p.pad | kPadInputEnable) & ~kPadOutputDisable);
-    writeControl(pin, function & 0x1fu);
-}
-
 void Gpio::writeControl(unsigned pin, std::uint32_t ctrl) {
     Pin& p = pins_.at(pin);
     const unsigned before = function(pin);
@@ -88,13 +80,6 @@ void Gpio::writeControl(unsigned pin, std::uint32_t ctrl) {
 
 void Gpio::writePad(unsigned pin, std::uint32_t pad) {
     pins_.at(pin).pad = static_cast<std::uint8_t>(pad);
-    update();
-}
-
-void Gpio::setInputEnabled(unsigned pin, bool enabled) {
-    Pin& p = pins_.at(pin);
-    p.pad =
-        static_cast<std::uint8_t>(enabled ? (p.pad | kPadInputEnable) : (p.pad & ~kPadInputEnable));
     update();
 }
 

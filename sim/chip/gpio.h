@@ -133,32 +133,18 @@ public:
     // six QSPI pins are stored only: their input reads what SIO drives.
     RegisterBlock& sio() { return sio_; }
 
-    // --- IO bank 0 and pads as a probe or a test bench sets them -----------------
-    // What gpio_set_function does: the pad's input on, its output disable off,
-    // then CTRL = function (which also clears the overrides).
-    void setFunction(unsigned pin, unsigned function);
+    // --- the pins' state as a probe sees it (programming: gpio_access.h) -------
     unsigned function(unsigned pin) const override { return pins_.at(pin).ctrl & 0x1fu; }
     bool pulledUp(unsigned pin) const { return pins_.at(pin).pad & kPadPullUp; }
     bool pulledDown(unsigned pin) const { return pins_.at(pin).pad & kPadPullDown; }
-    void setInputEnabled(unsigned pin, bool enabled);
     bool inputEnabled(unsigned pin) const { return pins_.at(pin).pad & kPadInputEnable; }
-    void writeControl(unsigned pin, std::uint32_t ctrl);
     std::uint32_t control(unsigned pin) const { return pins_.at(pin).ctrl; }
-    void writePad(unsigned pin, std::uint32_t pad);
     std::uint32_t pad(unsigned pin) const { return pins_.at(pin).pad; }
     std::uint32_t status(unsigned pin) const;
 
     // --- SIO -------------------------------------------------------------------
     std::uint32_t out() const { return out_; }
     std::uint32_t outputEnable() const { return oe_; }
-    void writeOut(std::uint32_t value);
-    void setOut(std::uint32_t mask) { writeOut(out_ | mask); }
-    void clearOut(std::uint32_t mask) { writeOut(out_ & ~mask); }
-    void toggleOut(std::uint32_t mask) { writeOut(out_ ^ mask); }
-    void writeOutputEnable(std::uint32_t value);
-    void setOutputEnable(std::uint32_t mask) { writeOutputEnable(oe_ | mask); }
-    void clearOutputEnable(std::uint32_t mask) { writeOutputEnable(oe_ & ~mask); }
-    void toggleOutputEnable(std::uint32_t mask) { writeOutputEnable(oe_ ^ mask); }
     // GPIO_IN: the input of every pad (0 where the input buffer is off), after
     // the input override.
     std::uint32_t in() const;
@@ -239,6 +225,13 @@ private:
         std::uint32_t mask;
         Listener fn;
     };
+
+    // What the register views store; each change is seen by pads and
+    // interrupt logic at once.
+    void writeControl(unsigned pin, std::uint32_t ctrl);
+    void writePad(unsigned pin, std::uint32_t pad);
+    void writeOut(std::uint32_t value);
+    void writeOutputEnable(std::uint32_t value);
 
     PeripheralOutput peripheralOutput(unsigned pin) const;
     static bool applyOverride(bool value, std::uint32_t ctrl, unsigned shift);

@@ -1,6 +1,7 @@
 #include "rp2040/rp2040.h"
 
 #include "arm/format.h"
+#include "chip/gpio_access.h"
 #include "rp2040/address_map.h"
 #include "rp2040/stored_blocks.h"
 
@@ -289,7 +290,7 @@ void Rp2040::blocksReset(std::uint32_t entered, std::uint32_t left) {
 
 void Rp2040::disableAdcPadInputs() {
     for (unsigned pin = kFirstAdcPin; pin < kGpioCount; ++pin)
-        gpio.setInputEnabled(pin, false);
+        bank0::setInputEnabled(gpio, pin, false);
 }
 
 void Rp2040::parkForLaunch(arm::Core& core) {

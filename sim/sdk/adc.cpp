@@ -1,5 +1,5 @@
 // hardware_adc on the ADC model.
-#include "sdk/bank0.h"
+#include "chip/gpio_access.h"
 #include "sdk/runtime.h"
 
 #include "hardware/adc.h"
@@ -10,6 +10,7 @@
 
 using namespace sim;
 using namespace sim::sdk;
+using namespace sim::bank0;
 
 namespace {
 
@@ -40,9 +41,9 @@ void adc_gpio_init(uint gpio) {
     HostChip& c = chip();
     if (gpio < 26 || gpio > 29)
         c.failWith("GPIO " + std::to_string(gpio) + " has no ADC input");
-    setFunction(c, gpio, gpiofn::kNull);
-    setPulls(c, gpio, false, false);
-    setInputEnabled(c, gpio, false);
+    setFunction(c.gpio, gpio, gpiofn::kNull);
+    setPulls(c.gpio, gpio, false, false);
+    setInputEnabled(c.gpio, gpio, false);
     done(c);
 }
 

@@ -1,11 +1,12 @@
 // hardware_gpio on the IO bank, pads and SIO of the chip model.
-#include "sdk/bank0.h"
+#include "chip/gpio_access.h"
 #include "sdk/runtime.h"
 
 #include <string>
 
 using namespace sim;
 using namespace sim::sdk;
+using namespace sim::bank0;
 
 namespace {
 
@@ -29,10 +30,10 @@ void gpioIrqHandler() {
     HostChip& c = chip();
     const int me = core(c);
     for (unsigned pin = 0; pin < NUM_BANK0_GPIOS; ++pin) {
-        const std::uint32_t events = irqStatus(c, me, pin);
+        const std::uint32_t events = irqStatus(c.gpio, me, pin);
         if (!events)
             continue;
-        acknowledge(c, pin, events);
+        acknowledge(c.gpio, pin, events);
         if (gpio_irq_callback_t cb = c.sdkRuntime().gpioCallbacks[static_cast<unsigned>(me)])
             cb(pin, events);
     }
@@ -45,7 +46,7 @@ extern "C" {
 void gpio_set_function(uint gpio, enum gpio_function fn) {
     HostChip& c = chip();
     checkPin(c, gpio);
-    setFunction(c, gpio, static_cast<unsigned>(fn));
+    setFunction(c.gpio, gpio, static_cast<unsigned>(fn));
     done(c);
 }
 
@@ -60,7 +61,7 @@ enum gpio_function gpio_get_function(uint gpio) {
 void gpio_set_pulls(uint gpio, bool up, bool down) {
     HostChip& c = chip();
     checkPin(c, gpio);
-    setPulls(c, gpio, up, down);
+    setPulls(c.gpio, gpio, up, down);
     done(c);
 }
 
@@ -93,7 +94,7 @@ bool gpio_is_pulled_down(uint gpio) {
 void gpio_set_input_enabled(uint gpio, bool enabled) {
     HostChip& c = chip();
     checkPin(c, gpio);
-    setInputEnabled(c, gpio, enabled);
+    setInputEnabled(c.gpio, gpio, enabled);
     done(c);
 }
 
@@ -102,7 +103,7 @@ void gpio_init(uint gpio) {
     checkPin(c, gpio);
     sioWrite(c, Gpio::kSioOe + Gpio::kSioClr, 1u << gpio);
     sioWrite(c, Gpio::kSioOut + Gpio::kSioClr, 1u << gpio);
-    setFunction(c, gpio, gpiofn::kSio);
+    setFunction(c.gpio, gpio, gpiofn::kSio);
     done(c);
 }
 
@@ -112,7 +113,7 @@ void gpio_init_mask(uint gpio_mask) {
         if ((gpio_mask >> pin) & 1u) {
             sioWrite(c, Gpio::kSioOe + Gpio::kSioClr, 1u << pin);
             sioWrite(c, Gpio::kSioOut + Gpio::kSioClr, 1u << pin);
-            setFunction(c, pin, gpiofn::kSio);
+            setFunction(c.gpio, pin, gpiofn::kSio);
         }
     }
     done(c);
@@ -126,8 +127,8 @@ void gpio_set_irq_enabled(uint gpio, uint32_t event_mask, bool enabled) {
     HostChip& c = chip();
     checkPin(c, gpio);
     // Stale edges would enter the handler at once: they are cleared first.
-    acknowledge(c, gpio, event_mask);
-    setIrqEnabled(c, core(c), gpio, event_mask, enabled);
+    acknowledge(c.gpio, gpio, event_mask);
+    setIrqEnabled(c.gpio, core(c), gpio, event_mask, enabled);
     done(c);
 }
 
@@ -154,7 +155,7 @@ void gpio_set_irq_enabled_with_callback(uint gpio, uint32_t event_mask, bool ena
 uint32_t gpio_get_irq_event_mask(uint gpio) {
     HostChip& c = chip();
     checkPin(c, gpio);
-    std::uint32_t events = irqStatus(c, core(c), gpio);
+    std::uint32_t events = irqStatus(c.gpio, core(c), gpio);
     done(c);
     return events;
 }
@@ -162,7 +163,7 @@ uint32_t gpio_get_irq_event_mask(uint gpio) {
 void gpio_acknowledge_irq(uint gpio, uint32_t event_mask) {
     HostChip& c = chip();
     checkPin(c, gpio);
-    acknowledge(c, gpio, event_mask);
+    acknowledge(c.gpio, gpio, event_mask);
     done(c);
 }
 

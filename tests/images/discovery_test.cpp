@@ -1,6 +1,7 @@
 // A host finds a board at the address its slot voltage codes, and only there:
 // every band edge of the slot coding, and no answer at all without a coding
 // voltage.
+#include "chip/gpio_access.h"
 #include "link_bench.h"
 
 namespace link_test {
@@ -101,12 +102,12 @@ TEST_P(Discovery, WithoutAPositionTheInputsAndTheLedStillRun) {
     for (sim::Board* board : boards) {
         sim::Gpio& gpio = board->chip().gpio;
         ASSERT_FALSE(gpio.level(image.inputChangePin())); // the publication at start
-        gpio.setOut(1u << image.inputChangePin());
+        sim::bank0::setOut(gpio, 1u << image.inputChangePin());
         board->contact(image.input0()).close();
     }
     runUntil(edge + milliseconds(1));
     for (sim::Board* board : boards)
-        board->chip().gpio.setOut(1u << image.inputChangePin());
+        sim::bank0::setOut(board->chip().gpio, 1u << image.inputChangePin());
     const Time until = milliseconds(5100) + kStartUp;
     runUntil(until);
     for (sim::Board* board : boards) {

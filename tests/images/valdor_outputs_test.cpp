@@ -1,6 +1,7 @@
 // valdor's twelve digital outputs as the host sets them through 0x50/0x51:
 // output channel i on GPIO 11 - i, applied the moment the write ends, and
 // no other pin disturbed.
+#include "chip/gpio_access.h"
 #include "valdor_bench.h"
 
 namespace valdor_test {
@@ -64,7 +65,7 @@ TEST_F(ValdorOutputs, WritingOnly0x52ReappliesTheStoredWord) {
     writeWord(0x50, 0x0024); // channels 2 and 5: GPIO9 and GPIO6
     ASSERT_EQ(outputLevels(), 0x240u);
     // A debugger clears GPIO6's output latch behind the firmware's back.
-    chip().gpio.clearOut(1u << 6);
+    sim::bank0::clearOut(chip().gpio, 1u << 6);
     ASSERT_EQ(outputLevels(), 0x200u);
     const sim::I2cTransferRecord r = write(0x52, {0x00});
     EXPECT_EQ(outputLevels(), 0x240u);

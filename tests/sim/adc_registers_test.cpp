@@ -3,6 +3,7 @@
 // running with and without DIV pacing, the FIFO with its flags, threshold
 // and interrupt, the SDK layer's conversion on the same state, and what a pad
 // left as it comes out of reset does to a reading.
+#include "chip/gpio_access.h"
 #include "chip_bench.h"
 #include "hardware/adc.h"
 
@@ -186,9 +187,9 @@ TEST_F(AdcRegistersTest, APadNotPreparedForTheAdcBendsTheReading) {
         EXPECT_LE(reading, c.highest);
     }
     // A pad output driving the pin wins over the source.
-    chip.gpio.setFunction(A::kFirstPin + 1, sim::gpiofn::kSio);
-    chip.gpio.setOutputEnable(1u << (A::kFirstPin + 1));
-    chip.gpio.setOut(1u << (A::kFirstPin + 1));
+    sim::bank0::setFunction(chip.gpio, A::kFirstPin + 1, sim::gpiofn::kSio);
+    sim::bank0::setOutputEnable(chip.gpio, 1u << (A::kFirstPin + 1));
+    sim::bank0::setOut(chip.gpio, 1u << (A::kFirstPin + 1));
     EXPECT_EQ(convert(), A::kFullScale);
 }
 

@@ -2,7 +2,7 @@
 // function select and overrides acting on the pin, the pad bits, the raw
 // interrupt latches with write-1-to-clear, and the interrupt line per target.
 #include "chip_bench.h"
-#include "sdk/bank0.h"
+#include "chip/gpio_access.h"
 
 namespace {
 
@@ -62,8 +62,8 @@ TEST_F(GpioRegistersTest, FunctionSelectAndOverridesDecideWhatTheChipDrives) {
     // SIO drives GPIO7 high with its output enabled, then the overrides.
     bank.write(ctrlOf(7), gpiofn::kSio);
     EXPECT_EQ(chip.gpio.function(7), gpiofn::kSio);
-    chip.gpio.setOutputEnable(1u << 7);
-    chip.gpio.setOut(1u << 7);
+    sim::bank0::setOutputEnable(chip.gpio, 1u << 7);
+    sim::bank0::setOut(chip.gpio, 1u << 7);
     struct Case {
         std::uint32_t outOver, oeOver;
         Drive drive;
@@ -91,15 +91,15 @@ TEST_F(GpioRegistersTest, FunctionSelectAndOverridesDecideWhatTheChipDrives) {
         EXPECT_EQ(bank.read(statusOf(7)), c.status);
     }
     // Writing CTRL as gpio_set_function does clears the overrides.
-    chip.gpio.setFunction(7, gpiofn::kSio);
+    sim::bank0::setFunction(chip.gpio, 7, gpiofn::kSio);
     EXPECT_EQ(bank.read(ctrlOf(7)), gpiofn::kSio);
     EXPECT_TRUE(chip.gpio.level(7));
 }
 
 TEST_F(GpioRegistersTest, PadBitsActOnThePin) {
     bank.write(ctrlOf(3), gpiofn::kSio);
-    chip.gpio.setOutputEnable(1u << 3);
-    chip.gpio.setOut(1u << 3);
+    sim::bank0::setOutputEnable(chip.gpio, 1u << 3);
+    sim::bank0::setOut(chip.gpio, 1u << 3);
     ASSERT_TRUE(chip.gpio.level(3));
     // Output disable: the pad lets go and the pull-down takes the pin.
     pads.write(padOf(3), Gpio::kPadReset | Gpio::kPadOutputDisable);
@@ -118,8 +118,8 @@ TEST_F(GpioRegistersTest, PadBitsActOnThePin) {
     EXPECT_EQ(bank.read(statusOf(3)) & Gpio::kStatusInFromPad, 0u);
     // The SDK layer's function select turns the input on and the output
     // disable off; its pull set-up leaves the other pad bits alone.
-    sim::sdk::setFunction(chip, 3, gpiofn::kSio);
-    sim::sdk::setPulls(chip, 3, false, true);
+    sim::bank0::setFunction(chip.gpio, 3, gpiofn::kSio);
+    sim::bank0::setPulls(chip.gpio, 3, false, true);
     EXPECT_EQ(pads.read(padOf(3)), std::uint32_t{Gpio::kPadInputEnable | Gpio::kPadPullDown});
     EXPECT_TRUE(chip.gpio.level(3));
     // Stored only.

@@ -2,6 +2,7 @@
 // I2C0 as the firmware does (pins, i2c_init, i2c_slave_init from a task on
 // core 1) and logs every event its handler receives, with the virtual time
 // counted from the START of the transfer under test.
+#include "chip/gpio_access.h"
 #include "sdk/host_chip.h"
 #include "engine/simulation.h"
 #include "world/host_master.h"
@@ -171,10 +172,10 @@ TEST_F(I2cSlaveTest, OtherAddressesNeverReachTheHandler) {
 
 TEST_F(I2cSlaveTest, APinHandedToSioIsLostToTheBus) {
     boot();
-    chip.gpio.setFunction(kScl, gpiofn::kSio);
+    sim::bank0::setFunction(chip.gpio, kScl, gpiofn::kSio);
     I2cTransferRecord r = transfer({I2cMessage::write(kAddress, {0x01})});
     EXPECT_FALSE(r.messages[0].addressAcked);
-    chip.gpio.setFunction(kScl, gpiofn::kI2c);
+    sim::bank0::setFunction(chip.gpio, kScl, gpiofn::kI2c);
     r = transfer({I2cMessage::write(kAddress, {0x01})});
     EXPECT_TRUE(r.messages[0].addressAcked);
 }

@@ -1,6 +1,7 @@
 // SPI0 as the bus fabric reaches it: reset values and writable bits, frame
 // timing over formats and dividers, back-to-back frames from the FIFO, FIFO
 // flags and levels, overrun, receive timeout, loopback and the interrupt line.
+#include "chip/gpio_access.h"
 #include "chip_bench.h"
 
 #include <optional>
@@ -25,7 +26,7 @@ protected:
     SpiRegistersTest() {
         chip.spi.attach(probe, sim::SpiWiring{18, 19, 16});
         for (unsigned pin : {16u, 18u, 19u})
-            chip.gpio.setFunction(pin, sim::gpiofn::kSpi);
+            sim::bank0::setFunction(chip.gpio, pin, sim::gpiofn::kSpi);
     }
     // 8-bit frames, prescaler 2, SCR 4: 80 ns per bit, 640 ns per frame.
     void configure(bool enable = true) {

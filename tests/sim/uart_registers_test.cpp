@@ -2,6 +2,7 @@
 // character times over formats and divisors with the console line stamped as
 // the newline's stop bit ends, the bits on the TX pin, FIFO depth and flags,
 // the transmit and receive interrupts, overrun and receive timeout.
+#include "chip/gpio_access.h"
 #include "chip_bench.h"
 
 #include <utility>
@@ -92,7 +93,7 @@ TEST_F(UartRegistersTest, ACharacterLastsItsBitsAtTheDivisorsRate) {
 }
 
 TEST_F(UartRegistersTest, TheTxPinCarriesStartDataAndStopBits) {
-    chip.gpio.setFunction(0, sim::gpiofn::kUart);
+    sim::bank0::setFunction(chip.gpio, 0, sim::gpiofn::kUart);
     EXPECT_TRUE(chip.gpio.level(0)); // idles high
     std::vector<std::pair<Time, bool>> edges;
     chip.gpio.addListener(1u, [&](unsigned, bool level) { edges.emplace_back(sim.now(), level); });
