@@ -8,11 +8,31 @@
 namespace sim {
 
 namespace {
+
 constexpr std::uint32_t kCsStored = Adc::kCsEn | Adc::kCsTsEn | Adc::kCsStartMany |
                                     7u << Adc::kCsAinselShift | 0x1Fu << Adc::kCsRrobinShift;
 constexpr std::uint32_t kFcsStored =
     Adc::kFcsEn | Adc::kFcsShift | Adc::kFcsErr | Adc::kFcsDreqEn | 0xFu << Adc::kFcsThreshShift;
+constexpr RegisterInfo kRegisters[] = {
+    // The start bits act; READY shows an enabled ADC that is idle.
+    status(Adc::kCs, 0, kCsStored | Adc::kCsStartOnce),
+    status(Adc::kResult, 0),
+    // EMPTY, FULL and LEVEL follow the FIFO; UNDER and OVER are sticky.
+    status(Adc::kFcs, Adc::kFcsEmpty, kFcsStored, Adc::kFcsUnder | Adc::kFcsOver),
+    status(Adc::kFifo, 0), // reading pops it
+    stored(Adc::kDiv, 0, 0xFFFFFF),
+    status(Adc::kIntr, 0),
+    stored(Adc::kInte, 0, 0x1),
+    stored(Adc::kIntf, 0, 0x1),
+    status(Adc::kInts, 0),
+};
+constexpr RegisterMap kMap{kRegisters};
+
 } // namespace
+
+const RegisterMap& Adc::registers() {
+    return kMap;
+}
 
 Adc::Adc(Chip& chip) : chip_(chip) {
     endEvent_.set([this] { endConversion(); });
@@ -30,7 +50,10 @@ Adc::~Adc() {
 void Adc::reset() {
     chip_.simulation().events().cancel(endEvent_);
     chip_.simulation().events().cancel(nextEvent_);
-    cs_ = fcs_ = div_ = inte_ = intf_ = 0;
+    cs_ = fcs_ = 0;
+    div_ = kMap.reset(kDiv);
+    inte_ = kMap.reset(kInte);
+    intf_ = kMap.reset(kIntf);
     result_ = 0;
     fifo_.clear();
     converting_ = false;
@@ -202,16 +225,16 @@ void Adc::write(std::uint32_t offset, std::uint32_t value) {
         break;
     }
     case kFcs:
-        fcs_ = (fcs_ & (kFcsUnder | kFcsOver) & ~value) | (value & kFcsStored);
+        fcs_ = (fcs_ & kMap.clearBits(kFcs) & ~value) | (value & kFcsStored);
         break;
     case kDiv:
-        div_ = value & 0xFFFFFFu;
+        div_ = kMap.masked(kDiv, value);
         break;
     case kInte:
-        inte_ = value & 1u;
+        inte_ = kMap.masked(kInte, value);
         break;
     case kIntf:
-        intf_ = value & 1u;
+        intf_ = kMap.masked(kIntf, value);
         break;
     default:
         break;

@@ -25,6 +25,7 @@
 
 #include "chip/devices.h"
 #include "chip/register_block.h"
+#include "chip/register_map.h"
 #include "engine/event_queue.h"
 #include "engine/time.h"
 
@@ -81,6 +82,9 @@ public:
     static constexpr unsigned kFcsLevelShift = 16;
     static constexpr unsigned kFcsThreshShift = 24;
 
+    // Every register with its reset value and writable bits.
+    static const RegisterMap& registers();
+
     explicit Adc(Chip& chip);
     ~Adc() override;
 
@@ -105,7 +109,7 @@ public:
     void write(std::uint32_t offset, std::uint32_t value) override;
     // FCS's sticky underflow and overflow flags.
     std::uint32_t writeClearBits(std::uint32_t offset) const override {
-        return offset == kFcs ? kFcsUnder | kFcsOver : 0u;
+        return registers().clearBits(offset);
     }
 
 private:

@@ -12,31 +12,83 @@ constexpr std::uint32_t kLatchedBits =
     I2cController::kActivity | I2cController::kStopDet | I2cController::kStartDet |
     I2cController::kGenCall | I2cController::kRestartDet;
 
-// Reset values from the datasheet.
-constexpr std::uint32_t kConReset = I2cController::kConMasterMode | I2cController::kConSpeedFast |
-                                    I2cController::kConRestartEn | I2cController::kConSlaveDisable;
-constexpr std::uint32_t kSarReset = 0x055;
-constexpr std::uint32_t kIntrMaskReset = 0x8ff;
-constexpr std::uint32_t kCompParam1Value = 0;
-constexpr std::uint32_t kCompVersionValue = 0x3230312a;
-constexpr std::uint32_t kCompTypeValue = 0x44570140;
+using I2c = I2cController;
 
-// Registers kept as written: offset, reset value, writable bits.
-struct Stored {
-    std::uint32_t offset;
-    std::uint32_t reset;
-    std::uint32_t mask;
+constexpr RegisterInfo kRegisters[] = {
+    stored(I2c::kCon,
+           I2c::kConMasterMode | I2c::kConSpeedFast | I2c::kConRestartEn | I2c::kConSlaveDisable,
+           0x7FF),
+    stored(I2c::kTar, 0x055, 0xFFF),
+    stored(I2c::kSar, 0x055, 0x3FF),
+    action(I2c::kDataCmd, 0, 0x7FF), // reading pops the receive FIFO
+    stored(I2c::kSsSclHcnt, 0x28, 0xFFFF),
+    stored(I2c::kSsSclLcnt, 0x2F, 0xFFFF),
+    stored(I2c::kFsSclHcnt, 0x06, 0xFFFF),
+    stored(I2c::kFsSclLcnt, 0x0D, 0xFFFF),
+    status(I2c::kIntrStat, 0),
+    stored(I2c::kIntrMask, 0x8FF, 0x1FFF),
+    status(I2c::kRawIntrStat, 0),
+    stored(I2c::kRxTl, 0, 0xFF),
+    stored(I2c::kTxTl, 0, 0xFF),
+    // Reading an IC_CLR_* register clears its interrupts.
+    status(I2c::kClrIntr, 0),
+    status(I2c::kClrRxUnder, 0),
+    status(I2c::kClrRxOver, 0),
+    status(I2c::kClrTxOver, 0),
+    status(I2c::kClrRdReq, 0),
+    status(I2c::kClrTxAbrt, 0),
+    status(I2c::kClrRxDone, 0),
+    status(I2c::kClrActivity, 0),
+    status(I2c::kClrStopDet, 0),
+    status(I2c::kClrStartDet, 0),
+    status(I2c::kClrGenCall, 0),
+    stored(I2c::kEnable, 0, 0x7),
+    status(I2c::kStatus, I2c::kStatusTfnf | I2c::kStatusTfe),
+    status(I2c::kTxflr, 0),
+    status(I2c::kRxflr, 0),
+    stored(I2c::kSdaHold, 0x01, 0xFFFFFF),
+    status(I2c::kTxAbrtSource, 0),
+    stored(I2c::kSlvDataNackOnly, 0, 0x1),
+    stored(I2c::kDmaCr, 0, 0x3),
+    stored(I2c::kDmaTdlr, 0, 0xF),
+    stored(I2c::kDmaRdlr, 0, 0xF),
+    stored(I2c::kSdaSetup, 0x64, 0xFF),
+    stored(I2c::kAckGeneralCall, 1, 0x1),
+    status(I2c::kEnableStatus, 0),
+    stored(I2c::kFsSpklen, 0x07, 0xFF),
+    status(I2c::kClrRestartDet, 0),
+    status(I2c::kCompParam1, 0),
+    status(I2c::kCompVersion, 0x3230312A),
+    status(I2c::kCompType, 0x44570140),
 };
-constexpr Stored kStored[] = {
-    {I2cController::kTar, 0x055, 0xfff},       {I2cController::kSsSclHcnt, 0x28, 0xffff},
-    {I2cController::kSsSclLcnt, 0x2f, 0xffff}, {I2cController::kFsSclHcnt, 0x06, 0xffff},
-    {I2cController::kFsSclLcnt, 0x0d, 0xffff}, {I2cController::kSdaHold, 0x01, 0xffffff},
-    {I2cController::kDmaCr, 0, 0x3},           {I2cController::kDmaTdlr, 0, 0xf},
-    {I2cController::kDmaRdlr, 0, 0xf},         {I2cController::kSdaSetup, 0x64, 0xff},
-    {I2cController::kFsSpklen, 0x07, 0xff},
-};
+constexpr RegisterMap kMap{kRegisters};
+
+// The registers the block keeps as written, with no behaviour of their own
+// in the model: timing, DMA and the like.
+constexpr bool plainStored(std::uint32_t offset) {
+    switch (offset) {
+    case I2c::kTar:
+    case I2c::kSsSclHcnt:
+    case I2c::kSsSclLcnt:
+    case I2c::kFsSclHcnt:
+    case I2c::kFsSclLcnt:
+    case I2c::kSdaHold:
+    case I2c::kDmaCr:
+    case I2c::kDmaTdlr:
+    case I2c::kDmaRdlr:
+    case I2c::kSdaSetup:
+    case I2c::kFsSpklen:
+        return true;
+    default:
+        return false;
+    }
+}
 
 } // namespace
+
+const RegisterMap& I2cController::registers() {
+    return kMap;
+}
 
 // ic_clk is clk_sys, 125 MHz once the SDK's start-up has run.
 constexpr Time kIcClk = nanoseconds(8);
@@ -91,19 +143,20 @@ void I2cController::busRemoved() {
 void I2cController::resetBlock() {
     dropHeldRx();
     releaseScl();
-    con_ = kConReset;
-    sar_ = kSarReset;
-    enable_ = 0;
-    intrMask_ = kIntrMaskReset;
-    rxTl_ = 0;
-    txTl_ = 0;
+    con_ = kMap.reset(kCon);
+    sar_ = kMap.reset(kSar);
+    enable_ = kMap.reset(kEnable);
+    intrMask_ = kMap.reset(kIntrMask);
+    rxTl_ = kMap.reset(kRxTl);
+    txTl_ = kMap.reset(kTxTl);
     latched_ = 0;
     txAbrtSource_ = 0;
-    ackGeneralCall_ = 1;
-    slvDataNackOnly_ = 0;
+    ackGeneralCall_ = kMap.reset(kAckGeneralCall);
+    slvDataNackOnly_ = kMap.reset(kSlvDataNackOnly);
     plain_.clear();
-    for (const Stored& r : kStored)
-        plain_[r.offset] = r.reset;
+    for (const RegisterInfo& r : kMap)
+        if (plainStored(r.offset))
+            plain_[r.offset] = r.reset;
     rx_.clear();
     tx_.clear();
     dropShifted();
@@ -139,7 +192,9 @@ std::uint32_t I2cController::rawInterrupts() const {
     std::size_t txThreshold = std::min<std::uint32_t>(txTl_, kFifoDepth - 1);
     if (rx_.size() >= rxThreshold)
         raw |= kRxFull;
-    if (tx_.size() <= txThreshold)
+    // A disabled block holds its FIFO in reset: empty, but TX_EMPTY only
+    // while the slave state machine is still busy with a transfer.
+    if (tx_.size() <= txThreshold && (enabled() || role_ != Role::Idle))
         raw |= kTxEmpty;
     return raw;
 }
@@ -250,11 +305,11 @@ std::uint32_t I2cController::peek(std::uint32_t offset) const {
     case kEnableStatus:
         return enable_ & 1u;
     case kCompParam1:
-        return kCompParam1Value;
+        return kMap.reset(kCompParam1);
     case kCompVersion:
-        return kCompVersionValue;
+        return kMap.reset(kCompVersion);
     case kCompType:
-        return kCompTypeValue;
+        return kMap.reset(kCompType);
     default:
         break;
     }
@@ -289,22 +344,22 @@ void I2cController::write(std::uint32_t offset, std::uint32_t value) {
         return;
     switch (offset) {
     case kCon:
-        con_ = value & 0x7ffu;
+        con_ = kMap.masked(kCon, value);
         break;
     case kSar:
-        sar_ = value & 0x3ffu;
+        sar_ = kMap.masked(kSar, value);
         break;
     case kDataCmd:
         pushTx(value);
         break;
     case kIntrMask:
-        intrMask_ = value & 0x1fffu;
+        intrMask_ = kMap.masked(kIntrMask, value);
         break;
     case kRxTl:
-        rxTl_ = value & 0xffu;
+        rxTl_ = kMap.masked(kRxTl, value);
         break;
     case kTxTl:
-        txTl_ = value & 0xffu;
+        txTl_ = kMap.masked(kTxTl, value);
         break;
     case kEnable:
         if ((value & 1u) == 0 && enabled()) {
@@ -317,19 +372,17 @@ void I2cController::write(std::uint32_t offset, std::uint32_t value) {
             if (role_ != Role::Idle)
                 role_ = Role::Unaddressed; // deaf for the rest of this transfer
         }
-        enable_ = value & 0x7u;
+        enable_ = kMap.masked(kEnable, value);
         break;
     case kSlvDataNackOnly:
-        slvDataNackOnly_ = value & 1u;
+        slvDataNackOnly_ = kMap.masked(kSlvDataNackOnly, value);
         break;
     case kAckGeneralCall:
-        ackGeneralCall_ = value & 1u;
+        ackGeneralCall_ = kMap.masked(kAckGeneralCall, value);
         break;
     default:
-        for (const Stored& r : kStored) {
-            if (r.offset == offset)
-                plain_[offset] = value & r.mask;
-        }
+        if (plainStored(offset))
+            plain_[offset] = kMap.masked(offset, value);
         break;
     }
     updateIrq();

@@ -53,6 +53,7 @@
 #pragma once
 
 #include "chip/register_block.h"
+#include "chip/register_map.h"
 #include "engine/event_queue.h"
 #include "engine/simulation.h"
 #include "chip/devices.h"
@@ -164,6 +165,9 @@ public:
 
     // The block's interrupt output: its level as IC_INTR_STAT changes.
     using IrqOutput = std::function<void(bool level)>;
+
+    // Every register with its reset value and writable bits.
+    static const RegisterMap& registers();
 
     I2cController(Simulation& sim, IrqOutput irq, const PinFunctions& pins);
     ~I2cController() override;

@@ -16,6 +16,37 @@ Pwm::~Pwm() {
         chip_.simulation().events().cancel(e);
 }
 
+namespace {
+
+// Eight slices of CSR, DIV, CTR, CC and TOP, then the shared registers.
+constexpr auto kRegisters = [] {
+    constexpr std::uint32_t kSliceRegisters = 5;
+    std::array<RegisterInfo, Pwm::kSlices * kSliceRegisters + 5> r{};
+    for (std::uint32_t n = 0; n < Pwm::kSlices; ++n) {
+        const std::uint32_t base = n * Pwm::kSliceStride;
+        // CSR's phase strobes act once and read back as 0.
+        r[n * kSliceRegisters + 0] = stored(base + Pwm::kCsr, 0, 0x3F);
+        r[n * kSliceRegisters + 1] = stored(base + Pwm::kDiv, 0x10, 0xFFF);
+        r[n * kSliceRegisters + 2] = stored(base + Pwm::kCtr, 0, 0xFFFF);
+        r[n * kSliceRegisters + 3] = stored(base + Pwm::kCc, 0, 0xFFFFFFFF);
+        r[n * kSliceRegisters + 4] = stored(base + Pwm::kTop, 0xFFFF, 0xFFFF);
+    }
+    const std::size_t shared = Pwm::kSlices * kSliceRegisters;
+    r[shared + 0] = stored(Pwm::kEn, 0, 0xFF);
+    r[shared + 1] = status(Pwm::kIntr, 0, 0xFF, 0xFF); // the wrap flags
+    r[shared + 2] = stored(Pwm::kInte, 0, 0xFF);
+    r[shared + 3] = stored(Pwm::kIntf, 0, 0xFF);
+    r[shared + 4] = status(Pwm::kInts, 0);
+    return r;
+}();
+constexpr RegisterMap kMap{kRegisters};
+
+} // namespace
+
+const RegisterMap& Pwm::registers() {
+    return kMap;
+}
+
 void Pwm::reset() {
     for (auto& e : wrapEvents_)
         chip_.simulation().events().cancel(e);
@@ -274,7 +305,7 @@ std::uint32_t Pwm::peek(std::uint32_t offset) const {
 void Pwm::writeSlice(unsigned n, std::uint32_t reg, std::uint32_t value) {
     switch (reg) {
     case kCsr:
-        writeControl(n, value & 0x3Fu);
+        writeControl(n, kMap.masked(kCsr, value));
         // The phase strobes act once and read back as 0.
         if (value & kCsrPhAdv)
             stepPhase(n, true);
@@ -308,17 +339,17 @@ void Pwm::write(std::uint32_t offset, std::uint32_t value) {
     }
     switch (offset) {
     case kEn:
-        setEnabledMask(value & 0xFFu);
+        setEnabledMask(kMap.masked(kEn, value));
         break;
     case kIntr:
-        clearWrapFlags(value & 0xFFu);
+        clearWrapFlags(kMap.clearBits(kIntr) & value);
         break;
     case kInte:
-        inte_ = value & 0xFFu;
+        inte_ = kMap.masked(kInte, value);
         updateIrq();
         break;
     case kIntf:
-        intf_ = value & 0xFFu;
+        intf_ = kMap.masked(kIntf, value);
         updateIrq();
         break;
     default:

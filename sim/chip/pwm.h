@@ -22,6 +22,7 @@
 
 #include "chip/gpio.h"
 #include "chip/register_block.h"
+#include "chip/register_map.h"
 #include "engine/event_queue.h"
 #include "engine/time.h"
 
@@ -82,6 +83,9 @@ public:
     static constexpr std::uint32_t kCsrPhRet = 1u << 6;
     static constexpr std::uint32_t kCsrPhAdv = 1u << 7;
 
+    // Every register with its reset value and writable bits.
+    static const RegisterMap& registers();
+
     explicit Pwm(Chip& chip);
     ~Pwm() override;
 
@@ -110,7 +114,7 @@ public:
     void write(std::uint32_t offset, std::uint32_t value) override;
     // INTR: the slices' wrap flags.
     std::uint32_t writeClearBits(std::uint32_t offset) const override {
-        return offset == kIntr ? 0xFFu : 0u;
+        return registers().clearBits(offset);
     }
 
 private:

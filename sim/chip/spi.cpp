@@ -9,12 +9,36 @@ namespace sim {
 
 namespace {
 
-// SSPPERIPHID0..3 and SSPPCELLID0..3.
-constexpr std::uint32_t kIds[8] = {0x22, 0x10, 0x34, 0x00, 0x0d, 0xf0, 0x05, 0xb1};
+constexpr RegisterInfo kRegisters[] = {
+    stored(Spi::kCr0, 0, 0xFFFF),
+    stored(Spi::kCr1, 0, 0xF),
+    action(Spi::kDr, 0, 0xFFFF),
+    status(Spi::kSr, Spi::kSrTfe | Spi::kSrTnf),
+    stored(Spi::kCpsr, 0, 0xFE), // always even
+    stored(Spi::kImsc, 0, 0xF),
+    status(Spi::kRis, Spi::kIntTx),
+    status(Spi::kMis, 0),
+    action(Spi::kIcr, 0, Spi::kIntRor | Spi::kIntRt),
+    stored(Spi::kDmaCr, 0, 0x3),
+    // SSPPERIPHID0..3 and SSPPCELLID0..3.
+    status(0xFE0, 0x22),
+    status(0xFE4, 0x10),
+    status(0xFE8, 0x34),
+    status(0xFEC, 0x00),
+    status(0xFF0, 0x0D),
+    status(0xFF4, 0xF0),
+    status(0xFF8, 0x05),
+    status(0xFFC, 0xB1),
+};
+constexpr RegisterMap kMap{kRegisters};
 // The receive timeout: words left unread this many bit periods.
 constexpr Time kTimeoutBits = 32;
 
 } // namespace
+
+const RegisterMap& Spi::registers() {
+    return kMap;
+}
 
 Spi::Spi(Chip& chip) : chip_(chip) {
     frameEvent_.set([this] { endFrame(); });
@@ -30,7 +54,11 @@ void Spi::reset() {
     chip_.simulation().events().cancel(frameEvent_);
     chip_.simulation().events().cancel(timeoutEvent_);
     const bool wasCpol = cpol();
-    cr0_ = cr1_ = cpsr_ = imsc_ = dmacr_ = 0;
+    cr0_ = kMap.reset(kCr0);
+    cr1_ = kMap.reset(kCr1);
+    cpsr_ = kMap.reset(kCpsr);
+    imsc_ = kMap.reset(kImsc);
+    dmacr_ = kMap.reset(kDmaCr);
     overrun_ = timedOut_ = false;
     tx_.clear();
     rx_.clear();
@@ -178,8 +206,10 @@ std::uint32_t Spi::read(std::uint32_t offset) {
 }
 
 std::uint32_t Spi::peek(std::uint32_t offset) const {
-    if (offset >= kPeriphId0 && offset < 0x1000)
-        return offset % 4 ? 0 : kIds[(offset - kPeriphId0) / 4];
+    if (offset >= kPeriphId0) {
+        const RegisterInfo* id = kMap.find(offset);
+        return id ? id->reset : 0;
+    }
     switch (offset) {
     case kCr0:
         return cr0_;
@@ -221,22 +251,22 @@ void Spi::write(std::uint32_t offset, std::uint32_t value) {
     switch (offset) {
     case kCr0: {
         const bool wasCpol = cpol();
-        cr0_ = value & 0xFFFFu;
+        cr0_ = kMap.masked(kCr0, value);
         if (cpol() != wasCpol)
             chip_.gpio.peripheralOutputsChanged();
         break;
     }
     case kCr1:
-        cr1_ = value & 0xFu;
+        cr1_ = kMap.masked(kCr1, value);
         break;
     case kDr:
         pushTx(static_cast<std::uint16_t>(value));
         return;
     case kCpsr:
-        cpsr_ = value & 0xFEu; // always even
+        cpsr_ = kMap.masked(kCpsr, value);
         break;
     case kImsc:
-        imsc_ = value & 0xFu;
+        imsc_ = kMap.masked(kImsc, value);
         break;
     case kIcr:
         if (value & kIntRor)
@@ -245,7 +275,7 @@ void Spi::write(std::uint32_t offset, std::uint32_t value) {
             timedOut_ = false;
         break;
     case kDmaCr:
-        dmacr_ = value & 0x3u;
+        dmacr_ = kMap.masked(kDmaCr, value);
         break;
     default:
         return;

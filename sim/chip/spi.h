@@ -23,6 +23,7 @@
 #include "chip/devices.h"
 #include "chip/gpio.h"
 #include "chip/register_block.h"
+#include "chip/register_map.h"
 #include "engine/event_queue.h"
 #include "engine/time.h"
 
@@ -75,6 +76,9 @@ public:
     static constexpr std::uint32_t kIntRt = 1u << 1;
     static constexpr std::uint32_t kIntRx = 1u << 2;
     static constexpr std::uint32_t kIntTx = 1u << 3;
+
+    // Every register with its reset value and writable bits.
+    static const RegisterMap& registers();
 
     explicit Spi(Chip& chip);
     ~Spi() override;

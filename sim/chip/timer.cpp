@@ -4,6 +4,35 @@
 
 namespace sim {
 
+namespace {
+
+constexpr RegisterInfo kRegisters[] = {
+    action(Timer::kTimeHw, 0, 0xFFFFFFFF), // sets the count, with TIMELW
+    action(Timer::kTimeLw, 0, 0xFFFFFFFF),
+    status(Timer::kTimeHr, 0),
+    status(Timer::kTimeLr, 0),
+    stored(Timer::kAlarm0, 0, 0xFFFFFFFF), // arms the alarm
+    stored(Timer::kAlarm0 + 4, 0, 0xFFFFFFFF),
+    stored(Timer::kAlarm0 + 8, 0, 0xFFFFFFFF),
+    stored(Timer::kAlarm0 + 12, 0, 0xFFFFFFFF),
+    status(Timer::kArmed, 0, 0xF, 0xF), // a 1 disarms
+    status(Timer::kTimeRawH, 0),
+    status(Timer::kTimeRawL, 0),
+    stored(Timer::kDbgPause, Timer::kDbgPauseReset, Timer::kDbgPauseBits),
+    stored(Timer::kPause, 0, 0x1),
+    status(Timer::kIntr, 0, 0xF, 0xF),
+    stored(Timer::kInte, 0, 0xF),
+    stored(Timer::kIntf, 0, 0xF),
+    status(Timer::kInts, 0),
+};
+constexpr RegisterMap kMap{kRegisters};
+
+} // namespace
+
+const RegisterMap& Timer::registers() {
+    return kMap;
+}
+
 Timer::Timer(Chip& chip) : chip_(chip) {
     for (unsigned n = 0; n < kAlarms; ++n)
         events_[n].set([this, n] { fire(n); });
@@ -21,7 +50,7 @@ void Timer::reset() {
     paused_ = false;
     frozen_ = 0;
     lowWritten_ = highLatched_ = 0;
-    dbgPause_ = kDbgPauseReset;
+    dbgPause_ = kMap.reset(kDbgPause);
     targets_.fill(0);
     armed_ = raw_ = enable_ = force_ = 0;
     updateLines();
@@ -168,23 +197,25 @@ void Timer::write(std::uint32_t offset, std::uint32_t value) {
         setTime(std::uint64_t{value} << 32 | lowWritten_);
         break;
     case kArmed:
-        disarm(value & 0xFu);
+        disarm(kMap.clearBits(kArmed) & value);
         break;
     case kDbgPause:
-        changeStop([&] { dbgPause_ = value & kDbgPauseBits; });
+        // Bit 0, reserved, keeps reading its reset value 1.
+        changeStop(
+            [&] { dbgPause_ = (dbgPause_ & ~kDbgPauseBits) | kMap.masked(kDbgPause, value); });
         break;
     case kPause:
-        setPaused(value & 1u);
+        setPaused(kMap.masked(kPause, value) != 0);
         break;
     case kIntr:
-        clearInterrupts(value & 0xFu);
+        clearInterrupts(kMap.clearBits(kIntr) & value);
         break;
     case kInte:
-        enable_ = value & 0xFu;
+        enable_ = kMap.masked(kInte, value);
         updateLines();
         break;
     case kIntf:
-        force_ = value & 0xFu;
+        force_ = kMap.masked(kIntf, value);
         updateLines();
         break;
     default:

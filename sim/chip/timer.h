@@ -13,6 +13,7 @@
 #pragma once
 
 #include "chip/register_block.h"
+#include "chip/register_map.h"
 #include "engine/event_queue.h"
 #include "engine/time.h"
 
@@ -45,6 +46,9 @@ public:
     static constexpr std::uint32_t kDbgPauseReset = 0x7;
     static constexpr std::uint32_t kDbgPauseBits = 0x6; // DBG0, DBG1
 
+    // Every register with its reset value and writable bits.
+    static const RegisterMap& registers();
+
     explicit Timer(Chip& chip);
     ~Timer() override;
 
@@ -75,7 +79,7 @@ public:
     void write(std::uint32_t offset, std::uint32_t value) override;
     // INTR's latched alarms and ARMED (a 1 disarms).
     std::uint32_t writeClearBits(std::uint32_t offset) const override {
-        return offset == kIntr || offset == kArmed ? 0xFu : 0u;
+        return registers().clearBits(offset);
     }
 
 private:

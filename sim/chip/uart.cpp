@@ -6,8 +6,32 @@ namespace sim {
 
 namespace {
 
-// UARTPERIPHID0..3 and UARTPCELLID0..3.
-constexpr std::uint32_t kIds[8] = {0x11, 0x10, 0x34, 0x00, 0x0d, 0xf0, 0x05, 0xb1};
+constexpr RegisterInfo kRegisters[] = {
+    action(Uart::kDr, 0, 0xFF),
+    status(Uart::kRsr, 0), // any write clears the errors
+    status(Uart::kFr, Uart::kFrRxfe | Uart::kFrTxfe),
+    stored(Uart::kIlpr, 0, 0xFF),
+    stored(Uart::kIbrd, 0, 0xFFFF),
+    stored(Uart::kFbrd, 0, 0x3F),
+    stored(Uart::kLcrH, 0, 0xFF),
+    stored(Uart::kCr, Uart::kCrTxe | Uart::kCrRxe, 0xFF87),
+    stored(Uart::kIfls, 0x12, 0x3F),
+    stored(Uart::kImsc, 0, 0x7FF),
+    status(Uart::kRis, 0),
+    status(Uart::kMis, 0),
+    action(Uart::kIcr, 0, 0x7FF),
+    stored(Uart::kDmaCr, 0, 0x7),
+    // UARTPERIPHID0..3 and UARTPCELLID0..3.
+    status(0xFE0, 0x11),
+    status(0xFE4, 0x10),
+    status(0xFE8, 0x34),
+    status(0xFEC, 0x00),
+    status(0xFF0, 0x0D),
+    status(0xFF4, 0xF0),
+    status(0xFF8, 0x05),
+    status(0xFFC, 0xB1),
+};
+constexpr RegisterMap kMap{kRegisters};
 // IFLS selects 1/8, 1/4, 1/2, 3/4 or 7/8 of the FIFO.
 constexpr std::size_t kTriggers[8] = {4, 8, 16, 24, 28, 28, 28, 28};
 constexpr Time kTimeoutBits = 32;
@@ -29,6 +53,10 @@ bool isTxPin(unsigned pin) {
 
 } // namespace
 
+const RegisterMap& Uart::registers() {
+    return kMap;
+}
+
 Uart::Uart(Chip& chip) : chip_(chip) {
     bitEvent_.set([this] { nextBit(); });
     timeoutEvent_.set([this] {
@@ -47,10 +75,15 @@ Uart::~Uart() {
 void Uart::reset() {
     chip_.simulation().events().cancel(bitEvent_);
     chip_.simulation().events().cancel(timeoutEvent_);
-    ilpr_ = ibrd_ = fbrd_ = lcrH_ = 0;
-    cr_ = kCrTxe | kCrRxe;
-    ifls_ = 0x12;
-    imsc_ = ris_ = rsr_ = dmacr_ = 0;
+    ilpr_ = kMap.reset(kIlpr);
+    ibrd_ = kMap.reset(kIbrd);
+    fbrd_ = kMap.reset(kFbrd);
+    lcrH_ = kMap.reset(kLcrH);
+    cr_ = kMap.reset(kCr);
+    ifls_ = kMap.reset(kIfls);
+    imsc_ = kMap.reset(kImsc);
+    dmacr_ = kMap.reset(kDmaCr);
+    ris_ = rsr_ = 0;
     bitTime_ = 0;
     tx_.clear();
     rx_.clear();
@@ -202,8 +235,10 @@ std::uint32_t Uart::read(std::uint32_t offset) {
 }
 
 std::uint32_t Uart::peek(std::uint32_t offset) const {
-    if (offset >= kPeriphId0 && offset < 0x1000)
-        return offset % 4 ? 0 : kIds[(offset - kPeriphId0) / 4];
+    if (offset >= kPeriphId0) {
+        const RegisterInfo* id = kMap.find(offset);
+        return id ? id->reset : 0;
+    }
     switch (offset) {
     case kDr:
         return rx_.empty() ? 0 : rx_.front();
@@ -257,17 +292,17 @@ void Uart::write(std::uint32_t offset, std::uint32_t value) {
         rsr_ = 0; // any write clears the errors
         break;
     case kIlpr:
-        ilpr_ = value & 0xFFu;
+        ilpr_ = kMap.masked(kIlpr, value);
         break;
     case kIbrd:
-        ibrd_ = value & 0xFFFFu;
+        ibrd_ = kMap.masked(kIbrd, value);
         break;
     case kFbrd:
-        fbrd_ = value & 0x3Fu;
+        fbrd_ = kMap.masked(kFbrd, value);
         break;
     case kLcrH: {
         const bool brk = (lcrH_ & kLcrBrk) != 0;
-        lcrH_ = value & 0xFFu;
+        lcrH_ = kMap.masked(kLcrH, value);
         // The divisor is taken with this write; 0 integer part is no rate.
         bitTime_ = ibrd_ ? 2 * (64 * Time{ibrd_} + fbrd_) : 0;
         if (brk != ((lcrH_ & kLcrBrk) != 0))
@@ -275,19 +310,19 @@ void Uart::write(std::uint32_t offset, std::uint32_t value) {
         break;
     }
     case kCr:
-        cr_ = value & 0xFF87u;
+        cr_ = kMap.masked(kCr, value);
         break;
     case kIfls:
-        ifls_ = value & 0x3Fu;
+        ifls_ = kMap.masked(kIfls, value);
         break;
     case kImsc:
-        imsc_ = value & 0x7FFu;
+        imsc_ = kMap.masked(kImsc, value);
         break;
     case kIcr:
-        ris_ &= ~(value & 0x7FFu);
+        ris_ &= ~kMap.masked(kIcr, value);
         break;
     case kDmaCr:
-        dmacr_ = value & 0x7u;
+        dmacr_ = kMap.masked(kDmaCr, value);
         break;
     default:
         return;

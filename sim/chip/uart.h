@@ -23,6 +23,7 @@
 
 #include "chip/gpio.h"
 #include "chip/register_block.h"
+#include "chip/register_map.h"
 #include "engine/event_queue.h"
 #include "engine/time.h"
 
@@ -81,6 +82,9 @@ public:
     static constexpr std::uint32_t kIntOe = 1u << 10;
     // UARTRSR: overrun.
     static constexpr std::uint32_t kRsrOe = 1u << 3;
+
+    // Every register with its reset value and writable bits.
+    static const RegisterMap& registers();
 
     explicit Uart(Chip& chip);
     ~Uart() override;

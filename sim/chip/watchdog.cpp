@@ -4,6 +4,34 @@
 
 namespace sim {
 
+namespace {
+
+constexpr RegisterInfo kRegisters[] = {
+    // The count, the pause bits and ENABLE; a TRIGGER resets the chip.
+    action(Watchdog::kCtrl, Watchdog::kCtrlPauseBits,
+           Watchdog::kCtrlPauseBits | Watchdog::kCtrlEnable | Watchdog::kCtrlTrigger),
+    action(Watchdog::kLoad, 0, Watchdog::kMaxLoad),
+    status(Watchdog::kReason, 0),
+    stored(Watchdog::kScratch0, 0, 0xFFFFFFFF),
+    stored(Watchdog::kScratch0 + 4, 0, 0xFFFFFFFF),
+    stored(Watchdog::kScratch0 + 8, 0, 0xFFFFFFFF),
+    stored(Watchdog::kScratch0 + 12, 0, 0xFFFFFFFF),
+    stored(Watchdog::kScratch0 + 16, 0, 0xFFFFFFFF),
+    stored(Watchdog::kScratch0 + 20, 0, 0xFFFFFFFF),
+    stored(Watchdog::kScratch0 + 24, 0, 0xFFFFFFFF),
+    stored(Watchdog::kScratch0 + 28, 0, 0xFFFFFFFF),
+    // ENABLE and the cycle count; RUNNING follows ENABLE.
+    status(Watchdog::kTick, Watchdog::kTickEnable | Watchdog::kTickRunning,
+           Watchdog::kTickEnable | 0x1FF),
+};
+constexpr RegisterMap kMap{kRegisters};
+
+} // namespace
+
+const RegisterMap& Watchdog::registers() {
+    return kMap;
+}
+
 Watchdog::Watchdog(Chip& chip) : chip_(chip) {
     expiry_.set([this] { expire(); });
 }
@@ -124,7 +152,7 @@ void Watchdog::write(std::uint32_t offset, std::uint32_t value) {
         load(value);
         break;
     case kTick:
-        tick_ = value & (kTickEnable | 0x1FFu);
+        tick_ = kMap.masked(kTick, value);
         break;
     default:
         break; // REASON is read-only

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "chip/register_block.h"
+#include "chip/register_map.h"
 #include "engine/event_queue.h"
 #include "engine/time.h"
 
@@ -45,6 +46,9 @@ public:
         kCtrlPauseJtag | kCtrlPauseDbg0 | kCtrlPauseDbg1;
     static constexpr std::uint32_t kTickEnable = 1u << 9;
     static constexpr std::uint32_t kTickRunning = 1u << 10;
+
+    // Every register with its reset value and writable bits.
+    static const RegisterMap& registers();
 
     explicit Watchdog(Chip& chip);
     ~Watchdog() override;

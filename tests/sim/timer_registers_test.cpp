@@ -1,4 +1,4 @@
-// The timer as the bus fabric reaches it: reset values, the latched and raw
+// The timer as the bus fabric reaches it: the latched and raw
 // reads of the count, setting the count, alarms firing at the exact tick,
 // disarming, pausing, and the interrupt registers with their lines.
 #include "chip_bench.h"
@@ -13,13 +13,6 @@ protected:
     void runTo(sim::Time t) { ASSERT_TRUE(sim.runUntil(t)); }
     sim::RegisterBlock& timer = chip.timer;
 };
-
-TEST_F(TimerRegistersTest, ResetValues) {
-    for (std::uint32_t offset = 0; offset <= T::kInts; offset += 4) {
-        SCOPED_TRACE(offset);
-        EXPECT_EQ(timer.read(offset), offset == T::kDbgPause ? 0x7u : 0u);
-    }
-}
 
 TEST_F(TimerRegistersTest, TimeReadsRawOrWithTheHighWordLatched) {
     runTo(nanoseconds(5500));

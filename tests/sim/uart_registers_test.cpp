@@ -1,4 +1,5 @@
-// UART0 as the bus fabric reaches it: reset values and writable bits,
+// UART0 as the bus fabric reaches it (reset values and writable bits:
+// every_block_registers_test):
 // character times over formats and divisors with the console line stamped as
 // the newline's stop bit ends, the bits on the TX pin, FIFO depth and flags,
 // the transmit and receive interrupts, overrun and receive timeout.
@@ -32,28 +33,6 @@ protected:
 
     sim::RegisterBlock& uart = chip.uart0;
 };
-
-TEST_F(UartRegistersTest, ResetValuesAndWritableBits) {
-    struct Reg {
-        std::uint32_t offset;
-        std::uint32_t reset;
-        std::uint32_t allOnes; // after writing 0xffffffff
-    };
-    const Reg table[] = {
-        {U::kRsr, 0, 0},     {U::kFr, 0x90, 0x90},    {U::kIlpr, 0, 0xff},    {U::kIbrd, 0, 0xffff},
-        {U::kFbrd, 0, 0x3f}, {U::kCr, 0x300, 0xff87}, {U::kIfls, 0x12, 0x3f}, {U::kImsc, 0, 0x7ff},
-        {U::kRis, 0, 0},     {U::kMis, 0, 0},         {U::kIcr, 0, 0},        {U::kDmaCr, 0, 0x7},
-        {0xfe0, 0x11, 0x11}, {0xfe4, 0x10, 0x10},     {0xfe8, 0x34, 0x34},    {0xfec, 0x00, 0x00},
-        {0xff0, 0x0d, 0x0d}, {0xff4, 0xf0, 0xf0},     {0xff8, 0x05, 0x05},    {0xffc, 0xb1, 0xb1},
-        {0x04c, 0, 0},       {U::kLcrH, 0, 0xff},
-    };
-    for (const Reg& r : table)
-        EXPECT_EQ(uart.read(r.offset), r.reset) << r.offset;
-    for (const Reg& r : table)
-        uart.write(r.offset, 0xffffffff);
-    for (const Reg& r : table)
-        EXPECT_EQ(uart.peek(r.offset), r.allOnes) << r.offset;
-}
 
 TEST_F(UartRegistersTest, ACharacterLastsItsBitsAtTheDivisorsRate) {
     struct Case {
