@@ -74,6 +74,15 @@ public:
     virtual AllocationFaults& allocationFaults() = 0;
 
     // --- probes --------------------------------------------------------------------
+    // The RTOS's tasks as a debugger lists them: every task not deleted, with
+    // its priority and the cores it may run on (one bit per core; a task
+    // without affinity has every core's bit).
+    struct TaskInfo {
+        std::string name;
+        unsigned priority;
+        std::uint32_t affinity;
+    };
+    virtual std::vector<TaskInfo> tasks() const = 0;
     void addObserver(ChipObserver& observer);
     void removeObserver(ChipObserver& observer);
     template <class F>

@@ -145,6 +145,7 @@ public:
 
     // --- the RTOS ----------------------------------------------------------------
     Scheduler& scheduler() { return *scheduler_; }
+    const Scheduler& scheduler() const { return *scheduler_; }
     // The port's own critical-section nesting per core. Leaving the outer
     // section enables interrupts whatever they were before, as the kernel's
     // exit does; nothing is saved.

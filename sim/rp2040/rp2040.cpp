@@ -353,6 +353,15 @@ void Rp2040::holdTasks(int core, Time duration) {
     changed_ = true;
 }
 
+std::vector<Chip::TaskInfo> Rp2040::tasks() const {
+    std::vector<TaskInfo> out;
+    // The kernel marks "no affinity" with every bit set; only the cores' bits mean anything.
+    constexpr std::uint32_t kCoreBits = 0x3; // cores 0 and 1
+    for (const RtosView::Task& t : rtos_.tasks())
+        out.push_back({t.name, t.priority, t.affinity & kCoreBits});
+    return out;
+}
+
 void Rp2040::haltCore(int core, Time duration) {
     Slot& s = slots_[std::size_t(core)];
     s.haltedUntil = std::max(s.haltedUntil, std::max(s.time, simulation().now()) + duration);

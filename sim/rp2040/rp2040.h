@@ -67,6 +67,8 @@ public:
     // The core executes no Thread-mode instruction while PRIMASK is clear
     // until the hold ends; its exceptions are taken, and their handlers run.
     void holdTasks(int core, Time duration) override;
+    // Read from the kernel's lists in SRAM, as a debugger reads them.
+    std::vector<TaskInfo> tasks() const override;
     // A debugger halts one core for `duration` from now, with DBGPAUSE
     // cleared: the timer, the watchdog and the other core go on.
     void haltCore(int core, Time duration);

@@ -5,6 +5,9 @@
 // pxTopOfStack, uxCoreAffinityMask (core affinity on), two list items of
 // five words each, uxPriority, pxStack, xTaskRunState and uxTaskAttributes
 // (more than one core) make 16 words before pcTaskName, 16 characters long.
+// The task list is what a debugger walks: every task's state list item is in
+// one of the ready lists (running tasks too, in the SMP kernel), the delayed
+// lists or the suspended list.
 #pragma once
 
 #include "rp2040/elf_image.h"
@@ -13,6 +16,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace sim::rp2040 {
 
@@ -20,6 +24,15 @@ class RtosView {
 public:
     static constexpr std::uint32_t kNameOffset = 16 * 4;
     static constexpr unsigned kNameLength = 16;
+    static constexpr std::uint32_t kAffinityOffset = 1 * 4;
+    static constexpr std::uint32_t kPriorityOffset = 12 * 4;
+
+    struct Task {
+        std::uint32_t tcb;
+        std::string name;
+        unsigned priority;
+        std::uint32_t affinity;
+    };
 
     // Reads `size` bytes of memory at an address; false where there is none.
     using MemoryReader = std::function<bool(std::uint32_t, void*, std::uint32_t)>;
@@ -33,9 +46,22 @@ public:
     // The name of the task the core runs, or nothing.
     std::optional<std::string> currentTask(int core) const;
     std::optional<std::string> taskName(std::uint32_t tcb) const;
+    // Every task that is not deleted, in list order (ready lists from the
+    // lowest priority up, then the delayed and suspended ones); empty
+    // before the scheduler has tasks.
+    std::vector<Task> tasks() const;
 
 private:
+    // The owners of a list's items (List_t: item count, index, end marker
+    // of value, next, previous; ListItem_t: value, next, previous, owner,
+    // container). Stops after a few hundred items, so that a list being changed
+    // under it cannot loop.
+    void collect(std::uint32_t list, std::vector<std::uint32_t>& owners) const;
+    std::uint32_t word(std::uint32_t address) const;
+
     std::optional<std::uint32_t> currentTcbs_;
+    // The kernel's state lists: address and number of List_t each.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> stateLists_;
     MemoryReader read_;
 };
 

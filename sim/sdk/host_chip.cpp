@@ -59,4 +59,12 @@ void HostChip::resetPeripherals() {
     *sdk_ = sdk::Runtime{};
 }
 
+std::vector<Chip::TaskInfo> HostChip::tasks() const {
+    std::vector<TaskInfo> out;
+    for (const Task* t : scheduler().tasks())
+        if (t->state != TaskState::Deleted)
+            out.push_back({t->name, t->priority, t->affinity});
+    return out;
+}
+
 } // namespace sim

@@ -68,6 +68,7 @@ public:
     void setIrqLatency(int core, Time latency) override { Processor::setIrqLatency(core, latency); }
     Time irqLatency(int core) const override { return Processor::irqLatency(core); }
     AllocationFaults& allocationFaults() override { return heap(); }
+    std::vector<TaskInfo> tasks() const override;
 
 protected:
     const ResetHistory& history() const override { return Processor::history(); }

@@ -2,7 +2,7 @@
 // debugger reads it once the board runs: name, priority and core affinity.
 // A task created at the wrong priority or on the wrong core fails here.
 #include "harness/bench.h"
-#include "kernel/scheduler.h"
+#include "image_backend.h"
 
 #include <gtest/gtest.h>
 
@@ -46,13 +46,12 @@ class TaskPlacement : public ::testing::TestWithParam<Image> {};
 
 TEST_P(TaskPlacement, EveryTaskHasThePriorityAndCoresItWasCreatedWith) {
     sim::Bench bench;
-    sim::Board& board = bench.insert(0, GetParam().name,
-                                     std::string(BOARD_IMAGE_DIR) + "/" + GetParam().name + ".so");
+    sim::Board& board = bench.insert(0, GetParam().name, image_backend::imagePath(GetParam().name));
     bench.powerOn();
     ASSERT_TRUE(bench.run(milliseconds(50))) << bench.error();
     TaskTable seen;
-    for (const sim::Task* t : sim::hostChipOf(board).scheduler().tasks())
-        seen[t->name] = {t->priority, t->affinity};
+    for (const sim::Chip::TaskInfo& t : board.chip().tasks())
+        EXPECT_TRUE(seen.emplace(t.name, Placement{t.priority, t.affinity}).second) << t.name;
     EXPECT_EQ(seen, GetParam().tasks);
 }
 
