@@ -174,6 +174,8 @@ private:
     void execute(int n);
     void runCore(int n, Time bound);
     void runBoth(Time bound);
+    template <int N>
+    bool runBehind(Time bound);
     void stepLauncher();
     bool idleAt(int n) const;
     bool bothIdle();

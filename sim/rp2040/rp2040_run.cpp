@@ -211,28 +211,43 @@ void Rp2040::runUntil(Time bound) {
     }
 }
 
-// Both cores executing: the one behind steps (core 0 on a tie), for as long
-// as both keep running. Their SRAM accesses are arbitrated.
-void Rp2040::runBoth(Time bound) {
+// Core N steps for as long as it stays behind the other (or level with it,
+// for core 0). Each core has its own copy, its slot and core at fixed places.
+// False: runBoth is done.
+template <int N>
+__attribute__((always_inline)) inline bool Rp2040::runBehind(Time bound) {
     Simulation& sim = simulation();
-    changed_ = false;
+    Slot& s = slots_[N];
+    const Slot& other = slots_[1 - N];
+    const arm::Core& c = *cores_[N];
     for (;;) {
-        const int n = slots_[0].time <= slots_[1].time ? 0 : 1;
-        Slot& s = slots_[std::size_t(n)];
         const Time limit = std::min(bound, sim.events().nextTime());
         if (s.time >= limit)
-            return;
-        const bool idle0 = idleAt(0);
-        const bool idle1 = idleAt(1);
-        if (idleSkip_ && trySkipIdle(n, n == 0 ? idle0 : idle1, limit))
-            continue;
+            return false;
+        const bool idle = idleAt(N);
+        const bool otherIdle = idleAt(1 - N);
+        if (idleSkip_ && trySkipIdle(N, idle, limit))
+            return true; // the times moved: who is behind is open again
         // Only while both execute can their SRAM accesses meet; not while
         // both go round the idle loops, whose periods an idle skip jumps by
         // as each core measured its own.
-        cores_[std::size_t(n)]->setArbitration(!(idle0 && idle1));
-        execute(n);
-        if (changed_ || resetPending_ || sim.stopped() || s.mode != Mode::Executing ||
-            !cores_[std::size_t(n)]->running())
+        cores_[N]->setArbitration(!(idle && otherIdle));
+        execute(N);
+        if (changed_ || resetPending_ || sim.stopped() || s.mode != Mode::Executing || !c.running())
+            return false;
+        if (N == 0 ? s.time > other.time : s.time >= other.time)
+            return true;
+    }
+}
+
+// Both cores executing: the one behind steps (core 0 on a tie), for as long
+// as both keep running. Their SRAM accesses are arbitrated.
+void Rp2040::runBoth(Time bound) {
+    changed_ = false;
+    for (;;) {
+        const bool more =
+            slots_[0].time <= slots_[1].time ? runBehind<0>(bound) : runBehind<1>(bound);
+        if (!more)
             return;
     }
 }
