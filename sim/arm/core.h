@@ -89,8 +89,17 @@ public:
     void stop(std::string reason);
 
     // SysTick counts `cycles` of the processor clock (when enabled with the
-    // processor clock source). May pend its exception.
-    void tick(std::uint64_t cycles);
+    // processor clock source). May pend its exception. Inline for the usual
+    // case, a counter that neither runs nor reaches zero.
+    void tick(std::uint64_t cycles) {
+        if ((systCsr_ & kSysTickCounts) != kSysTickCounts)
+            return;
+        if (cycles < systCurrent_) {
+            systCurrent_ -= static_cast<std::uint32_t>(cycles);
+            return;
+        }
+        countDown(cycles);
+    }
     // The cycles until SysTick next wraps to zero, or UINT64_MAX when it is off.
     std::uint64_t cyclesToSysTick() const;
 
@@ -229,6 +238,9 @@ private:
     void refreshLevels();
 
     // system_control.cpp: the private peripheral bus.
+    // SYST_CSR's ENABLE and CLKSOURCE: SysTick counts the processor clock.
+    static constexpr std::uint32_t kSysTickCounts = (1u << 0) | (1u << 2);
+    void countDown(std::uint64_t cycles);
     bool ppbRead(std::uint32_t address, std::uint32_t& value, bool sideEffects);
     bool ppbWrite(std::uint32_t address, std::uint32_t value);
     std::uint32_t icsr() const;

@@ -227,10 +227,8 @@ bool Core::ppbWrite(std::uint32_t address, std::uint32_t value) {
     }
 }
 
-void Core::tick(std::uint64_t cycles) {
-    if ((systCsr_ & (kCsrEnable | kCsrClkSource)) != (kCsrEnable | kCsrClkSource)) {
-        return;
-    }
+void Core::countDown(std::uint64_t cycles) {
+    static_assert(kSysTickCounts == (kCsrEnable | kCsrClkSource));
     // Each count: a counter at zero reloads, one above zero decrements; the
     // step from 1 to 0 is the wrap that sets COUNTFLAG and may pend SysTick.
     bool wrapped = false;

@@ -28,6 +28,15 @@ constexpr bool executeNever(std::uint32_t address) {
     return (address >= 0x40000000u && address < 0x60000000u) || address >= 0xA0000000u;
 }
 
+// The registers in a list. The baseline x86-64 target has no popcount
+// instruction, and the builtin would be a library call.
+constexpr unsigned bitCount(std::uint32_t v) {
+    v = v - ((v >> 1) & 0x55555555u);
+    v = (v & 0x33333333u) + ((v >> 2) & 0x33333333u);
+    return (((v + (v >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24;
+}
+static_assert(bitCount(0) == 0 && bitCount(0x1ff) == 9 && bitCount(0xffffffffu) == 32);
+
 constexpr std::uint32_t signExtend(std::uint32_t value, unsigned bits) {
     const std::uint32_t sign = 1u << (bits - 1);
     return (value ^ sign) - sign;
@@ -508,7 +517,7 @@ __attribute__((always_inline)) inline unsigned Core::execute(std::uint32_t i) {
     // --- multiple registers ---
     case Op::Push: {
         const std::uint32_t list = i & 0x1FFu; // bit 8: LR
-        const auto count = static_cast<unsigned>(__builtin_popcount(list));
+        const auto count = bitCount(list);
         std::uint32_t address = r[13] - 4 * count;
         const std::uint32_t start = address;
         for (unsigned reg = 0; reg < 9; ++reg) {
@@ -524,7 +533,7 @@ __attribute__((always_inline)) inline unsigned Core::execute(std::uint32_t i) {
     }
     case Op::Pop: {
         const std::uint32_t list = i & 0x1FFu; // bit 8: PC
-        const auto count = static_cast<unsigned>(__builtin_popcount(list));
+        const auto count = bitCount(list);
         std::uint32_t address = r[13];
         for (unsigned reg = 0; reg < 8; ++reg) {
             if (list & (1u << reg)) {
@@ -548,7 +557,7 @@ __attribute__((always_inline)) inline unsigned Core::execute(std::uint32_t i) {
     case Op::Stm: {
         const unsigned base = (i >> 8) & 7u;
         const std::uint32_t list = i & 0xFFu;
-        const auto count = static_cast<unsigned>(__builtin_popcount(list));
+        const auto count = bitCount(list);
         std::uint32_t address = r[base];
         for (unsigned reg = 0; reg < 8; ++reg) {
             if (list & (1u << reg)) {
@@ -564,7 +573,7 @@ __attribute__((always_inline)) inline unsigned Core::execute(std::uint32_t i) {
     case Op::Ldm: {
         const unsigned base = (i >> 8) & 7u;
         const std::uint32_t list = i & 0xFFu;
-        const auto count = static_cast<unsigned>(__builtin_popcount(list));
+        const auto count = bitCount(list);
         std::uint32_t address = r[base];
         const std::uint32_t end = address + 4 * count;
         for (unsigned reg = 0; reg < 8; ++reg) {

@@ -5,6 +5,7 @@
 #include "rp2040/address_map.h"
 #include "rp2040/stored_blocks.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -76,6 +77,15 @@ Rp2040::Rp2040(Simulation& sim, std::string name, const std::string& elfPath)
     for (const char* idle : {"prvIdleTask", "prvPassiveIdleTask"}) {
         if (const ElfImage::Symbol* s = elf_->find(idle); s && s->size > 0)
             idleCode_.emplace_back(s->address, s->address + s->size);
+    }
+    if (!idleCode_.empty()) {
+        idleLow_ = idleCode_.front().first;
+        std::uint32_t high = idleCode_.front().second;
+        for (const auto& [begin, end] : idleCode_) {
+            idleLow_ = std::min(idleLow_, begin);
+            high = std::max(high, end);
+        }
+        idleSpan_ = high - idleLow_;
     }
     readyListsAt_ = elf_->address("pxReadyTasksLists").value_or(0);
     deletedWaitingAt_ = elf_->address("uxDeletedTasksWaitingCleanUp").value_or(0);

@@ -176,10 +176,14 @@ private:
     void execute(int n);
     void runCore(int n, Time bound);
     void runBoth(Time bound);
+    template <int N>
+    bool runBehind(Time bound);
     void stepLauncher();
     bool idleAt(int n) const;
     bool bothIdle();
-    bool trySkipIdle(int n, Time limit);
+    // n is about to execute; `idle` is idleAt(n).
+    bool trySkipIdle(int n, bool idle, Time limit);
+    bool trySkipIdleLoop(int n, Time limit);
     bool skipIdle(Time limit);
     bool checkStack(int n);
     void reportStop(int n, const std::string& reason, std::uint32_t pc);
@@ -203,6 +207,9 @@ private:
 
     RtosView rtos_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> idleCode_; // [begin, end)
+    // The span from the first idle code to the end of the last; empty if none.
+    std::uint32_t idleLow_ = 0;
+    std::uint32_t idleSpan_ = 0;
     std::array<IdleLoop, 2> idleLoops_{};
     std::uint32_t readyListsAt_ = 0; // pxReadyTasksLists, 0 if absent
     // pvPortMalloc's first instruction, where heap().failAllocations() acts;

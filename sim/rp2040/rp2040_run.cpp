@@ -89,6 +89,82 @@ void Rp2040::advanceIdle(int n, Time to) {
     s.time = to;
 }
 
+// Asked for both cores before every instruction: most code lies outside the
+// span of the idle code, decided by one comparison.
+inline bool Rp2040::idleAt(int n) const {
+    const arm::Core& c = *cores_[std::size_t(n)];
+    const std::uint32_t pc = c.pc();
+    if (pc - idleLow_ >= idleSpan_)
+        return false;
+    const Slot& s = slots_[std::size_t(n)];
+    if (s.mode != Mode::Executing || !c.running() || c.handlerMode() || c.primask())
+        return false;
+    for (const auto& [begin, end] : idleCode_) {
+        if (pc >= begin && pc < end)
+            return true;
+    }
+    return false;
+}
+
+// A core about to execute outside the idle code leaves the kernel state
+// bothIdle() read open again; in it, the loop is watched.
+inline bool Rp2040::trySkipIdle(int n, bool idle, Time limit) {
+    if (!idle) {
+        stillIdle_ = false;
+        return false;
+    }
+    return trySkipIdleLoop(n, limit);
+}
+
+// Inlined into both run loops: the call and its spills cost as much as a
+// simple instruction.
+__attribute__((always_inline)) inline void Rp2040::execute(int n) {
+    Slot& s = slots_[std::size_t(n)];
+    arm::Core& c = *cores_[std::size_t(n)];
+    if (threadHeld(n) && !c.exceptionDue()) {
+        // Nothing to take: it waits for an interrupt or the hold's end.
+        s.mayWake = false;
+        changed_ = true;
+        return;
+    }
+    simulation().runnerTime(s.time);
+    const Time begin = s.time;
+    // An allocation made to fail returns null at once, its code never run.
+    if (c.pc() == allocatorEntry_ && !c.exceptionDue() && allocationFaults_.failThisOne()) {
+        c.setReg(0, 0);
+        c.setPc(c.reg(14));
+    }
+    if (observer_)
+        observer_->beforeStep(n, begin);
+    executing_ = n;
+    fabric_.beginStep(n, s.time / kNsPerCycle);
+    const unsigned cycles = c.step();
+    executing_ = -1;
+    if (cycles == 0) {
+        s.mayWake = false; // still asleep: nothing it waits for has happened
+        if (c.state() == arm::Core::State::Stopped)
+            reportStop(n, c.stopInfo().reason, c.stopInfo().pc);
+        return;
+    }
+    ++stats_.instructions[n];
+    const unsigned total = cycles + s.extraCycles;
+    s.extraCycles = 0;
+    c.tick(total);
+    s.time += Time{total} * kNsPerCycle;
+    if (observer_)
+        observer_->afterStep(n, begin, s.time);
+    if (c.state() == arm::Core::State::Stopped) {
+        reportStop(n, c.stopInfo().reason, c.stopInfo().pc);
+        return;
+    }
+    // The usual case, a stack pointer in SRAM, decided here without a call.
+    const std::uint32_t sp = c.reg(13);
+    if (sp - (addr::kSram + 1) >= addr::kSramSize && s.mode == Mode::Executing && !checkStack(n))
+        return;
+    if (resetPending_)
+        performReset(resetCause_);
+}
+
 void Rp2040::runUntil(Time bound) {
     Simulation& sim = simulation();
     while (!sim.stopped()) {
@@ -135,26 +211,43 @@ void Rp2040::runUntil(Time bound) {
     }
 }
 
-// Both cores executing: the one behind steps (core 0 on a tie), for as long
-// as both keep running. Their SRAM accesses are arbitrated.
-void Rp2040::runBoth(Time bound) {
+// Core N steps for as long as it stays behind the other (or level with it,
+// for core 0). Each core has its own copy, its slot and core at fixed places.
+// False: runBoth is done.
+template <int N>
+__attribute__((always_inline)) inline bool Rp2040::runBehind(Time bound) {
     Simulation& sim = simulation();
-    changed_ = false;
+    Slot& s = slots_[N];
+    const Slot& other = slots_[1 - N];
+    const arm::Core& c = *cores_[N];
     for (;;) {
-        const int n = slots_[0].time <= slots_[1].time ? 0 : 1;
-        Slot& s = slots_[std::size_t(n)];
         const Time limit = std::min(bound, sim.events().nextTime());
         if (s.time >= limit)
-            return;
-        if (idleSkip_ && trySkipIdle(n, limit))
-            continue;
+            return false;
+        const bool idle = idleAt(N);
+        const bool otherIdle = idleAt(1 - N);
+        if (idleSkip_ && trySkipIdle(N, idle, limit))
+            return true; // the times moved: who is behind is open again
         // Only while both execute can their SRAM accesses meet; not while
         // both go round the idle loops, whose periods an idle skip jumps by
         // as each core measured its own.
-        cores_[std::size_t(n)]->setArbitration(!(idleAt(0) && idleAt(1)));
-        execute(n);
-        if (changed_ || resetPending_ || sim.stopped() || s.mode != Mode::Executing ||
-            !cores_[std::size_t(n)]->running())
+        cores_[N]->setArbitration(!(idle && otherIdle));
+        execute(N);
+        if (changed_ || resetPending_ || sim.stopped() || s.mode != Mode::Executing || !c.running())
+            return false;
+        if (N == 0 ? s.time > other.time : s.time >= other.time)
+            return true;
+    }
+}
+
+// Both cores executing: the one behind steps (core 0 on a tie), for as long
+// as both keep running. Their SRAM accesses are arbitrated.
+void Rp2040::runBoth(Time bound) {
+    changed_ = false;
+    for (;;) {
+        const bool more =
+            slots_[0].time <= slots_[1].time ? runBehind<0>(bound) : runBehind<1>(bound);
+        if (!more)
             return;
     }
 }
@@ -181,60 +274,13 @@ void Rp2040::runCore(int n, Time bound) {
     changed_ = false;
     for (;;) {
         const Time limit = std::min(bound, sim.events().nextTime());
-        if (idleSkip_ && trySkipIdle(n, limit))
+        if (idleSkip_ && trySkipIdle(n, idleAt(n), limit))
             return;
         execute(n);
         if (changed_ || resetPending_ || sim.stopped() || s.mode != Mode::Executing ||
             !c.running() || s.time >= until || s.time >= std::min(bound, sim.events().nextTime()))
             return;
     }
-}
-
-void Rp2040::execute(int n) {
-    Slot& s = slots_[std::size_t(n)];
-    arm::Core& c = *cores_[std::size_t(n)];
-    if (threadHeld(n) && !c.exceptionDue()) {
-        // Nothing to take: it waits for an interrupt or the hold's end.
-        s.mayWake = false;
-        changed_ = true;
-        return;
-    }
-    simulation().runnerTime(s.time);
-    const Time begin = s.time;
-    // An allocation made to fail returns null at once, its code never run.
-    if (c.pc() == allocatorEntry_ && !c.exceptionDue() && allocationFaults_.failThisOne()) {
-        c.setReg(0, 0);
-        c.setPc(c.reg(14));
-    }
-    if (observer_)
-        observer_->beforeStep(n, begin);
-    executing_ = n;
-    fabric_.beginStep(n, s.time / kNsPerCycle);
-    const unsigned cycles = c.step();
-    executing_ = -1;
-    if (cycles == 0) {
-        s.mayWake = false; // still asleep: nothing it waits for has happened
-        if (c.state() == arm::Core::State::Stopped)
-            reportStop(n, c.stopInfo().reason, c.stopInfo().pc);
-        return;
-    }
-    ++stats_.instructions[n];
-    const unsigned total = cycles + s.extraCycles;
-    s.extraCycles = 0;
-    c.tick(total);
-    s.time += Time{total} * kNsPerCycle;
-    if (observer_)
-        observer_->afterStep(n, begin, s.time);
-    if (c.state() == arm::Core::State::Stopped) {
-        reportStop(n, c.stopInfo().reason, c.stopInfo().pc);
-        return;
-    }
-    // The usual case, a stack pointer in SRAM, decided here without a call.
-    const std::uint32_t sp = c.reg(13);
-    if (sp - (addr::kSram + 1) >= addr::kSramSize && s.mode == Mode::Executing && !checkStack(n))
-        return;
-    if (resetPending_)
-        performReset(resetCause_);
 }
 
 void Rp2040::stepLauncher() {
@@ -287,19 +333,6 @@ bool Rp2040::checkStack(int n) {
 
 // --- idle -----------------------------------------------------------------------------
 
-bool Rp2040::idleAt(int n) const {
-    const Slot& s = slots_[std::size_t(n)];
-    const arm::Core& c = *cores_[std::size_t(n)];
-    if (s.mode != Mode::Executing || !c.running() || c.handlerMode() || c.primask())
-        return false;
-    const std::uint32_t pc = c.pc();
-    for (const auto& [begin, end] : idleCode_) {
-        if (pc >= begin && pc < end)
-            return true;
-    }
-    return false;
-}
-
 bool Rp2040::bothIdle() {
     // Cores asleep, parked or held wait for something to change; the others
     // must be in the idle loop, with nothing pending.
@@ -340,11 +373,7 @@ bool Rp2040::bothIdle() {
 // of that moment; the rest is executed. The core is then where it would
 // have been, to the cycle: nothing, not even the latency of the interrupt
 // that ends the idling, tells the jump from the execution.
-bool Rp2040::trySkipIdle(int n, Time limit) {
-    if (!idleAt(n)) {
-        stillIdle_ = false;
-        return false;
-    }
+bool Rp2040::trySkipIdleLoop(int n, Time limit) {
     // Looked at as the core passes its mark, and wherever the loop is known
     // to repeat, while a whole period fits before the limit.
     IdleLoop& loop = idleLoops_[std::size_t(n)];
