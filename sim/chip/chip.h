@@ -22,6 +22,8 @@
 #include "engine/simulation.h"
 #include "engine/time.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -73,6 +75,22 @@ public:
     // The firmware's allocations that are to fail.
     virtual AllocationFaults& allocationFaults() = 0;
 
+    // --- a debugger's calls into the firmware ------------------------------------
+    // Each is made on `core` from a task's context and never waits: on the
+    // host model from a task above every other, on the real binary from the
+    // core's idle task the next time it runs with interrupts on, the
+    // registers it had put back afterwards. `done`, if given, hears whether
+    // the call succeeded.
+    using CallDone = std::function<void(bool)>;
+    // Sends `item` to the back of the queue whose handle the firmware keeps
+    // in the variable named `handle`; fails when the queue is full or its
+    // items are of another size.
+    virtual void sendToQueue(int core, const std::string& handle, std::vector<std::uint8_t> item,
+                             CallDone done = {}) = 0;
+    // Queues a call for the timer service task that keeps it waiting `ticks`
+    // (vTaskDelay) when it takes it; fails when its command queue is full.
+    virtual void pendTimerServiceDelay(int core, std::uint32_t ticks, CallDone done = {}) = 0;
+
     // --- probes --------------------------------------------------------------------
     // The RTOS's tasks as a debugger lists them: every task not deleted, with
     // its priority and the cores it may run on (one bit per core; a task
@@ -83,6 +101,9 @@ public:
         std::uint32_t affinity;
     };
     virtual std::vector<TaskInfo> tasks() const = 0;
+    // The names of the software timers that run, from the timer service's
+    // lists of active timers; a dormant timer is in none of them.
+    virtual std::vector<std::string> activeTimers() const = 0;
     void addObserver(ChipObserver& observer);
     void removeObserver(ChipObserver& observer);
     template <class F>

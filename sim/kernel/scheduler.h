@@ -149,6 +149,7 @@ public:
     void deleteEventGroup(EventGroup* g);
 
     TimerService& timers() { return *timers_; }
+    const TimerService& timers() const { return *timers_; }
     void registerQueue(Queue* q, const char* name);
     void unregisterQueue(Queue* q);
     const char* queueName(const Queue* q) const;

@@ -64,6 +64,8 @@ public:
     bool isActive(const SoftwareTimer* t) const { return t && t->active; }
     // The timer created with `name`, as a debugger finds it; null if none.
     const SoftwareTimer* find(const char* name) const;
+    // The active timers, the next to expire first.
+    const std::vector<SoftwareTimer*>& active() const { return active_; }
 
     bool createTask();
     Task* task() const { return task_; }

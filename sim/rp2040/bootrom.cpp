@@ -220,8 +220,11 @@ bool Bootrom::call(arm::Core& core, std::uint32_t pc, std::uint8_t imm) {
         core.stop("bootrom: reset_usb_boot called (gpio mask " + hex(r0) + ", interfaces " +
                   hex(core.reg(1)) + "): the chip would restart as a USB drive");
         return true;
-    case kDebugTrampoline:
     case kDebugTrampolineEnd:
+        if (host_.debuggerCallReturned(core))
+            return true;
+        [[fallthrough]];
+    case kDebugTrampoline:
         core.stop("bootrom: the debugger trampoline was called, which needs a debugger");
         return true;
     default: {

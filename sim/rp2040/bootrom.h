@@ -40,6 +40,9 @@ public:
     virtual void parkForLaunch(arm::Core& core) = 0;
     // A routine took this many cycles beyond its UDF.
     virtual void chargeCycles(arm::Core& core, unsigned cycles) = 0;
+    // The core reached the debugger trampoline's end: true if a debugger's
+    // call returned there and the core goes on.
+    virtual bool debuggerCallReturned(arm::Core&) { return false; }
 };
 
 class Bootrom {

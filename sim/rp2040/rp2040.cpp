@@ -242,6 +242,8 @@ void Rp2040::performReset(std::string cause) {
     simulation().runnerTime(at);
     trace("reset: " + cause);
     history_.reset(at, cause);
+    calls_.clear();
+    callWaiting_ = false;
     resetPeripherals();
     markBoot();
     bootCores(at);
@@ -363,6 +365,65 @@ void Rp2040::holdTasks(int core, Time duration) {
     changed_ = true;
 }
 
+void Rp2040::addCall(DebuggerCalls::Call call) {
+    calls_.add(std::move(call));
+    callWaiting_ = true;
+    stillIdle_ = false;
+}
+
+void Rp2040::beginCall(int n) {
+    calls_.begin(*cores_[std::size_t(n)], fabric_,
+                 Bootrom::stubAddress(Bootrom::kDebugTrampolineEnd));
+    callWaiting_ = calls_.waiting();
+}
+
+void Rp2040::callQueueSend(int core, std::uint32_t queue, std::vector<std::uint8_t> item,
+                           CallDone done) {
+    // Queue_t: the storage pointers, two task lists, then the item count,
+    // length and item size.
+    constexpr std::uint32_t kItemSizeOffset = 16 * 4;
+    const std::optional<std::uint32_t> send = elf_->address("xQueueGenericSend");
+    if (!send || queue == 0 || readWord(queue + kItemSizeOffset) != item.size()) {
+        if (done)
+            done(false);
+        return;
+    }
+    DebuggerCalls::Call call;
+    call.core = core;
+    call.function = *send | 1u;
+    call.args = {queue, 0, 0, 0}; // no wait, to the back
+    call.data = std::move(item);
+    call.dataArgs = 1u << 1;
+    call.done = [done = std::move(done)](std::uint32_t result) {
+        if (done)
+            done(result == 1); // pdPASS
+    };
+    addCall(std::move(call));
+}
+
+void Rp2040::sendToQueue(int core, const std::string& handle, std::vector<std::uint8_t> item,
+                         CallDone done) {
+    const std::optional<std::uint32_t> variable = elf_->address(handle);
+    callQueueSend(core, variable ? readWord(*variable) : 0, std::move(item), std::move(done));
+}
+
+void Rp2040::pendTimerServiceDelay(int core, std::uint32_t ticks, CallDone done) {
+    const std::optional<std::uint32_t> queue = elf_->address("xTimerQueue");
+    const std::optional<std::uint32_t> delay = elf_->address("vTaskDelay");
+    if (!queue || !delay) {
+        if (done)
+            done(false);
+        return;
+    }
+    // The timer service's message: a negative ID (a function to call), the
+    // function, its two parameters.
+    constexpr std::int32_t kExecuteCallback = -1;
+    std::vector<std::uint8_t> message(16);
+    const std::uint32_t words[4] = {std::uint32_t(kExecuteCallback), *delay | 1u, ticks, 0};
+    std::memcpy(message.data(), words, sizeof words);
+    callQueueSend(core, readWord(*queue), std::move(message), std::move(done));
+}
+
 std::vector<Chip::TaskInfo> Rp2040::tasks() const {
     std::vector<TaskInfo> out;
     // The kernel marks "no affinity" with every bit set; only the cores' bits mean anything.
@@ -370,6 +431,10 @@ std::vector<Chip::TaskInfo> Rp2040::tasks() const {
     for (const RtosView::Task& t : rtos_.tasks())
         out.push_back({t.name, t.priority, t.affinity & kCoreBits});
     return out;
+}
+
+std::vector<std::string> Rp2040::activeTimers() const {
+    return rtos_.activeTimers();
 }
 
 void Rp2040::haltCore(int core, Time duration) {

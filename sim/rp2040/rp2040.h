@@ -23,6 +23,7 @@
 #include "rp2040/bus_fabric.h"
 #include "rp2040/clocks.h"
 #include "rp2040/core1_launch.h"
+#include "rp2040/debugger_call.h"
 #include "rp2040/elf_image.h"
 #include "rp2040/execution_observer.h"
 #include "rp2040/idle_loop.h"
@@ -69,6 +70,7 @@ public:
     void holdTasks(int core, Time duration) override;
     // Read from the kernel's lists in SRAM, as a debugger reads them.
     std::vector<TaskInfo> tasks() const override;
+    std::vector<std::string> activeTimers() const override;
     // A debugger halts one core for `duration` from now, with DBGPAUSE
     // cleared: the timer, the watchdog and the other core go on.
     void haltCore(int core, Time duration);
@@ -81,6 +83,13 @@ public:
     Time irqLatency(int core) const override { return irqLatency_.at(std::size_t(core)); }
     // Counted at every call of the image's pvPortMalloc.
     AllocationFaults& allocationFaults() override { return allocationFaults_; }
+    // Calls xQueueGenericSend; fails at once if the image has no such variable
+    // or its queue is not yet made.
+    void sendToQueue(int core, const std::string& handle, std::vector<std::uint8_t> item,
+                     CallDone done = {}) override;
+    // Sends the timer service's queue the message xTimerPendFunctionCall
+    // would, with vTaskDelay as the function and `ticks` its argument.
+    void pendTimerServiceDelay(int core, std::uint32_t ticks, CallDone done = {}) override;
 
     // --- sim::TimedRunner ---------------------------------------------------------
     Time localTime() const override;
@@ -152,6 +161,14 @@ private:
     void chargeCycles(arm::Core& core, unsigned cycles) override {
         slots_[std::size_t(core.id())].extraCycles += cycles;
     }
+    bool debuggerCallReturned(arm::Core& core) override { return calls_.returned(core); }
+
+    // Queues a call of `function` with xQueueGenericSend's arguments: the
+    // queue, the item below the stack, no wait, to the back.
+    void callQueueSend(int core, std::uint32_t queue, std::vector<std::uint8_t> item,
+                       CallDone done);
+    void addCall(DebuggerCalls::Call call);
+    void beginCall(int n);
 
     void mapBlocks();
     void loadFlash();
@@ -220,6 +237,8 @@ private:
     ResetHistory history_;
     AllocationFaults allocationFaults_;
     std::array<Time, 2> irqLatency_{};
+    DebuggerCalls calls_;
+    bool callWaiting_ = false; // calls_ has a call not yet made
 
     bool powered_ = false;
     bool idleSkip_ = true;

@@ -129,6 +129,9 @@ __attribute__((always_inline)) inline void Rp2040::execute(int n) {
     }
     simulation().runnerTime(s.time);
     const Time begin = s.time;
+    // A debugger's call waits for the core's idle loop.
+    if (callWaiting_ && idleAt(n) && !c.exceptionDue() && calls_.waitingOn(n))
+        beginCall(n);
     // An allocation made to fail returns null at once, its code never run.
     if (c.pc() == allocatorEntry_ && !c.exceptionDue() && allocationFaults_.failThisOne()) {
         c.setReg(0, 0);
@@ -335,7 +338,10 @@ bool Rp2040::checkStack(int n) {
 
 bool Rp2040::bothIdle() {
     // Cores asleep, parked or held wait for something to change; the others
-    // must be in the idle loop, with nothing pending.
+    // must be in the idle loop, with nothing pending, and no debugger's call
+    // waiting for it.
+    if (callWaiting_)
+        return false;
     for (int n = 0; n < 2; ++n) {
         if (ready(n) && !idleAt(n))
             return false;

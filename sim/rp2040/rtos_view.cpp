@@ -22,6 +22,10 @@ RtosView::RtosView(const ElfImage& elf, MemoryReader read)
             stateLists_.emplace_back(list->address,
                                      std::max<std::uint32_t>(1, list->size / kListSize));
     }
+    for (const char* name : {"xActiveTimerList1", "xActiveTimerList2"}) {
+        if (const std::optional<std::uint32_t> list = elf.address(name))
+            timerLists_.push_back(*list);
+    }
 }
 
 std::uint32_t RtosView::word(std::uint32_t address) const {
@@ -49,6 +53,22 @@ std::vector<RtosView::Task> RtosView::tasks() const {
         if (!name)
             continue;
         out.push_back({tcb, *name, word(tcb + kPriorityOffset), word(tcb + kAffinityOffset)});
+    }
+    return out;
+}
+
+std::vector<std::string> RtosView::activeTimers() const {
+    std::vector<std::uint32_t> timers;
+    for (std::uint32_t list : timerLists_)
+        collect(list, timers);
+    std::vector<std::string> out;
+    constexpr std::uint32_t kMaxName = 32;
+    for (std::uint32_t t : timers) {
+        char name[kMaxName + 1] = {};
+        const std::uint32_t text = word(t);
+        if (text == 0 || !read_(text, name, kMaxName))
+            continue;
+        out.emplace_back(name);
     }
     return out;
 }

@@ -50,6 +50,10 @@ public:
     // lowest priority up, then the delayed and suspended ones); empty
     // before the scheduler has tasks.
     std::vector<Task> tasks() const;
+    // The names of the timers in the timer service's two active lists (the
+    // current one and the one for after the tick count wraps); Timer_t
+    // begins with its name pointer.
+    std::vector<std::string> activeTimers() const;
 
 private:
     // The owners of a list's items (List_t: item count, index, end marker
@@ -62,6 +66,7 @@ private:
     std::optional<std::uint32_t> currentTcbs_;
     // The kernel's state lists: address and number of List_t each.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> stateLists_;
+    std::vector<std::uint32_t> timerLists_;
     MemoryReader read_;
 };
 

@@ -1,6 +1,11 @@
 #include "sdk/host_chip.h"
 
+#include "kernel/queue.h"
+#include "kernel/timer_service.h"
 #include "sdk/runtime.h"
+
+#include "FreeRTOS.h"
+#include "task.h"
 
 #include <exception>
 
@@ -65,6 +70,55 @@ std::vector<Chip::TaskInfo> HostChip::tasks() const {
         if (t->state != TaskState::Deleted)
             out.push_back({t->name, t->priority, t->affinity});
     return out;
+}
+
+std::vector<std::string> HostChip::activeTimers() const {
+    std::vector<std::string> out;
+    for (const SoftwareTimer* t : scheduler().timers().active())
+        out.emplace_back(t->name ? t->name : "");
+    return out;
+}
+
+void HostChip::debuggerCallBody(void* p) {
+    DebuggerCall& c = *static_cast<DebuggerCall*>(p);
+    const bool ok = c.call();
+    if (c.done)
+        c.done(ok);
+    vTaskDelete(nullptr);
+}
+
+void HostChip::debuggerCall(int core, std::function<bool()> call, CallDone done) {
+    calls_.push_back(std::make_unique<DebuggerCall>(DebuggerCall{std::move(call), done}));
+    // The kernel's highest priority (of 32), so that it runs at once.
+    constexpr unsigned kTopPriority = 31;
+    constexpr std::uint32_t kStackWords = 256;
+    if (!scheduler().createTask(&HostChip::debuggerCallBody, "Debugger", kStackWords,
+                                calls_.back().get(), kTopPriority, 1u << core) &&
+        done)
+        done(false);
+}
+
+void HostChip::sendToQueue(int core, const std::string& handle, std::vector<std::uint8_t> item,
+                           CallDone done) {
+    void* variable = image_ ? image_->symbol(handle.c_str()) : nullptr;
+    debuggerCall(
+        core,
+        [variable, item = std::move(item)] {
+            Queue* q = variable ? *static_cast<Queue**>(variable) : nullptr;
+            return q && q->itemSize() == item.size() && q->send(item.data(), 0, false);
+        },
+        std::move(done));
+}
+
+void HostChip::pendTimerServiceDelay(int core, std::uint32_t ticks, CallDone done) {
+    debuggerCall(
+        core,
+        [this, ticks] {
+            bool woken = false;
+            return scheduler().timers().pendFunctionCall(
+                [](void*, std::uint32_t t) { vTaskDelay(t); }, nullptr, ticks, &woken);
+        },
+        std::move(done));
 }
 
 } // namespace sim

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -69,12 +70,23 @@ public:
     Time irqLatency(int core) const override { return Processor::irqLatency(core); }
     AllocationFaults& allocationFaults() override { return heap(); }
     std::vector<TaskInfo> tasks() const override;
+    std::vector<std::string> activeTimers() const override;
+    void sendToQueue(int core, const std::string& handle, std::vector<std::uint8_t> item,
+                     CallDone done = {}) override;
+    void pendTimerServiceDelay(int core, std::uint32_t ticks, CallDone done = {}) override;
 
 protected:
     const ResetHistory& history() const override { return Processor::history(); }
     void resetPeripherals() override;
 
 private:
+    struct DebuggerCall {
+        std::function<bool()> call;
+        CallDone done;
+    };
+    static void debuggerCallBody(void* call);
+    void debuggerCall(int core, std::function<bool()> call, CallDone done);
+
     int boot();
     void beforeBoot();
 
@@ -83,6 +95,7 @@ private:
     std::function<int()> main_;
     bool imageBooted_ = false;
     std::string failMessage_;
+    std::vector<std::unique_ptr<DebuggerCall>> calls_; // made or waiting
 };
 
 } // namespace sim

@@ -47,6 +47,13 @@ constexpr sim::Time kCodeTime = kElf ? sim::microseconds(250) : 0;
 // and every tick-timed behaviour moves with the first tick.
 constexpr sim::Time kStartUp = kElf ? sim::milliseconds(5) : 0;
 
+// Whether what `image` prints reaches a console: the real binaries of valdor
+// and quillet link no stdio driver, so their printf goes nowhere; the host
+// model's stdio shows every image's lines.
+inline bool printsToConsole(const std::string& image) {
+    return !kElf || image == "brennic";
+}
+
 // Whether `seen` is `expected` event by event, every event late by one
 // common offset of at most `maxOffset` plus at most kCodeTime of its own.
 // On the host backend both are zero: the timelines must be equal.
