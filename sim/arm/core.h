@@ -87,6 +87,12 @@ public:
     const Stop& stopInfo() const { return stop_; }
     // Stops the core from outside (the chip found a fault the core cannot see).
     void stop(std::string reason);
+    // A debugger's halt ends a WFI or WFE sleep (both may end without
+    // cause); the core goes on after the instruction.
+    void endSleep() {
+        if (state_ == State::Sleeping || state_ == State::WaitForEvent)
+            state_ = State::Running;
+    }
 
     // SysTick counts `cycles` of the processor clock (when enabled with the
     // processor clock source). May pend its exception. Inline for the usual

@@ -90,6 +90,11 @@ public:
     // Queues a call for the timer service task that keeps it waiting `ticks`
     // (vTaskDelay) when it takes it; fails when its command queue is full.
     virtual void pendTimerServiceDelay(int core, std::uint32_t ticks, CallDone done = {}) = 0;
+    // Sets the notification value of the task named `task` to `value`,
+    // overwriting one not yet taken (xTaskNotify, eSetValueWithOverwrite);
+    // fails when there is no such task.
+    virtual void notifyTask(int core, const std::string& task, std::uint32_t value,
+                            CallDone done = {}) = 0;
 
     // --- probes --------------------------------------------------------------------
     // The RTOS's tasks as a debugger lists them: every task not deleted, with

@@ -28,8 +28,9 @@ public:
         int core = 0;
         std::uint32_t function = 0; // with the Thumb bit
         std::array<std::uint32_t, 4> args{};
-        // Copied below the stack; the arguments flagged in `dataArgs` (bit i
-        // for argument i) are offsets into it, made addresses.
+        // Copied below the stack, so that its first words are the arguments
+        // past the fourth; the arguments flagged in `dataArgs` (bit i for
+        // argument i) are offsets into it, made addresses.
         std::vector<std::uint8_t> data;
         unsigned dataArgs = 0;
         std::function<void(std::uint32_t)> done; // r0 at the return

@@ -366,9 +366,13 @@ void Rp2040::holdTasks(int core, Time duration) {
 }
 
 void Rp2040::addCall(DebuggerCalls::Call call) {
+    const int n = call.core;
     calls_.add(std::move(call));
     callWaiting_ = true;
     stillIdle_ = false;
+    // Halted for the call, a core asleep in its idle loop comes out of it.
+    cores_[std::size_t(n)]->endSleep();
+    wake(n);
 }
 
 void Rp2040::beginCall(int n) {
@@ -422,6 +426,31 @@ void Rp2040::pendTimerServiceDelay(int core, std::uint32_t ticks, CallDone done)
     const std::uint32_t words[4] = {std::uint32_t(kExecuteCallback), *delay | 1u, ticks, 0};
     std::memcpy(message.data(), words, sizeof words);
     callQueueSend(core, readWord(*queue), std::move(message), std::move(done));
+}
+
+void Rp2040::notifyTask(int core, const std::string& task, std::uint32_t value, CallDone done) {
+    const std::optional<std::uint32_t> notify = elf_->address("xTaskGenericNotify");
+    std::uint32_t tcb = 0;
+    for (const RtosView::Task& t : rtos_.tasks())
+        if (t.name == task)
+            tcb = t.tcb;
+    if (!notify || tcb == 0) {
+        if (done)
+            done(false);
+        return;
+    }
+    constexpr std::uint32_t kSetValueWithOverwrite = 3;
+    DebuggerCalls::Call call;
+    call.core = core;
+    call.function = *notify | 1u;
+    call.args = {tcb, 0, value, kSetValueWithOverwrite}; // the default index
+    // The fifth argument, at the stack pointer: no previous value wanted.
+    call.data = std::vector<std::uint8_t>(4, 0);
+    call.done = [done = std::move(done)](std::uint32_t result) {
+        if (done)
+            done(result == 1); // pdPASS
+    };
+    addCall(std::move(call));
 }
 
 std::vector<Chip::TaskInfo> Rp2040::tasks() const {

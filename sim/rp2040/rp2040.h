@@ -90,6 +90,8 @@ public:
     // Sends the timer service's queue the message xTimerPendFunctionCall
     // would, with vTaskDelay as the function and `ticks` its argument.
     void pendTimerServiceDelay(int core, std::uint32_t ticks, CallDone done = {}) override;
+    void notifyTask(int core, const std::string& task, std::uint32_t value,
+                    CallDone done = {}) override;
 
     // --- sim::TimedRunner ---------------------------------------------------------
     Time localTime() const override;

@@ -121,4 +121,15 @@ void HostChip::pendTimerServiceDelay(int core, std::uint32_t ticks, CallDone don
         std::move(done));
 }
 
+void HostChip::notifyTask(int core, const std::string& task, std::uint32_t value, CallDone done) {
+    debuggerCall(
+        core,
+        [this, task, value] {
+            Task* t = scheduler().findTask(task.c_str());
+            bool woken = false;
+            return t && scheduler().notify(t, value, eSetValueWithOverwrite, nullptr, &woken);
+        },
+        std::move(done));
+}
+
 } // namespace sim

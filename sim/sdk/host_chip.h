@@ -74,6 +74,8 @@ public:
     void sendToQueue(int core, const std::string& handle, std::vector<std::uint8_t> item,
                      CallDone done = {}) override;
     void pendTimerServiceDelay(int core, std::uint32_t ticks, CallDone done = {}) override;
+    void notifyTask(int core, const std::string& task, std::uint32_t value,
+                    CallDone done = {}) override;
 
 protected:
     const ResetHistory& history() const override { return Processor::history(); }

@@ -82,8 +82,10 @@ TEST_F(BoardEvents, QueuedEventsAreServedInArrivalOrder) {
     const Time resumed = held + milliseconds(5);
     const Effects e = effects(held);
     ASSERT_EQ(e.size(), 3u);
-    EXPECT_EQ(e[0], (std::pair<Time, std::string>{resumed, "GPIO17=0"}));
-    EXPECT_EQ(e[1], (std::pair<Time, std::string>{resumed, "GPIO11=1"}));
+    EXPECT_EQ(e[0].second, "GPIO17=0");
+    EXPECT_TRUE(onTime(e[0].first, resumed));
+    EXPECT_EQ(e[1].second, "GPIO11=1");
+    EXPECT_TRUE(onTime(e[1].first, resumed));
     EXPECT_EQ(e[2].second, "channel A value 4095");
     EXPECT_EQ(read(kAddr, 0x12, 1), Bytes{0x03});
 }
@@ -93,10 +95,12 @@ TEST_F(BoardEvents, AWriteBeforeAnEdgeIsServedFirst) {
     const Time held = now();
     holdCore(*board_, 0, milliseconds(3));
     write(kAddr, 0x50, {0x01});
+    runFor(kCodeTime); // TWI-Task queues the write's event after the stop
     board_->contact(kInput0).close();
     runUntil(held + milliseconds(4));
     const Time resumed = held + milliseconds(3);
-    EXPECT_EQ(effects(held), (Effects{{resumed, "GPIO11=1"}, {resumed, "GPIO17=0"}}));
+    EXPECT_TRUE(
+        sameTimeline(effects(held), Effects{{resumed, "GPIO11=1"}, {resumed, "GPIO17=0"}}, 0));
 }
 
 // 300 edges of a bouncing contact while the board task is held fill the
@@ -122,8 +126,9 @@ TEST_F(BoardEvents, FullQueueDropsEventsWithoutHarm) {
     EXPECT_TRUE(records("console", board_->name(), held).empty());
 
     const I2cTransferRecord w = write(kAddr, 0x51, {0x00});
+    runFor(kCodeTime);
     EXPECT_TRUE(board_->chip().gpio.level(kOutput0));
-    EXPECT_EQ(effects(w.start), (Effects{{w.end, "GPIO11=1"}}));
+    EXPECT_TRUE(sameTimeline(effects(w.start), Effects{{w.end, "GPIO11=1"}}, 0));
 }
 
 // Host activity goes into the queue before the other events of its write:

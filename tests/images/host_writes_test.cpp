@@ -3,6 +3,8 @@
 // queue drops the newest record when it is full and keeps working.
 #include "link_bench.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 
 namespace link_test {
@@ -62,8 +64,10 @@ TEST_P(HostWrites, FullQueueDropsTheNewestRecordsAndKeepsWorking) {
 INSTANTIATE_TEST_SUITE_P(Images, HostWrites, ::testing::Values("valdor", "quillet"));
 
 // valdor: each write to 0x50 makes the board drive its outputs; three writes
-// held back behind a busy core 1 reach the pins one after the other, in the
-// order they were written, the moment the task runs again. Output channel i
+// held back behind a busy core 1 reach the pins in the order they were
+// written once the task runs again, and the last one stays. The board task
+// reads the output word when it serves each write's event, so it may find a
+// later write already applied and show that one for both. Output channel i
 // is GPIO11 - i.
 class HostWritesValdor : public LinkTest {};
 
@@ -72,26 +76,36 @@ TEST_F(HostWritesValdor, HeldWritesReachTheOutputsInOrder) {
     start(milliseconds(5));
     const Time held = now();
     holdCore(board, 1, milliseconds(3));
-    for (std::uint8_t bit : {0x01, 0x02, 0x04})
-        write(kAddr, 0x50, {bit});
+    const std::vector<unsigned> written = {0x01, 0x02, 0x04};
+    for (unsigned bit : written)
+        write(kAddr, 0x50, {std::uint8_t(bit)});
     EXPECT_EQ(now(), held + 3 * kWriteSlot - microseconds(5));
     EXPECT_TRUE(records("pin", board.name(), held).empty());
 
     runUntil(held + milliseconds(4));
     const Time resumed = held + milliseconds(3);
-    std::vector<std::pair<Time, std::string>> outputs;
+    // The output word after each change of GPIO11..GPIO9, and the words
+    // written among them (a word between two writes is a pin on its way).
+    std::vector<unsigned> shown;
+    unsigned word = 0;
     for (const sim::Record& r : records("pin", board.name(), held)) {
-        if (r.text().rfind("GPIO9=", 0) == 0 || r.text().rfind("GPIO10=", 0) == 0 ||
-            r.text().rfind("GPIO11=", 0) == 0)
-            outputs.emplace_back(r.at, r.text().substr(0, r.text().find(' ')));
+        unsigned gpio = 0;
+        int level = 0;
+        if (std::sscanf(r.text().c_str(), "GPIO%u=%d", &gpio, &level) != 2 || gpio < 9 || gpio > 11)
+            continue;
+        EXPECT_TRUE(onTime(r.at, resumed)) << r.text();
+        const unsigned bit = 1u << (11 - gpio);
+        word = level ? word | bit : word & ~bit;
+        if (std::find(written.begin(), written.end(), word) != written.end() &&
+            (shown.empty() || shown.back() != word))
+            shown.push_back(word);
     }
-    EXPECT_EQ(outputs, (std::vector<std::pair<Time, std::string>>{
-                           {resumed, "GPIO11=1"},
-                           {resumed, "GPIO10=1"},
-                           {resumed, "GPIO11=0"},
-                           {resumed, "GPIO9=1"},
-                           {resumed, "GPIO10=0"},
-                       }));
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), written.back());
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end())) << "a write shown after a later one";
+    if (!image_backend::kElf) { // code takes no time: the task serves each write before the next
+        EXPECT_EQ(shown, written);
+    }
 }
 
 } // namespace
