@@ -95,6 +95,14 @@ public:
     // fails when there is no such task.
     virtual void notifyTask(int core, const std::string& task, std::uint32_t value,
                             CallDone done = {}) = 0;
+    // Creates a task named `name` that never blocks, through the kernel's
+    // own xTaskCreateAffinitySet, as a runaway task of the firmware would
+    // be: anything of higher priority and every interrupt still preempt it.
+    // `affinity` has one bit per core.
+    virtual void addBusyTask(int core, const std::string& name, unsigned priority,
+                             std::uint32_t affinity, CallDone done = {}) = 0;
+    // Deletes the task named `task` (vTaskDelete); fails when there is none.
+    virtual void deleteTask(int core, const std::string& task, CallDone done = {}) = 0;
 
     // --- probes --------------------------------------------------------------------
     // The RTOS's tasks as a debugger lists them: every task not deleted, with

@@ -198,6 +198,7 @@ bool Rp2040::running() const {
 }
 
 void Rp2040::bootCores(Time at) {
+    trace("boot");
     for (int n = 0; n < 2; ++n) {
         Slot& s = slots_[std::size_t(n)];
         s.time = at;
@@ -363,94 +364,6 @@ void Rp2040::holdTasks(int core, Time duration) {
     Slot& s = slots_[std::size_t(core)];
     s.tasksHeldUntil = std::max(s.tasksHeldUntil, std::max(s.time, simulation().now()) + duration);
     changed_ = true;
-}
-
-void Rp2040::addCall(DebuggerCalls::Call call) {
-    const int n = call.core;
-    calls_.add(std::move(call));
-    callWaiting_ = true;
-    stillIdle_ = false;
-    // Halted for the call, a core asleep in its idle loop comes out of it.
-    cores_[std::size_t(n)]->endSleep();
-    wake(n);
-}
-
-void Rp2040::beginCall(int n) {
-    calls_.begin(*cores_[std::size_t(n)], fabric_,
-                 Bootrom::stubAddress(Bootrom::kDebugTrampolineEnd));
-    callWaiting_ = calls_.waiting();
-}
-
-void Rp2040::callQueueSend(int core, std::uint32_t queue, std::vector<std::uint8_t> item,
-                           CallDone done) {
-    // Queue_t: the storage pointers, two task lists, then the item count,
-    // length and item size.
-    constexpr std::uint32_t kItemSizeOffset = 16 * 4;
-    const std::optional<std::uint32_t> send = elf_->address("xQueueGenericSend");
-    if (!send || queue == 0 || readWord(queue + kItemSizeOffset) != item.size()) {
-        if (done)
-            done(false);
-        return;
-    }
-    DebuggerCalls::Call call;
-    call.core = core;
-    call.function = *send | 1u;
-    call.args = {queue, 0, 0, 0}; // no wait, to the back
-    call.data = std::move(item);
-    call.dataArgs = 1u << 1;
-    call.done = [done = std::move(done)](std::uint32_t result) {
-        if (done)
-            done(result == 1); // pdPASS
-    };
-    addCall(std::move(call));
-}
-
-void Rp2040::sendToQueue(int core, const std::string& handle, std::vector<std::uint8_t> item,
-                         CallDone done) {
-    const std::optional<std::uint32_t> variable = elf_->address(handle);
-    callQueueSend(core, variable ? readWord(*variable) : 0, std::move(item), std::move(done));
-}
-
-void Rp2040::pendTimerServiceDelay(int core, std::uint32_t ticks, CallDone done) {
-    const std::optional<std::uint32_t> queue = elf_->address("xTimerQueue");
-    const std::optional<std::uint32_t> delay = elf_->address("vTaskDelay");
-    if (!queue || !delay) {
-        if (done)
-            done(false);
-        return;
-    }
-    // The timer service's message: a negative ID (a function to call), the
-    // function, its two parameters.
-    constexpr std::int32_t kExecuteCallback = -1;
-    std::vector<std::uint8_t> message(16);
-    const std::uint32_t words[4] = {std::uint32_t(kExecuteCallback), *delay | 1u, ticks, 0};
-    std::memcpy(message.data(), words, sizeof words);
-    callQueueSend(core, readWord(*queue), std::move(message), std::move(done));
-}
-
-void Rp2040::notifyTask(int core, const std::string& task, std::uint32_t value, CallDone done) {
-    const std::optional<std::uint32_t> notify = elf_->address("xTaskGenericNotify");
-    std::uint32_t tcb = 0;
-    for (const RtosView::Task& t : rtos_.tasks())
-        if (t.name == task)
-            tcb = t.tcb;
-    if (!notify || tcb == 0) {
-        if (done)
-            done(false);
-        return;
-    }
-    constexpr std::uint32_t kSetValueWithOverwrite = 3;
-    DebuggerCalls::Call call;
-    call.core = core;
-    call.function = *notify | 1u;
-    call.args = {tcb, 0, value, kSetValueWithOverwrite}; // the default index
-    // The fifth argument, at the stack pointer: no previous value wanted.
-    call.data = std::vector<std::uint8_t>(4, 0);
-    call.done = [done = std::move(done)](std::uint32_t result) {
-        if (done)
-            done(result == 1); // pdPASS
-    };
-    addCall(std::move(call));
 }
 
 std::vector<Chip::TaskInfo> Rp2040::tasks() const {

@@ -92,6 +92,9 @@ public:
     void pendTimerServiceDelay(int core, std::uint32_t ticks, CallDone done = {}) override;
     void notifyTask(int core, const std::string& task, std::uint32_t value,
                     CallDone done = {}) override;
+    void addBusyTask(int core, const std::string& name, unsigned priority, std::uint32_t affinity,
+                     CallDone done = {}) override;
+    void deleteTask(int core, const std::string& task, CallDone done = {}) override;
 
     // --- sim::TimedRunner ---------------------------------------------------------
     Time localTime() const override;
@@ -165,10 +168,20 @@ private:
     }
     bool debuggerCallReturned(arm::Core& core) override { return calls_.returned(core); }
 
-    // Queues a call of `function` with xQueueGenericSend's arguments: the
-    // queue, the item below the stack, no wait, to the back.
+    // rp2040_debugger.cpp: queues a call of the image's `function`; false
+    // if the image has none. `result` hears r0 at its return.
+    bool callImage(int core, const char* function, std::array<std::uint32_t, 4> args,
+                   std::vector<std::uint8_t> data, unsigned dataArgs,
+                   std::function<void(std::uint32_t)> result);
+    // The same for a function that returns pdPASS on success.
+    bool callForPass(int core, const char* function, std::array<std::uint32_t, 4> args,
+                     std::vector<std::uint8_t> data, unsigned dataArgs, CallDone done);
+    // xQueueGenericSend: the queue, the item below the stack, no wait, to
+    // the back.
     void callQueueSend(int core, std::uint32_t queue, std::vector<std::uint8_t> item,
                        CallDone done);
+    // The control block of the task named `task`, 0 if there is none.
+    std::uint32_t taskControlBlock(const std::string& task) const;
     void addCall(DebuggerCalls::Call call);
     void beginCall(int n);
 

@@ -132,4 +132,33 @@ void HostChip::notifyTask(int core, const std::string& task, std::uint32_t value
         std::move(done));
 }
 
+void HostChip::busyTaskBody(void*) {
+    for (;;)
+        current().busyWaitFor(microseconds(100));
+}
+
+void HostChip::addBusyTask(int core, const std::string& name, unsigned priority,
+                           std::uint32_t affinity, CallDone done) {
+    debuggerCall(
+        core,
+        [this, name, priority, affinity] {
+            return scheduler().createTask(&HostChip::busyTaskBody, name.c_str(), kBusyTaskWords,
+                                          nullptr, priority, affinity) != nullptr;
+        },
+        std::move(done));
+}
+
+void HostChip::deleteTask(int core, const std::string& task, CallDone done) {
+    debuggerCall(
+        core,
+        [this, task] {
+            Task* t = scheduler().findTask(task.c_str());
+            if (!t)
+                return false;
+            scheduler().deleteTask(t);
+            return true;
+        },
+        std::move(done));
+}
+
 } // namespace sim

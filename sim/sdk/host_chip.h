@@ -76,6 +76,9 @@ public:
     void pendTimerServiceDelay(int core, std::uint32_t ticks, CallDone done = {}) override;
     void notifyTask(int core, const std::string& task, std::uint32_t value,
                     CallDone done = {}) override;
+    void addBusyTask(int core, const std::string& name, unsigned priority, std::uint32_t affinity,
+                     CallDone done = {}) override;
+    void deleteTask(int core, const std::string& task, CallDone done = {}) override;
 
 protected:
     const ResetHistory& history() const override { return Processor::history(); }
@@ -87,6 +90,9 @@ private:
         CallDone done;
     };
     static void debuggerCallBody(void* call);
+    // A busy task: it only burns time on its core.
+    static void busyTaskBody(void*);
+    static constexpr std::uint32_t kBusyTaskWords = 256;
     void debuggerCall(int core, std::function<bool()> call, CallDone done);
 
     int boot();

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -46,6 +48,21 @@ constexpr sim::Time kCodeTime = kElf ? sim::microseconds(250) : 0;
 // starts: its boot code (runtime init, clocks, the slot reading) runs first,
 // and every tick-timed behaviour moves with the first tick.
 constexpr sim::Time kStartUp = kElf ? sim::milliseconds(5) : 0;
+
+// What a debugger's call into the firmware reports: nothing until it has
+// returned, then whether it succeeded. Shared with the call's callback, so
+// a call that returns after the test has gone on writes into no dead frame.
+class CallResult {
+public:
+    std::function<void(bool)> callback() {
+        return [r = result_](bool ok) { *r = ok; };
+    }
+    bool returned() const { return result_->has_value(); }
+    bool succeeded() const { return result_->value_or(false); }
+
+private:
+    std::shared_ptr<std::optional<bool>> result_ = std::make_shared<std::optional<bool>>();
+};
 
 // Whether what `image` prints reaches a console: the real binaries of valdor
 // and quillet link no stdio driver, so their printf goes nowhere; the host

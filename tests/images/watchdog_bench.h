@@ -1,19 +1,16 @@
 // One board in slot 0 (bus address 0x27) with a probe on its watchdog, and
 // the faults the supervision exists for. The faults are injected through the
-// simulated chip, never by changing the firmware: a stall is a test task made
-// by the chip's own scheduler (as a runaway task of the firmware would be), a
-// stuck timer service is a function call pended to it that never returns,
+// simulated chip, never by changing the firmware: a stall is a busy task a
+// debugger creates through the kernel (as a runaway task of the firmware
+// would be), a stuck timer service a call pended to it that waits for good,
 // and a halt is the debugger's.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include "FreeRTOS.h"
 #include "harness/bench.h"
 #include "sdk/host_chip.h"
 #include "image_backend.h"
-#include "kernel/timer_service.h"
-#include "task.h"
 
 #include <cstdint>
 #include <string>
@@ -31,10 +28,12 @@ constexpr Time kTimeout = milliseconds(50);
 constexpr Time kBeat = milliseconds(26);
 // What the SDK loads for a 50 ms timeout: the count drops by two per us.
 constexpr std::uint32_t kFullCount = 50 * 1000 * 2;
+constexpr std::uint32_t kForever = 0xFFFFFFFF; // ticks: the kernel's longest wait
 
 using image_backend::imagePath;
 using image_backend::kCodeTime;
 using image_backend::kStartUp;
+using image_backend::near;
 using image_backend::onTime;
 
 // Every reload of the running watchdog count with the full timeout (the
@@ -91,20 +90,6 @@ private:
     std::vector<Time> feeds_;
 };
 
-// A task that never blocks: it only burns time on its core, where anything
-// of higher priority and every interrupt still preempts it.
-inline void spin(void*) {
-    for (;;)
-        sim::HostChip::current().busyWaitFor(microseconds(100));
-}
-
-// Blocks the calling task for good: run by the timer service task, it stops
-// the service as a callback that never returns would.
-inline void blockForever(void*, std::uint32_t) {
-    for (;;)
-        ulTaskNotifyTake(pdTRUE, portMAX_DELAY);
-}
-
 class WatchdogBench : public ::testing::Test {
 protected:
     void boot(const std::string& image) {
@@ -123,19 +108,28 @@ protected:
     FeedLog& feeds() { return *feeds_; }
     const std::vector<sim::ResetRecord>& resets() { return chip().resetLog(); }
 
-    // A runaway task on the given cores, made by the chip's scheduler as the
+    // A runaway task on the given cores, made through the kernel as the
     // firmware's own tasks are.
-    sim::Task* stall(unsigned priority, std::uint32_t cores) {
-        sim::Task* t =
-            hostChip().scheduler().createTask(&spin, "Stall", 256, nullptr, priority, cores);
-        EXPECT_NE(t, nullptr);
-        return t;
+    void stall(unsigned priority, std::uint32_t cores) {
+        debuggerCall([&](auto done) { chip().addBusyTask(0, "Stall", priority, cores, done); });
     }
-    // Leaves the timer service task blocked inside a pended call.
+    // Leaves the timer service task waiting for good inside a pended call.
     void stopTimerService() {
-        bool woken = false;
-        EXPECT_TRUE(
-            hostChip().scheduler().timers().pendFunctionCall(&blockForever, nullptr, 0, &woken));
+        debuggerCall([&](auto done) { chip().pendTimerServiceDelay(0, kForever, done); });
+    }
+    void deleteTask(const char* name) {
+        debuggerCall([&](auto done) { chip().deleteTask(0, name, done); });
+    }
+    // Starts a debugger's call and runs until it has returned, which it must
+    // within a millisecond, successfully.
+    template <class Start>
+    void debuggerCall(Start start) {
+        image_backend::CallResult result;
+        start(result.callback());
+        for (int us = 0; us < 1000 && !result.returned(); ++us)
+            runFor(microseconds(1));
+        ASSERT_TRUE(result.returned()) << "the call was not made";
+        EXPECT_TRUE(result.succeeded());
     }
 
     // Whether the board acknowledges its address; a read of the spare
