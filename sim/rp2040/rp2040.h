@@ -180,6 +180,9 @@ private:
     // the back.
     void callQueueSend(int core, std::uint32_t queue, std::vector<std::uint8_t> item,
                        CallDone done);
+    // The busy task's code and name written into `block`, then its creation.
+    void createBusyTask(int core, std::uint32_t block, const std::string& name, unsigned priority,
+                        std::uint32_t affinity, CallDone done);
     // The control block of the task named `task`, 0 if there is none.
     std::uint32_t taskControlBlock(const std::string& task) const;
     void addCall(DebuggerCalls::Call call);

@@ -18,6 +18,11 @@ constexpr std::uint16_t kBusyLoop[2] = {0xBF30, 0xE7FD};
 constexpr std::uint32_t kNameAt = 4;
 constexpr std::uint32_t kBusyStackWords = 256;
 
+void report(const Chip::CallDone& done, bool ok) {
+    if (done)
+        done(ok);
+}
+
 } // namespace
 
 void Rp2040::addCall(DebuggerCalls::Call call) {
@@ -56,10 +61,7 @@ bool Rp2040::callImage(int core, const char* function, std::array<std::uint32_t,
 bool Rp2040::callForPass(int core, const char* function, std::array<std::uint32_t, 4> args,
                          std::vector<std::uint8_t> data, unsigned dataArgs, CallDone done) {
     return callImage(core, function, args, std::move(data), dataArgs,
-                     [done = std::move(done)](std::uint32_t r) {
-                         if (done)
-                             done(r == kPass);
-                     });
+                     [done = std::move(done)](std::uint32_t r) { report(done, r == kPass); });
 }
 
 std::uint32_t Rp2040::taskControlBlock(const std::string& task) const {
@@ -77,8 +79,7 @@ void Rp2040::callQueueSend(int core, std::uint32_t queue, std::vector<std::uint8
     if (queue != 0 && readWord(queue + kItemSizeOffset) == item.size() &&
         callForPass(core, "xQueueGenericSend", {queue, 0, 0, 0}, std::move(item), 1u << 1, done))
         return; // the item below the stack, no wait, to the back
-    if (done)
-        done(false);
+    report(done, false);
 }
 
 void Rp2040::sendToQueue(int core, const std::string& handle, std::vector<std::uint8_t> item,
@@ -91,8 +92,7 @@ void Rp2040::pendTimerServiceDelay(int core, std::uint32_t ticks, CallDone done)
     const std::optional<std::uint32_t> queue = elf_->address("xTimerQueue");
     const std::optional<std::uint32_t> delay = elf_->address("vTaskDelay");
     if (!queue || !delay) {
-        if (done)
-            done(false);
+        report(done, false);
         return;
     }
     // The timer service's message: a negative ID (a function to call), the
@@ -111,49 +111,46 @@ void Rp2040::notifyTask(int core, const std::string& task, std::uint32_t value, 
     if (tcb != 0 && callForPass(core, "xTaskGenericNotify", {tcb, 0, value, kSetValueWithOverwrite},
                                 std::vector<std::uint8_t>(4, 0), 0, done))
         return;
-    if (done)
-        done(false);
+    report(done, false);
 }
 
 void Rp2040::deleteTask(int core, const std::string& task, CallDone done) {
     const std::uint32_t tcb = taskControlBlock(task);
-    if (tcb != 0 && callImage(core, "vTaskDelete", {tcb, 0, 0, 0}, {}, 0, [done](std::uint32_t) {
-            if (done)
-                done(true);
-        }))
+    if (tcb != 0 && callImage(core, "vTaskDelete", {tcb, 0, 0, 0}, {}, 0,
+                              [done](std::uint32_t) { report(done, true); }))
         return;
-    if (done)
-        done(false);
+    report(done, false);
 }
 
 void Rp2040::addBusyTask(int core, const std::string& name, unsigned priority,
                          std::uint32_t affinity, CallDone done) {
     // The task's code and name go into a block of the firmware's own heap.
     const std::uint32_t size = kNameAt + std::uint32_t(name.size()) + 1;
-    auto made = callImage(core, "pvPortMalloc", {size, 0, 0, 0}, {}, 0,
-                          [this, core, name, priority, affinity, done](std::uint32_t block) {
-                              if (block == 0) {
-                                  if (done)
-                                      done(false);
-                                  return;
-                              }
-                              std::vector<std::uint8_t> bytes(kNameAt, 0);
-                              std::memcpy(bytes.data(), kBusyLoop, sizeof kBusyLoop);
-                              bytes.insert(bytes.end(), name.begin(), name.end());
-                              bytes.push_back(0);
-                              fabric_.writeMemory(block, bytes.data(), std::uint32_t(bytes.size()));
-                              // Priority, affinity and no handle wanted go on the stack.
-                              std::vector<std::uint8_t> stack(12, 0);
-                              const std::uint32_t words[2] = {priority, affinity};
-                              std::memcpy(stack.data(), words, sizeof words);
-                              if (!callForPass(core, "xTaskCreateAffinitySet",
-                                               {block | 1u, block + kNameAt, kBusyStackWords, 0},
-                                               std::move(stack), 0, done) &&
-                                  done)
-                                  done(false);
-                          });
-    if (!made && done)
-        done(false);
+    const bool made =
+        callImage(core, "pvPortMalloc", {size, 0, 0, 0}, {}, 0, [=](std::uint32_t block) {
+            if (block == 0)
+                report(done, false);
+            else
+                createBusyTask(core, block, name, priority, affinity, done);
+        });
+    if (!made)
+        report(done, false);
+}
+
+void Rp2040::createBusyTask(int core, std::uint32_t block, const std::string& name,
+                            unsigned priority, std::uint32_t affinity, CallDone done) {
+    std::vector<std::uint8_t> bytes(kNameAt, 0);
+    std::memcpy(bytes.data(), kBusyLoop, sizeof kBusyLoop);
+    bytes.insert(bytes.end(), name.begin(), name.end());
+    bytes.push_back(0);
+    fabric_.writeMemory(block, bytes.data(), std::uint32_t(bytes.size()));
+    // Priority, affinity and no handle wanted go on the stack.
+    std::vector<std::uint8_t> stack(12, 0);
+    const std::uint32_t words[2] = {priority, affinity};
+    std::memcpy(stack.data(), words, sizeof words);
+    if (!callForPass(core, "xTaskCreateAffinitySet",
+                     {block | 1u, block + kNameAt, kBusyStackWords, 0}, std::move(stack), 0, done))
+        report(done, false);
 }
 
 } // namespace sim::rp2040
