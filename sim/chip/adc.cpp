@@ -1,6 +1,7 @@
 #include "chip/adc.h"
 
-#include "chip/chip.h"
+#include "chip/block_host.h"
+#include "chip/gpio.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,7 +35,7 @@ const RegisterMap& Adc::registers() {
     return kMap;
 }
 
-Adc::Adc(Chip& chip) : chip_(chip) {
+Adc::Adc(BlockHost& host, Gpio& gpio) : host_(host), gpio_(gpio) {
     endEvent_.set([this] { endConversion(); });
     nextEvent_.set([this] {
         if (enabled() && (cs_ & kCsStartMany) && !converting_)
@@ -43,13 +44,13 @@ Adc::Adc(Chip& chip) : chip_(chip) {
 }
 
 Adc::~Adc() {
-    chip_.simulation().events().cancel(endEvent_);
-    chip_.simulation().events().cancel(nextEvent_);
+    host_.simulation().events().cancel(endEvent_);
+    host_.simulation().events().cancel(nextEvent_);
 }
 
 void Adc::reset() {
-    chip_.simulation().events().cancel(endEvent_);
-    chip_.simulation().events().cancel(nextEvent_);
+    host_.simulation().events().cancel(endEvent_);
+    host_.simulation().events().cancel(nextEvent_);
     cs_ = fcs_ = 0;
     div_ = kMap.reset(kDiv);
     inte_ = kMap.reset(kInte);
@@ -76,12 +77,12 @@ std::uint16_t Adc::sample(unsigned input) {
     }
     // Nothing analog on the pin: it converts whatever drives it digitally,
     // near a rail; a floating pin reads 0.
-    PinState s = chip_.gpio.state(pin);
+    PinState s = gpio_.state(pin);
     return s.floating ? 0 : (s.level ? kFullScale : 0);
 }
 
 std::uint16_t Adc::throughPad(unsigned pin, std::uint16_t raw) const {
-    const PinState s = chip_.gpio.state(pin);
+    const PinState s = gpio_.state(pin);
     if (s.chip != Drive::None)
         return s.chip == Drive::High ? kFullScale : 0; // far stronger than any source
     // The pin's node: currents from the source and the pulls meet the leak.
@@ -102,11 +103,11 @@ std::uint16_t Adc::throughPad(unsigned pin, std::uint16_t raw) const {
 
 void Adc::startConversion() {
     converting_ = true;
-    started_ = chip_.now();
+    started_ = host_.now();
     ends_ = started_ + kConversionTime;
     sampled_ = sample(selected());
     ++conversions_;
-    chip_.simulation().schedule(endEvent_, ends_);
+    host_.simulation().schedule(endEvent_, ends_);
     updateIrq();
 }
 
@@ -129,11 +130,11 @@ void Adc::endConversion() {
         setAinsel(next);
     }
     if (enabled() && (cs_ & kCsStartMany)) {
-        const Time next = std::max(chip_.now(), started_ + pacing());
-        if (next == chip_.now())
+        const Time next = std::max(host_.now(), started_ + pacing());
+        if (next == host_.now())
             startConversion();
         else
-            chip_.simulation().schedule(nextEvent_, next);
+            host_.simulation().schedule(nextEvent_, next);
     }
     updateIrq();
 }
@@ -149,13 +150,13 @@ Time Adc::pacing() const {
 void Adc::catchUp() {
     for (bool again = true; again;) {
         again = false;
-        if (converting_ && ends_ <= chip_.now()) {
-            chip_.simulation().events().cancel(endEvent_);
+        if (converting_ && ends_ <= host_.now()) {
+            host_.simulation().events().cancel(endEvent_);
             endConversion();
             again = true;
         }
-        if (nextEvent_.scheduled() && nextEvent_.when() <= chip_.now()) {
-            chip_.simulation().events().cancel(nextEvent_);
+        if (nextEvent_.scheduled() && nextEvent_.when() <= host_.now()) {
+            host_.simulation().events().cancel(nextEvent_);
             nextEvent_.fire();
             again = true;
         }
@@ -168,7 +169,7 @@ std::uint32_t Adc::rawInterrupts() const {
 }
 
 void Adc::updateIrq() {
-    chip_.setIrqLine(kAdcIrqFifo, ((rawInterrupts() & inte_) | intf_) != 0);
+    host_.setIrqLine(kAdcIrqFifo, ((rawInterrupts() & inte_) | intf_) != 0);
 }
 
 std::uint32_t Adc::read(std::uint32_t offset) {

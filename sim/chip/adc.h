@@ -35,7 +35,8 @@
 
 namespace sim {
 
-class Chip;
+class BlockHost;
+class Gpio;
 
 class Adc : public RegisterBlock {
 public:
@@ -85,7 +86,7 @@ public:
     // Every register with its reset value and writable bits.
     static const RegisterMap& registers();
 
-    explicit Adc(Chip& chip);
+    Adc(BlockHost& host, Gpio& gpio);
     ~Adc() override;
 
     void reset();
@@ -125,7 +126,8 @@ private:
     std::uint32_t rawInterrupts() const;
     void updateIrq();
 
-    Chip& chip_;
+    BlockHost& host_;
+    Gpio& gpio_;
     AdcSource* source_ = nullptr;
     std::uint32_t cs_ = 0;  // EN, TS_EN, START_MANY, AINSEL, RROBIN
     std::uint32_t fcs_ = 0; // EN, SHIFT, ERR, DREQ_EN, UNDER, OVER, THRESH

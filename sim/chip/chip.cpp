@@ -5,8 +5,9 @@
 namespace sim {
 
 Chip::Chip(Simulation& sim, std::string name)
-    : sim_(sim), name_(std::move(name)), gpio(*this), spi(*this), adc(*this), pwm(*this),
-      watchdog(*this), timer(*this), console(*this),
+    : sim_(sim), name_(std::move(name)), blockHost_(sim, *this), gpio(blockHost_),
+      spi(blockHost_, gpio), adc(blockHost_, gpio), pwm(blockHost_, gpio), watchdog(blockHost_),
+      timer(blockHost_), console(blockHost_),
       i2c0Block(
           sim,
           [this](bool level) {
@@ -14,7 +15,7 @@ Chip::Chip(Simulation& sim, std::string name)
                   setIrqLine(I2cController::kI2c0Irq, level);
           },
           gpio),
-      uart0(*this) {}
+      uart0(blockHost_, gpio, console) {}
 
 Chip::~Chip() = default;
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "chip/adc.h"
+#include "chip/block_host.h"
 #include "chip/console.h"
 #include "chip/gpio.h"
 #include "chip/i2c_controller.h"
@@ -141,6 +142,8 @@ private:
     // The chip around the blocks takes their interrupt lines.
     bool blocksPowered_ = false;
     std::vector<ChipObserver*> observers_;
+    // What the blocks reach of the chip.
+    BlockHost blockHost_;
 
 public:
     Gpio gpio;

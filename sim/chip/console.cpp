@@ -1,10 +1,11 @@
 #include "chip/console.h"
 
-#include "chip/chip.h"
+#include "chip/block_host.h"
+#include "chip/observer.h"
 
 namespace sim {
 
-Console::Console(Chip& chip) : chip_(chip) {}
+Console::Console(BlockHost& host) : host_(host) {}
 
 void Console::write(const char* text, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
@@ -20,10 +21,10 @@ void Console::complete() {
     // ends the line as a terminal shows it; it is no part of the text.
     if (!pending_.empty() && pending_.back() == '\r')
         pending_.pop_back();
-    lines_.push_back({chip_.now(), pending_});
+    lines_.push_back({host_.now(), pending_});
     pending_.clear();
     const ConsoleLine& line = lines_.back();
-    chip_.forEachObserver([&](ChipObserver& o) { o.consoleLine(chip_, line.at, line.text); });
+    host_.notifyObservers([&](ChipObserver& o, Chip& c) { o.consoleLine(c, line.at, line.text); });
 }
 
 void Console::cut() {

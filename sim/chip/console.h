@@ -13,7 +13,7 @@
 
 namespace sim {
 
-class Chip;
+class BlockHost;
 
 struct ConsoleLine {
     Time at = 0;
@@ -22,7 +22,7 @@ struct ConsoleLine {
 
 class Console {
 public:
-    explicit Console(Chip& chip);
+    explicit Console(BlockHost& host);
 
     void write(const char* text, std::size_t length);
     // Text after the last newline.
@@ -37,7 +37,7 @@ public:
 private:
     void complete();
 
-    Chip& chip_;
+    BlockHost& host_;
     std::string pending_;
     std::vector<ConsoleLine> lines_;
     std::size_t taken_ = 0;

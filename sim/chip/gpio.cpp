@@ -1,6 +1,7 @@
 #include "chip/gpio.h"
 
-#include "chip/chip.h"
+#include "chip/block_host.h"
+#include "chip/observer.h"
 
 #include <algorithm>
 
@@ -46,7 +47,7 @@ const char* functionName(unsigned function) {
     }
 }
 
-Gpio::Gpio(Chip& chip) : chip_(chip) {}
+Gpio::Gpio(BlockHost& host) : host_(host) {}
 
 void Gpio::reset() {
     pins_.fill(Pin{});
@@ -73,7 +74,7 @@ void Gpio::writeControl(unsigned pin, std::uint32_t ctrl) {
     p.ctrl = ctrl & kCtrlMask;
     if (function(pin) != before) {
         PinState s = resolve(pin);
-        chip_.forEachObserver([&](ChipObserver& o) { o.pinFunctionChanged(chip_, pin, s); });
+        host_.notifyObservers([&](ChipObserver& o, Chip& c) { o.pinFunctionChanged(c, pin, s); });
     }
     update();
 }
@@ -310,7 +311,8 @@ void Gpio::update() {
         for (unsigned pin = 0; pin < kGpioCount; ++pin) {
             if (!((changed >> pin) & 1u))
                 continue;
-            chip_.forEachObserver([&](ChipObserver& o) { o.pinChanged(chip_, pin, states[pin]); });
+            host_.notifyObservers(
+                [&](ChipObserver& o, Chip& c) { o.pinChanged(c, pin, states[pin]); });
             for (std::size_t i = 0; i < listeners_.size(); ++i) {
                 if ((listeners_[i].mask >> pin) & 1u) {
                     Listener fn = listeners_[i].fn; // may remove itself
@@ -329,8 +331,8 @@ void Gpio::updateIrqLines() {
             pending = irqStatus(core, pin) != 0;
         lines_[static_cast<unsigned>(core)] = pending;
     }
-    chip_.setIrqLine(0, kIoIrqBank0, lines_[0]);
-    chip_.setIrqLine(1, kIoIrqBank0, lines_[1]);
+    host_.setIrqLine(0, kIoIrqBank0, lines_[0]);
+    host_.setIrqLine(1, kIoIrqBank0, lines_[1]);
 }
 
 } // namespace sim

@@ -25,7 +25,7 @@
 
 namespace sim {
 
-class Chip;
+class BlockHost;
 
 constexpr unsigned kGpioCount = 30;
 
@@ -118,7 +118,7 @@ public:
     // The interrupt targets of the bank: the two processors and dormant wake.
     static constexpr unsigned kDormantWake = 2;
 
-    explicit Gpio(Chip& chip);
+    explicit Gpio(BlockHost& host);
     Gpio(const Gpio&) = delete;
     Gpio& operator=(const Gpio&) = delete;
 
@@ -243,7 +243,7 @@ private:
     std::uint32_t enabledOf(int target, unsigned pin) const;
     std::uint32_t forcedOf(int target, unsigned pin) const;
 
-    Chip& chip_;
+    BlockHost& host_;
     std::array<Pin, kGpioCount> pins_{};
     std::array<Drive, kGpioCount> world_{};
     std::array<PinDriver*, 32> drivers_{};

@@ -1,19 +1,20 @@
 #include "chip/pwm.h"
 
-#include "chip/chip.h"
+#include "chip/block_host.h"
+#include "chip/observer.h"
 
 #include <cstdio>
 
 namespace sim {
 
-Pwm::Pwm(Chip& chip) : chip_(chip) {
+Pwm::Pwm(BlockHost& host, Gpio& gpio) : host_(host), gpio_(gpio) {
     for (unsigned n = 0; n < kSlices; ++n)
         wrapEvents_[n].set([this, n] { wrapped(n); });
 }
 
 Pwm::~Pwm() {
     for (auto& e : wrapEvents_)
-        chip_.simulation().events().cancel(e);
+        host_.simulation().events().cancel(e);
 }
 
 namespace {
@@ -49,7 +50,7 @@ const RegisterMap& Pwm::registers() {
 
 void Pwm::reset() {
     for (auto& e : wrapEvents_)
-        chip_.simulation().events().cancel(e);
+        host_.simulation().events().cancel(e);
     slices_.fill(PwmSlice{});
     raw_ = inte_ = intf_ = 0;
     for (unsigned n = 0; n < kSlices; ++n)
@@ -62,7 +63,7 @@ std::uint64_t Pwm::position(unsigned n) const {
     if (!s.counting())
         return s.position;
     // One count per `divider / 16` system clock cycles of 8 ns: divider/2 ns.
-    const std::uint64_t ticks = (chip_.now() - s.since) * 2 / s.divider;
+    const std::uint64_t ticks = (host_.now() - s.since) * 2 / s.divider;
     return (s.position + ticks) % s.period();
 }
 
@@ -78,7 +79,7 @@ std::uint16_t Pwm::counter(unsigned n) const {
 void Pwm::rebase(PwmSlice& s) {
     const unsigned n = static_cast<unsigned>(&s - slices_.data());
     s.position = static_cast<std::uint32_t>(position(n));
-    s.since = chip_.now();
+    s.since = host_.now();
 }
 
 void Pwm::writeControl(unsigned n, std::uint32_t csr) {
@@ -159,9 +160,9 @@ void Pwm::latch(unsigned n) {
 void Pwm::setCounter(unsigned n, std::uint16_t count) {
     PwmSlice& s = slices_.at(n);
     s.position = count;
-    s.since = chip_.now();
+    s.since = host_.now();
     scheduleWrap(n);
-    chip_.gpio.peripheralOutputsChanged();
+    gpio_.peripheralOutputsChanged();
 }
 
 bool Pwm::output(unsigned n, unsigned channel) const {
@@ -198,10 +199,10 @@ void Pwm::changed(unsigned n) {
     std::string now = describe(n);
     if (now != described_[n]) {
         described_[n] = now;
-        chip_.forEachObserver([&](ChipObserver& o) { o.pwmChanged(chip_, n); });
+        host_.notifyObservers([&](ChipObserver& o, Chip& c) { o.pwmChanged(c, n); });
     }
     scheduleWrap(n);
-    chip_.gpio.peripheralOutputsChanged();
+    gpio_.peripheralOutputsChanged();
 }
 
 Time Pwm::nextWrap(unsigned n) const {
@@ -211,7 +212,7 @@ Time Pwm::nextWrap(unsigned n) const {
     // Counts from `since`: one per divider/2 ns. A wrap comes every period,
     // where the count returns to 0.
     const std::uint64_t period = s.period();
-    const std::uint64_t ticks = (chip_.now() - s.since) * 2 / s.divider;
+    const std::uint64_t ticks = (host_.now() - s.since) * 2 / s.divider;
     const std::uint64_t wrapTick = ((s.position + ticks) / period + 1) * period - s.position;
     return s.since + (wrapTick * s.divider + 1) / 2;
 }
@@ -222,9 +223,9 @@ void Pwm::scheduleWrap(unsigned n) {
     const bool wanted = !((raw_ >> n) & 1u) || slices_.at(n).waiting();
     const Time at = wanted ? nextWrap(n) : kNever;
     if (at == kNever)
-        chip_.simulation().events().cancel(wrapEvents_[n]);
+        host_.simulation().events().cancel(wrapEvents_[n]);
     else
-        chip_.simulation().schedule(wrapEvents_[n], at);
+        host_.simulation().schedule(wrapEvents_[n], at);
 }
 
 void Pwm::wrapped(unsigned n) {
@@ -244,7 +245,7 @@ void Pwm::clearWrapFlags(std::uint32_t mask) {
 }
 
 void Pwm::updateIrq() {
-    chip_.setIrqLine(kPwmIrqWrap, ((raw_ & inte_) | intf_) != 0);
+    host_.setIrqLine(kPwmIrqWrap, ((raw_ & inte_) | intf_) != 0);
 }
 
 void Pwm::stepPhase(unsigned n, bool advance) {
@@ -258,7 +259,7 @@ void Pwm::stepPhase(unsigned n, bool advance) {
     else
         s.position = s.position == 0 ? static_cast<std::uint32_t>(period - 1) : s.position - 1;
     scheduleWrap(n);
-    chip_.gpio.peripheralOutputsChanged();
+    gpio_.peripheralOutputsChanged();
 }
 
 std::uint32_t Pwm::peek(std::uint32_t offset) const {

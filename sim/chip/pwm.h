@@ -32,7 +32,7 @@
 
 namespace sim {
 
-class Chip;
+class BlockHost;
 
 struct PwmSlice {
     bool enabled = false;
@@ -86,7 +86,7 @@ public:
     // Every register with its reset value and writable bits.
     static const RegisterMap& registers();
 
-    explicit Pwm(Chip& chip);
+    Pwm(BlockHost& host, Gpio& gpio);
     ~Pwm() override;
 
     void reset();
@@ -143,7 +143,8 @@ private:
     void writeSlice(unsigned slice, std::uint32_t reg, std::uint32_t value);
     void stepPhase(unsigned slice, bool advance);
 
-    Chip& chip_;
+    BlockHost& host_;
+    Gpio& gpio_;
     std::array<PwmSlice, kSlices> slices_{};
     std::array<std::string, kSlices> described_;
     std::uint32_t raw_ = 0;

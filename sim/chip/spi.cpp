@@ -1,6 +1,7 @@
 #include "chip/spi.h"
 
-#include "chip/chip.h"
+#include "chip/block_host.h"
+#include "chip/observer.h"
 
 #include <algorithm>
 #include <map>
@@ -40,19 +41,19 @@ const RegisterMap& Spi::registers() {
     return kMap;
 }
 
-Spi::Spi(Chip& chip) : chip_(chip) {
+Spi::Spi(BlockHost& host, Gpio& gpio) : host_(host), gpio_(gpio) {
     frameEvent_.set([this] { endFrame(); });
     timeoutEvent_.set([this] { receiveTimeout(); });
 }
 
 Spi::~Spi() {
-    chip_.simulation().events().cancel(frameEvent_);
-    chip_.simulation().events().cancel(timeoutEvent_);
+    host_.simulation().events().cancel(frameEvent_);
+    host_.simulation().events().cancel(timeoutEvent_);
 }
 
 void Spi::reset() {
-    chip_.simulation().events().cancel(frameEvent_);
-    chip_.simulation().events().cancel(timeoutEvent_);
+    host_.simulation().events().cancel(frameEvent_);
+    host_.simulation().events().cancel(timeoutEvent_);
     const bool wasCpol = cpol();
     cr0_ = kMap.reset(kCr0);
     cr1_ = kMap.reset(kCr1);
@@ -65,7 +66,7 @@ void Spi::reset() {
     inFrame_ = false;
     updateIrq();
     if (wasCpol)
-        chip_.gpio.peripheralOutputsChanged(); // SCK idles low again
+        gpio_.peripheralOutputsChanged(); // SCK idles low again
 }
 
 unsigned Spi::dataBits() const {
@@ -127,11 +128,11 @@ void Spi::startFrame() {
     const std::uint16_t word = tx_.front();
     tx_.pop_front();
     inFrame_ = true;
-    const Time start = chip_.now();
+    const Time start = host_.now();
     frameEnd_ = start + frameTime();
     const std::uint16_t answer = shift(word, start, frameEnd_);
     frameRx_ = (cr1_ & kCr1Lbm) ? static_cast<std::uint16_t>(word & mask()) : answer;
-    chip_.simulation().schedule(frameEvent_, frameEnd_);
+    host_.simulation().schedule(frameEvent_, frameEnd_);
 }
 
 void Spi::endFrame() {
@@ -140,15 +141,15 @@ void Spi::endFrame() {
         rx_.push_back(frameRx_);
     else
         overrun_ = true;
-    chip_.simulation().schedule(timeoutEvent_, chip_.now() + kTimeoutBits * clockPeriod());
+    host_.simulation().schedule(timeoutEvent_, host_.now() + kTimeoutBits * clockPeriod());
     if (canStart())
         startFrame();
     updateIrq();
 }
 
 void Spi::catchUp() {
-    while (inFrame_ && frameEnd_ <= chip_.now()) {
-        chip_.simulation().events().cancel(frameEvent_);
+    while (inFrame_ && frameEnd_ <= host_.now()) {
+        host_.simulation().events().cancel(frameEvent_);
         endFrame();
     }
 }
@@ -174,9 +175,9 @@ std::uint16_t Spi::popRx() {
     rx_.pop_front();
     // A read starts the timeout over.
     if (rx_.empty())
-        chip_.simulation().events().cancel(timeoutEvent_);
+        host_.simulation().events().cancel(timeoutEvent_);
     else
-        chip_.simulation().schedule(timeoutEvent_, chip_.now() + kTimeoutBits * clockPeriod());
+        host_.simulation().schedule(timeoutEvent_, host_.now() + kTimeoutBits * clockPeriod());
     updateIrq();
     return word;
 }
@@ -195,7 +196,7 @@ std::uint32_t Spi::rawInterrupts() const {
 }
 
 void Spi::updateIrq() {
-    chip_.setIrqLine(kSpi0Irq, (rawInterrupts() & imsc_) != 0);
+    host_.setIrqLine(kSpi0Irq, (rawInterrupts() & imsc_) != 0);
 }
 
 std::uint32_t Spi::read(std::uint32_t offset) {
@@ -253,7 +254,7 @@ void Spi::write(std::uint32_t offset, std::uint32_t value) {
         const bool wasCpol = cpol();
         cr0_ = kMap.masked(kCr0, value);
         if (cpol() != wasCpol)
-            chip_.gpio.peripheralOutputsChanged();
+            gpio_.peripheralOutputsChanged();
         break;
     }
     case kCr1:
@@ -286,7 +287,7 @@ void Spi::write(std::uint32_t offset, std::uint32_t value) {
 }
 
 std::uint16_t Spi::shift(std::uint16_t tx, Time start, Time end) {
-    Gpio& gpio = chip_.gpio;
+    Gpio& gpio = gpio_;
     const std::uint16_t mask = this->mask();
     tx = static_cast<std::uint16_t>(tx & mask);
     auto routed = [&](int pin, Role r) {
@@ -315,7 +316,7 @@ std::uint16_t Spi::shift(std::uint16_t tx, Time start, Time end) {
             } else {
                 // Two devices talking at once: a low wins on the wire.
                 it->second = static_cast<std::uint16_t>(it->second & *out);
-                chip_.trace("spi0: two devices drive GPIO" + std::to_string(a.wiring.sdo) +
+                host_.trace("spi0: two devices drive GPIO" + std::to_string(a.wiring.sdo) +
                             " in one frame");
             }
         }
@@ -336,7 +337,7 @@ std::uint16_t Spi::shift(std::uint16_t tx, Time start, Time end) {
         break;
     }
     ++frames_;
-    chip_.forEachObserver([&](ChipObserver& o) { o.spiFrame(chip_, f, rx); });
+    host_.notifyObservers([&](ChipObserver& o, Chip& c) { o.spiFrame(c, f, rx); });
     return rx;
 }
 

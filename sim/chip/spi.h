@@ -36,7 +36,7 @@
 
 namespace sim {
 
-class Chip;
+class BlockHost;
 
 class Spi : public PinDriver, public RegisterBlock {
 public:
@@ -80,7 +80,7 @@ public:
     // Every register with its reset value and writable bits.
     static const RegisterMap& registers();
 
-    explicit Spi(Chip& chip);
+    Spi(BlockHost& host, Gpio& gpio);
     ~Spi() override;
 
     void reset();
@@ -141,7 +141,8 @@ private:
         SpiWiring wiring;
     };
 
-    Chip& chip_;
+    BlockHost& host_;
+    Gpio& gpio_;
     std::uint32_t cr0_ = 0;
     std::uint32_t cr1_ = 0;
     std::uint32_t cpsr_ = 0;

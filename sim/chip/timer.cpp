@@ -1,6 +1,6 @@
 #include "chip/timer.h"
 
-#include "chip/chip.h"
+#include "chip/block_host.h"
 
 namespace sim {
 
@@ -33,19 +33,19 @@ const RegisterMap& Timer::registers() {
     return kMap;
 }
 
-Timer::Timer(Chip& chip) : chip_(chip) {
+Timer::Timer(BlockHost& host) : host_(host) {
     for (unsigned n = 0; n < kAlarms; ++n)
         events_[n].set([this, n] { fire(n); });
 }
 
 Timer::~Timer() {
     for (auto& e : events_)
-        chip_.simulation().events().cancel(e);
+        host_.simulation().events().cancel(e);
 }
 
 void Timer::reset() {
     for (auto& e : events_)
-        chip_.simulation().events().cancel(e);
+        host_.simulation().events().cancel(e);
     offset_ = 0;
     paused_ = false;
     frozen_ = 0;
@@ -59,21 +59,21 @@ void Timer::reset() {
 std::uint64_t Timer::microseconds() const {
     if (stopped())
         return frozen_;
-    return chip_.sinceReset() / 1000 + offset_;
+    return host_.sinceReset() / 1000 + offset_;
 }
 
 Time Timer::worldTimeOf(std::uint64_t us) const {
     if (stopped())
         return kNever;
     // Modulo 2^64, like the count: a count already passed gives a past time.
-    return chip_.now() - chip_.sinceReset() + sim::microseconds(us - offset_);
+    return host_.now() - host_.sinceReset() + sim::microseconds(us - offset_);
 }
 
 void Timer::setTime(std::uint64_t us) {
     if (stopped())
         frozen_ = us;
     else
-        offset_ = us - chip_.sinceReset() / 1000;
+        offset_ = us - host_.sinceReset() / 1000;
     for (unsigned n = 0; n < kAlarms; ++n)
         scheduleAlarm(n);
 }
@@ -85,7 +85,7 @@ void Timer::changeStop(F&& change) {
     if (stopped())
         frozen_ = count;
     else
-        offset_ = count - chip_.sinceReset() / 1000;
+        offset_ = count - host_.sinceReset() / 1000;
     for (unsigned n = 0; n < kAlarms; ++n)
         scheduleAlarm(n);
 }
@@ -105,7 +105,7 @@ void Timer::setAlarm(unsigned alarm, std::uint32_t target) {
 }
 
 void Timer::scheduleAlarm(unsigned alarm) {
-    EventQueue& events = chip_.simulation().events();
+    EventQueue& events = host_.simulation().events();
     if (!((armed_ >> alarm) & 1u) || stopped()) {
         events.cancel(events_[alarm]);
         return;
@@ -116,13 +116,13 @@ void Timer::scheduleAlarm(unsigned alarm) {
     std::uint64_t at = (now & ~std::uint64_t{0xFFFFFFFF}) | targets_[alarm];
     if (at <= now)
         at += std::uint64_t{1} << 32;
-    chip_.simulation().schedule(events_[alarm], worldTimeOf(at));
+    host_.simulation().schedule(events_[alarm], worldTimeOf(at));
 }
 
 void Timer::disarm(std::uint32_t mask) {
     for (unsigned n = 0; n < kAlarms; ++n) {
         if ((mask >> n) & 1u)
-            chip_.simulation().events().cancel(events_[n]);
+            host_.simulation().events().cancel(events_[n]);
     }
     armed_ &= ~mask;
 }
@@ -141,7 +141,7 @@ void Timer::fire(unsigned alarm) {
 void Timer::updateLines() {
     const std::uint32_t status = interruptStatus();
     for (unsigned n = 0; n < kAlarms; ++n)
-        chip_.setIrqLine(n, (status >> n) & 1u); // TIMER_IRQ_0..3 are 0..3
+        host_.setIrqLine(n, (status >> n) & 1u); // TIMER_IRQ_0..3 are 0..3
 }
 
 std::uint32_t Timer::read(std::uint32_t offset) {

@@ -22,7 +22,7 @@
 
 namespace sim {
 
-class Chip;
+class BlockHost;
 
 class Timer : public RegisterBlock {
 public:
@@ -49,7 +49,7 @@ public:
     // Every register with its reset value and writable bits.
     static const RegisterMap& registers();
 
-    explicit Timer(Chip& chip);
+    explicit Timer(BlockHost& host);
     ~Timer() override;
 
     void reset();
@@ -101,7 +101,7 @@ private:
     void fire(unsigned alarm);
     void updateLines();
 
-    Chip& chip_;
+    BlockHost& host_;
     std::uint64_t offset_ = 0; // added to the microseconds since reset
     bool paused_ = false;
     bool halted_ = false;      // by a debugger; a chip reset leaves it so

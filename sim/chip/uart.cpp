@@ -1,6 +1,7 @@
 #include "chip/uart.h"
 
-#include "chip/chip.h"
+#include "chip/block_host.h"
+#include "chip/console.h"
 
 namespace sim {
 
@@ -57,7 +58,8 @@ const RegisterMap& Uart::registers() {
     return kMap;
 }
 
-Uart::Uart(Chip& chip) : chip_(chip) {
+Uart::Uart(BlockHost& host, Gpio& gpio, Console& console)
+    : host_(host), gpio_(gpio), console_(console) {
     bitEvent_.set([this] { nextBit(); });
     timeoutEvent_.set([this] {
         if (!rx_.empty()) {
@@ -68,13 +70,13 @@ Uart::Uart(Chip& chip) : chip_(chip) {
 }
 
 Uart::~Uart() {
-    chip_.simulation().events().cancel(bitEvent_);
-    chip_.simulation().events().cancel(timeoutEvent_);
+    host_.simulation().events().cancel(bitEvent_);
+    host_.simulation().events().cancel(timeoutEvent_);
 }
 
 void Uart::reset() {
-    chip_.simulation().events().cancel(bitEvent_);
-    chip_.simulation().events().cancel(timeoutEvent_);
+    host_.simulation().events().cancel(bitEvent_);
+    host_.simulation().events().cancel(timeoutEvent_);
     ilpr_ = kMap.reset(kIlpr);
     ibrd_ = kMap.reset(kIbrd);
     fbrd_ = kMap.reset(kFbrd);
@@ -115,10 +117,10 @@ void Uart::startCharacter() {
     shifting_ = true;
     format_ = lcrH_;
     characterBitTime_ = bitTime_;
-    characterEnd_ = chip_.now() + bitsOf(format_) * characterBitTime_;
+    characterEnd_ = host_.now() + bitsOf(format_) * characterBitTime_;
     bit_ = 0;
     setLine(false); // the start bit
-    chip_.simulation().schedule(bitEvent_, chip_.now() + characterBitTime_);
+    host_.simulation().schedule(bitEvent_, host_.now() + characterBitTime_);
     // The transmit interrupt rises as the FIFO drains to its trigger level.
     if (tx_.size() <= txTrigger())
         ris_ |= kIntTx;
@@ -147,15 +149,15 @@ void Uart::nextBit() {
     ++bit_;
     if (bit_ < bitsOf(format_)) {
         setLine(bitLevel(bit_));
-        chip_.simulation().schedule(bitEvent_, chip_.now() + characterBitTime_);
+        host_.simulation().schedule(bitEvent_, host_.now() + characterBitTime_);
         return;
     }
     endCharacter();
 }
 
 void Uart::catchUp() {
-    if (shifting_ && characterEnd_ <= chip_.now()) {
-        chip_.simulation().events().cancel(bitEvent_);
+    if (shifting_ && characterEnd_ <= host_.now()) {
+        host_.simulation().events().cancel(bitEvent_);
         endCharacter();
     }
 }
@@ -164,7 +166,7 @@ void Uart::endCharacter() {
     // The last stop bit has ended.
     shifting_ = false;
     const char c = static_cast<char>(shifter_);
-    chip_.console.write(&c, 1);
+    console_.write(&c, 1);
     if (cr_ & kCrLbe)
         receive(shifter_);
     if (canStart())
@@ -176,7 +178,7 @@ void Uart::setLine(bool level) {
     if (line_ == level)
         return;
     line_ = level;
-    chip_.gpio.peripheralOutputsChanged();
+    gpio_.peripheralOutputsChanged();
 }
 
 Drive Uart::drive(unsigned pin) const {
@@ -197,7 +199,7 @@ void Uart::receive(std::uint8_t byte) {
             ris_ |= kIntRx;
     }
     if (bitTime_ > 0)
-        chip_.simulation().schedule(timeoutEvent_, chip_.now() + kTimeoutBits * bitTime_);
+        host_.simulation().schedule(timeoutEvent_, host_.now() + kTimeoutBits * bitTime_);
     updateIrq();
 }
 
@@ -220,14 +222,14 @@ std::uint32_t Uart::popRx() {
         ris_ &= ~kIntRx;
     if (rx_.empty()) {
         ris_ &= ~kIntRt;
-        chip_.simulation().events().cancel(timeoutEvent_);
+        host_.simulation().events().cancel(timeoutEvent_);
     }
     updateIrq();
     return byte;
 }
 
 void Uart::updateIrq() {
-    chip_.setIrqLine(kUart0Irq, (ris_ & imsc_) != 0);
+    host_.setIrqLine(kUart0Irq, (ris_ & imsc_) != 0);
 }
 
 std::uint32_t Uart::read(std::uint32_t offset) {
@@ -306,7 +308,7 @@ void Uart::write(std::uint32_t offset, std::uint32_t value) {
         // The divisor is taken with this write; 0 integer part is no rate.
         bitTime_ = ibrd_ ? 2 * (64 * Time{ibrd_} + fbrd_) : 0;
         if (brk != ((lcrH_ & kLcrBrk) != 0))
-            chip_.gpio.peripheralOutputsChanged();
+            gpio_.peripheralOutputsChanged();
         break;
     }
     case kCr:

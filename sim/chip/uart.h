@@ -32,7 +32,8 @@
 
 namespace sim {
 
-class Chip;
+class BlockHost;
+class Console;
 
 class Uart : public PinDriver, public RegisterBlock {
 public:
@@ -86,7 +87,7 @@ public:
     // Every register with its reset value and writable bits.
     static const RegisterMap& registers();
 
-    explicit Uart(Chip& chip);
+    Uart(BlockHost& host, Gpio& gpio, Console& console);
     ~Uart() override;
 
     void reset();
@@ -131,7 +132,9 @@ private:
     std::uint32_t rawInterrupts() const { return ris_; }
     void updateIrq();
 
-    Chip& chip_;
+    BlockHost& host_;
+    Gpio& gpio_;
+    Console& console_;
     std::uint32_t ilpr_ = 0;
     std::uint32_t ibrd_ = 0;
     std::uint32_t fbrd_ = 0;

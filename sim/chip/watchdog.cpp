@@ -1,6 +1,6 @@
 #include "chip/watchdog.h"
 
-#include "chip/chip.h"
+#include "chip/block_host.h"
 
 namespace sim {
 
@@ -32,12 +32,12 @@ const RegisterMap& Watchdog::registers() {
     return kMap;
 }
 
-Watchdog::Watchdog(Chip& chip) : chip_(chip) {
+Watchdog::Watchdog(BlockHost& host) : host_(host) {
     expiry_.set([this] { expire(); });
 }
 
 Watchdog::~Watchdog() {
-    chip_.simulation().events().cancel(expiry_);
+    host_.simulation().events().cancel(expiry_);
 }
 
 void Watchdog::chipReset() {
@@ -45,8 +45,8 @@ void Watchdog::chipReset() {
     pauseBits_ = kCtrlPauseBits;
     tick_ = kTickEnable;
     loaded_ = 0;
-    loadedAt_ = chip_.now();
-    chip_.simulation().events().cancel(expiry_);
+    loadedAt_ = host_.now();
+    host_.simulation().events().cancel(expiry_);
 }
 
 void Watchdog::powerOnReset() {
@@ -62,7 +62,7 @@ bool Watchdog::paused() const {
 std::uint32_t Watchdog::count() const {
     if (!enabled_ || paused())
         return loaded_;
-    const Time elapsedUs = (chip_.now() - loadedAt_) / 1000;
+    const Time elapsedUs = (host_.now() - loadedAt_) / 1000;
     const std::uint64_t used = 2 * elapsedUs;
     return used >= loaded_ ? 0 : static_cast<std::uint32_t>(loaded_ - used);
 }
@@ -73,7 +73,7 @@ void Watchdog::setEnabled(bool enabled) {
     if (!enabled)
         loaded_ = count();
     enabled_ = enabled;
-    loadedAt_ = chip_.now();
+    loadedAt_ = host_.now();
     reschedule();
 }
 
@@ -82,14 +82,14 @@ void Watchdog::setPauseBits(std::uint32_t bits) {
     if (bits == pauseBits_)
         return;
     loaded_ = count();
-    loadedAt_ = chip_.now();
+    loadedAt_ = host_.now();
     pauseBits_ = bits;
     reschedule();
 }
 
 void Watchdog::load(std::uint32_t count) {
     loaded_ = count & kMaxLoad;
-    loadedAt_ = chip_.now();
+    loadedAt_ = host_.now();
     reschedule();
 }
 
@@ -98,27 +98,27 @@ void Watchdog::debugHaltChanged(bool halted) {
         return;
     // Freeze the count where it is, or let it run on from there.
     loaded_ = count();
-    loadedAt_ = chip_.now();
+    loadedAt_ = host_.now();
     halted_ = halted;
     reschedule();
 }
 
 void Watchdog::reschedule() {
-    EventQueue& events = chip_.simulation().events();
+    EventQueue& events = host_.simulation().events();
     if (!enabled_ || paused()) {
         events.cancel(expiry_);
         return;
     }
     // Two counts per 1 us tick; an odd count needs one more tick.
     const Time ticks = (Time{loaded_} + 1) / 2;
-    chip_.simulation().schedule(expiry_, loadedAt_ + microseconds(ticks));
+    host_.simulation().schedule(expiry_, loadedAt_ + microseconds(ticks));
 }
 
 void Watchdog::trigger() {
     reason_ = kReasonForce;
     // A reset from firmware context does not return: no temporary string.
     static const std::string cause = "watchdog trigger";
-    chip_.reset(cause);
+    host_.resetChip(cause);
 }
 
 std::uint32_t Watchdog::peek(std::uint32_t offset) const {
@@ -165,7 +165,7 @@ void Watchdog::expire() {
     reason_ = kReasonTimer;
     enabled_ = false;
     static const std::string cause = "watchdog timeout";
-    chip_.reset(cause);
+    host_.resetChip(cause);
 }
 
 } // namespace sim

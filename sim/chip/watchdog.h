@@ -22,7 +22,7 @@
 
 namespace sim {
 
-class Chip;
+class BlockHost;
 
 class Watchdog : public RegisterBlock {
 public:
@@ -50,7 +50,7 @@ public:
     // Every register with its reset value and writable bits.
     static const RegisterMap& registers();
 
-    explicit Watchdog(Chip& chip);
+    explicit Watchdog(BlockHost& host);
     ~Watchdog() override;
 
     // After a chip reset: disabled, reason and scratch kept.
@@ -89,7 +89,7 @@ private:
     void reschedule();
     void expire();
 
-    Chip& chip_;
+    BlockHost& host_;
     bool enabled_ = false;
     std::uint32_t pauseBits_ = kCtrlPauseBits;
     std::uint32_t tick_ = kTickEnable;
