@@ -60,8 +60,8 @@ void Gpio::reset() {
         f.fill(0);
     voltageSelect_ = 0;
     hiOut_ = hiOe_ = 0;
-    padSwclk_ = 0xda;
-    padSwd_ = 0x5a;
+    padSwclk_ = static_cast<std::uint8_t>(padsRegisters().reset(kPadSwclk));
+    padSwd_ = static_cast<std::uint8_t>(padsRegisters().reset(kPadSwd));
     // The world keeps driving its wires through a reset; only the chip's side
     // starts over. Pulled down at reset, every undriven pin reads low.
     update();

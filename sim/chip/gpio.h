@@ -15,6 +15,7 @@
 #include "chip/devices.h"
 #include "chip/pin_functions.h"
 #include "chip/register_block.h"
+#include "chip/register_map.h"
 #include "engine/time.h"
 
 #include <array>
@@ -129,6 +130,8 @@ public:
     // --- IO bank 0 and pads as the bus fabric reaches them ----------------------
     RegisterBlock& ioBank() { return ioBank_; }
     RegisterBlock& pads() { return pads_; }
+    static const RegisterMap& ioBankRegisters();
+    static const RegisterMap& padsRegisters();
     // SIO's GPIO registers (kSioIn..kSioEnd), the same for both cores. The
     // six QSPI pins are stored only: their input reads what SIO drives.
     RegisterBlock& sio() { return sio_; }

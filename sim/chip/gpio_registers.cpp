@@ -11,6 +11,57 @@ constexpr std::uint32_t kInterruptGroup = 0x30; // INTE, INTF, INTS of one targe
 constexpr std::uint32_t kInterruptEnd = Gpio::kProc0Inte0 + 3 * kInterruptGroup;
 constexpr std::uint32_t kHiPins = 0x3f; // the six QSPI pins
 constexpr std::uint32_t kUserPins = (1u << kGpioCount) - 1;
+constexpr unsigned kTargets = 3; // processor 0, processor 1, dormant wake
+
+// The bits of one interrupt register (four events of eight pins) that
+// belong to pins of the bank; `events` of each pin's four.
+constexpr std::uint32_t pinBits(unsigned reg, std::uint32_t events = 0xF) {
+    std::uint32_t bits = 0;
+    for (unsigned i = 0; i < 8 && reg * 8 + i < kGpioCount; ++i)
+        bits |= events << (4 * i);
+    return bits;
+}
+
+// Each pin's STATUS and CTRL; the raw events, whose edge bits a written 1
+// clears and whose level bits follow the pins (pulled down after reset, so
+// each reads low); then INTE, INTF and INTS of each target.
+constexpr auto ioBankEntries() {
+    std::array<RegisterInfo, 2 * kGpioCount + 4 + kTargets * 3 * 4> m{};
+    std::size_t n = 0;
+    for (unsigned pin = 0; pin < kGpioCount; ++pin) {
+        m[n++] = status(8 * pin, 0);
+        m[n++] = stored(8 * pin + 4, gpiofn::kNull, Gpio::kCtrlMask);
+    }
+    const std::uint32_t edges = gpioirq::kEdgeFall | gpioirq::kEdgeRise;
+    for (unsigned reg = 0; reg < 4; ++reg)
+        m[n++] = status(Gpio::kIntr0 + 4 * reg, pinBits(reg, gpioirq::kLevelLow), 0,
+                        pinBits(reg, edges));
+    for (unsigned target = 0; target < kTargets; ++target) {
+        const std::uint32_t base = Gpio::kProc0Inte0 + target * kInterruptGroup;
+        for (unsigned reg = 0; reg < 4; ++reg) {
+            m[n++] = stored(base + 4 * reg, 0, pinBits(reg));
+            m[n++] = stored(base + Gpio::kInteToIntf + 4 * reg, 0, pinBits(reg));
+            m[n++] = status(base + Gpio::kInteToInts + 4 * reg, 0);
+        }
+    }
+    return m;
+}
+constexpr auto kIoBankEntries = ioBankEntries();
+constexpr RegisterMap kIoBankMap{kIoBankEntries};
+
+// VOLTAGE_SELECT, each pin's pad, then SWCLK's and SWD's.
+constexpr auto padsEntries() {
+    std::array<RegisterInfo, 1 + kGpioCount + 2> m{};
+    std::size_t n = 0;
+    m[n++] = stored(Gpio::kVoltageSelect, 0, 0x1);
+    for (unsigned pin = 0; pin < kGpioCount; ++pin)
+        m[n++] = stored(Gpio::kPadGpio0 + 4 * pin, Gpio::kPadReset, 0xFF);
+    m[n++] = stored(Gpio::kPadSwclk, 0xDA, 0xFF);
+    m[n++] = stored(Gpio::kPadSwd, 0x5A, 0xFF);
+    return m;
+}
+constexpr auto kPadsEntries = padsEntries();
+constexpr RegisterMap kPadsMap{kPadsEntries};
 
 // The four event bits of eight pins in one interrupt register.
 template <class F>
@@ -25,6 +76,14 @@ std::uint32_t pack(unsigned reg, F events) {
 }
 
 } // namespace
+
+const RegisterMap& Gpio::ioBankRegisters() {
+    return kIoBankMap;
+}
+
+const RegisterMap& Gpio::padsRegisters() {
+    return kPadsMap;
+}
 
 std::uint32_t Gpio::IoBankRegisters::peek(std::uint32_t offset) const {
     if (offset < kIntr0) {
@@ -56,7 +115,7 @@ void Gpio::IoBankRegisters::write(std::uint32_t offset, std::uint32_t value) {
     if (offset < kIntr0) {
         const unsigned pin = offset / 8;
         if (pin < kGpioCount && offset % 8 == 4)
-            gpio_.writeControl(pin, value);
+            gpio_.writeControl(pin, kIoBankMap.masked(offset, value));
         return; // STATUS is read-only
     }
     auto forEachPin = [&](unsigned reg, auto apply) {
@@ -114,16 +173,17 @@ std::uint32_t Gpio::PadsRegisters::peek(std::uint32_t offset) const {
 }
 
 void Gpio::PadsRegisters::write(std::uint32_t offset, std::uint32_t value) {
+    if (!kPadsMap.find(offset))
+        return;
+    value = kPadsMap.masked(offset, value);
     if (offset == kVoltageSelect) {
-        gpio_.voltageSelect_ = value & 1u;
+        gpio_.voltageSelect_ = value;
     } else if (offset == kPadSwclk) {
         gpio_.padSwclk_ = static_cast<std::uint8_t>(value);
     } else if (offset == kPadSwd) {
         gpio_.padSwd_ = static_cast<std::uint8_t>(value);
     } else {
-        const unsigned pin = (offset - kPadGpio0) / 4;
-        if (offset % 4 == 0 && pin < kGpioCount)
-            gpio_.writePad(pin, value & 0xFFu);
+        gpio_.writePad((offset - kPadGpio0) / 4, value);
     }
 }
 

@@ -33,6 +33,10 @@ const Block kBlocks[] = {
      0x100},
     {"watchdog", [](sim::Chip& c) -> sim::RegisterBlock& { return c.watchdog; },
      sim::Watchdog::registers(), 0x100},
+    {"io_bank0", [](sim::Chip& c) -> sim::RegisterBlock& { return c.gpio.ioBank(); },
+     sim::Gpio::ioBankRegisters(), 0x400},
+    {"pads_bank0", [](sim::Chip& c) -> sim::RegisterBlock& { return c.gpio.pads(); },
+     sim::Gpio::padsRegisters(), 0x100},
 };
 
 // A chip of its own for each write, so that no write sees another's effects.
