@@ -4,8 +4,6 @@
 // know gets the warning on the console.
 #include "link_bench.h"
 
-#include <memory>
-#include <optional>
 #include <string>
 
 namespace link_test {
@@ -167,13 +165,12 @@ protected:
     // Posts `item` and lets the board run for `d`; the call must have been
     // made and found room.
     void post(sim::Board& board, std::uint16_t item, Time d = milliseconds(1)) {
-        auto sent = std::make_shared<std::optional<bool>>();
+        image_backend::CallResult sent;
         board.chip().sendToQueue(0, "_g_boardEventQHandle",
-                                 {std::uint8_t(item), std::uint8_t(item >> 8)},
-                                 [sent](bool ok) { *sent = ok; });
+                                 {std::uint8_t(item), std::uint8_t(item >> 8)}, sent.callback());
         runFor(d);
-        ASSERT_TRUE(sent->has_value()) << "the call was not made";
-        EXPECT_TRUE(**sent) << "the queue had no room";
+        ASSERT_TRUE(sent.returned()) << "the call was not made";
+        EXPECT_TRUE(sent.succeeded()) << "the queue had no room";
     }
     // Console lines since `from`, each with the time it was complete.
     ConsoleLines consoleSince(const sim::Board& board, Time from) {

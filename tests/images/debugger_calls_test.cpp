@@ -26,9 +26,8 @@ protected:
     bool call(const std::function<void(sim::Chip::CallDone)>& start) {
         image_backend::CallResult result;
         start(result.callback());
-        for (int us = 0; us < 1000 && !result.returned(); ++us)
-            runFor(microseconds(1));
-        EXPECT_TRUE(result.returned()) << "the call was not made";
+        EXPECT_TRUE(image_backend::awaitReturn(result, [this](Time d) { runFor(d); }))
+            << "the call was not made";
         return result.succeeded();
     }
     std::vector<std::string> taskNames() {

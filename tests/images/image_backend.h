@@ -64,6 +64,15 @@ private:
     std::shared_ptr<std::optional<bool>> result_ = std::make_shared<std::optional<bool>>();
 };
 
+// Runs the board a microsecond at a time with `runFor` until `call` has
+// returned, for at most a millisecond; whether it returned.
+template <class RunFor>
+bool awaitReturn(const CallResult& call, RunFor&& runFor) {
+    for (int us = 0; us < 1000 && !call.returned(); ++us)
+        runFor(sim::microseconds(1));
+    return call.returned();
+}
+
 // Whether what `image` prints reaches a console: the real binaries of valdor
 // and quillet link no stdio driver, so their printf goes nowhere; the host
 // model's stdio shows every image's lines.

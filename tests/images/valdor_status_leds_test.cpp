@@ -333,11 +333,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, ValdorStatusLedHandBack, ::testing::ValuesIn(han
 TEST_F(ValdorStatusLeds, AnInvalidStateIsReportedAndChangesNothing) {
     runUntil(microseconds(30500));
     // A debugger posts the value 3 to the status-LED task.
-    std::optional<bool> notified;
-    chip().notifyTask(0, "StatusLEDs", 3, [&](bool ok) { notified = ok; });
-    for (int us = 0; us < 500 && !notified; ++us)
-        runFor(microseconds(1));
-    ASSERT_EQ(notified, std::optional<bool>(true));
+    image_backend::CallResult notified;
+    chip().notifyTask(0, "StatusLEDs", 3, notified.callback());
+    ASSERT_TRUE(image_backend::awaitReturn(notified, [this](Time d) { runFor(d); }));
+    ASSERT_TRUE(notified.succeeded());
     const Time poked = now();
     runUntil(milliseconds(200));
     const std::vector<sim::Record> console = records("console");

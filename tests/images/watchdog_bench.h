@@ -126,9 +126,8 @@ protected:
     void debuggerCall(Start start) {
         image_backend::CallResult result;
         start(result.callback());
-        for (int us = 0; us < 1000 && !result.returned(); ++us)
-            runFor(microseconds(1));
-        ASSERT_TRUE(result.returned()) << "the call was not made";
+        ASSERT_TRUE(image_backend::awaitReturn(result, [this](Time d) { runFor(d); }))
+            << "the call was not made";
         EXPECT_TRUE(result.succeeded());
     }
 
